@@ -1,0 +1,174 @@
+// The drawing surface the model draws on: lines, points, circles and text in
+// a user coordinate space of one unit per pixel, with a current position that
+// every line, point and circle leaves behind and text is printed at.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ammonite {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    constexpr Rgb() = default;
+    constexpr Rgb(int red, int green, int blue)
+        : r(static_cast<std::uint8_t>(red)), g(static_cast<std::uint8_t>(green)),
+          b(static_cast<std::uint8_t>(blue)) {}
+    constexpr std::uint32_t argb() const {
+        return 0xFF000000u | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b;
+    }
+    static constexpr Rgb fromArgb(std::uint32_t v) {
+        return Rgb(int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF));
+    }
+    constexpr bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+    constexpr bool operator!=(const Rgb& o) const { return !(*this == o); }
+};
+
+// The classic 16-colour palette by number (0 black ... 15 white).
+Rgb paletteColour(int index);
+
+// Direct access to the pixels of a raster surface (ARGB32, row by row), for
+// renderers that write pixels themselves.
+struct PixelBuffer {
+    std::uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;  // in pixels
+};
+
+class DrawingSurface {
+public:
+    virtual ~DrawingSurface() = default;
+
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+
+    // ---- state ----
+    void setForeColour(Rgb c) { foreColour_ = c; }
+    Rgb foreColour() const { return foreColour_; }
+    void setBackColour(Rgb c) { backColour_ = c; }
+    Rgb backColour() const { return backColour_; }
+    void setFillColour(Rgb c) { fillColour_ = c; }
+    Rgb fillColour() const { return fillColour_; }
+    // 0 = solid, 1 = transparent (circles are not filled).
+    void setFillStyle(int s) { fillStyle_ = s; }
+    int fillStyle() const { return fillStyle_; }
+    void setDrawWidth(int w) { drawWidth_ = w < 1 ? 1 : w; }
+    int drawWidth() const { return drawWidth_; }
+    double currentX() const { return curX_; }
+    double currentY() const { return curY_; }
+    void setCurrentPosition(double x, double y) { curX_ = x, curY_ = y; }
+
+    // ---- drawing ----
+    // Clears to the back colour; the current position returns to (0, 0).
+    void clear();
+    // Line in the given colour (the fore colour when none is given) and the
+    // current width; leaves the current position at (x2, y2).
+    void line(double x1, double y1, double x2, double y2, Rgb colour);
+    void line(double x1, double y1, double x2, double y2) { line(x1, y1, x2, y2, foreColour_); }
+    // A point of the current width; the current position moves there.
+    void point(double x, double y, Rgb colour);
+    // Circle outline in `colour`, filled with the fill colour when the fill
+    // style is solid; the current position moves to the centre.
+    void circle(double cx, double cy, double radius, Rgb colour);
+    // Prints text at the current position in the fore colour. When
+    // `continued`, the position stays after the last character; otherwise it
+    // moves to the start of the next text line.
+    void print(const std::string& utf8, bool continued = false);
+
+    // Pixel access when the surface is a raster; nullptr otherwise.
+    virtual PixelBuffer* pixelBuffer() { return nullptr; }
+    // Called after pixels were written directly.
+    virtual void pixelsChanged() {}
+
+protected:
+    virtual void doClear(Rgb colour) = 0;
+    virtual void doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) = 0;
+    virtual void doPoint(double x, double y, Rgb colour, int width) = 0;
+    virtual void doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) = 0;
+    // Draws text with its top-left corner at (x, y); returns its advance width
+    // and line height in surface units.
+    virtual void doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
+                        double& lineHeight) = 0;
+
+private:
+    Rgb foreColour_{0, 0, 0};
+    Rgb backColour_{255, 255, 255};
+    Rgb fillColour_{0, 0, 0};
+    int fillStyle_ = 1;
+    int drawWidth_ = 1;
+    double curX_ = 0, curY_ = 0;
+};
+
+// A raster surface of its own pixels. Text is drawn by a subclass (the window
+// layer uses the toolkit's fonts); here it only advances the position.
+class RasterSurface : public DrawingSurface {
+public:
+    RasterSurface(int width, int height);
+    int width() const override { return buffer_.width; }
+    int height() const override { return buffer_.height; }
+    PixelBuffer* pixelBuffer() override { return &buffer_; }
+    std::uint32_t pixel(int x, int y) const;
+    Rgb rgbAt(int x, int y) const { return Rgb::fromArgb(pixel(x, y)); }
+
+protected:
+    void doClear(Rgb colour) override;
+    void doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) override;
+    void doPoint(double x, double y, Rgb colour, int width) override;
+    void doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) override;
+    void doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
+                double& lineHeight) override;
+
+    std::vector<std::uint32_t> storage_;
+    PixelBuffer buffer_;
+};
+
+// Rasterising primitives on a pixel buffer, shared by every raster surface.
+namespace raster {
+// Line between two points (rounded to the nearest pixel), both ends included,
+// each point stamped as a width × width square; clipped to the buffer.
+void line(PixelBuffer& buf, double x1, double y1, double x2, double y2, std::uint32_t argb, int width);
+void stamp(PixelBuffer& buf, int x, int y, std::uint32_t argb, int width);
+void circle(PixelBuffer& buf, double cx, double cy, double radius, std::uint32_t outline, bool filled,
+            std::uint32_t fill);
+}  // namespace raster
+
+// Records every drawing call, for tests that check what was drawn.
+class RecordingSurface : public DrawingSurface {
+public:
+    struct Op {
+        enum Kind { Clear, Line, Point, Circle, Text } kind;
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        Rgb colour, fill;
+        int width = 1;
+        bool filled = false;
+        std::string text;
+    };
+    RecordingSurface(int width = 1000, int height = 760) : w_(width), h_(height) {}
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+    std::vector<Op> ops;
+
+protected:
+    void doClear(Rgb c) override { ops.push_back({Op::Clear, 0, 0, 0, 0, c, c, 1, false, {}}); }
+    void doLine(double x1, double y1, double x2, double y2, Rgb c, int width) override {
+        ops.push_back({Op::Line, x1, y1, x2, y2, c, c, width, false, {}});
+    }
+    void doPoint(double x, double y, Rgb c, int width) override {
+        ops.push_back({Op::Point, x, y, x, y, c, c, width, false, {}});
+    }
+    void doCircle(double cx, double cy, double r, Rgb o, bool filled, Rgb fill) override {
+        ops.push_back({Op::Circle, cx, cy, r, 0, o, fill, 1, filled, {}});
+    }
+    void doText(double x, double y, const std::string& t, Rgb c, double& advance, double& lh) override {
+        ops.push_back({Op::Text, x, y, x, y, c, c, 1, false, t});
+        advance = 7.0 * static_cast<double>(t.size());
+        lh = 13;
+    }
+
+private:
+    int w_, h_;
+};
+
+}  // namespace ammonite

@@ -1,0 +1,80 @@
+#include "ui/bindings.h"
+
+#include <QEvent>
+#include <QSignalBlocker>
+
+namespace ammonite {
+
+namespace {
+// Runs the model's leave-field check when the box loses the focus.
+class LeaveFilter : public QObject {
+public:
+    LeaveFilter(QObject* parent, TextBoxModel& model, ActionGuard guard)
+        : QObject(parent), model_(model), guard_(std::move(guard)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut) guard_([this] { model_.leave(); });
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TextBoxModel& model_;
+    ActionGuard guard_;
+};
+}  // namespace
+
+void bindLineEdit(QLineEdit* edit, TextBoxModel& model, ActionGuard guard) {
+    edit->setText(QString::fromStdString(model.text()));
+    model.viewUpdate = [edit, &model] {
+        QString t = QString::fromStdString(model.text());
+        if (edit->text() != t) {
+            QSignalBlocker block(edit);
+            edit->setText(t);
+        }
+    };
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit, &model, guard](const QString& text) {
+        guard([&] { model.setText(text.toStdString()); });
+        (void)edit;
+    });
+    edit->installEventFilter(new LeaveFilter(edit, model, guard));
+}
+
+void bindLabel(QLabel* label, LabelModel& model) {
+    label->setText(QString::fromStdString(model.caption()));
+    model.viewUpdate = [label, &model] { label->setText(QString::fromStdString(model.caption())); };
+}
+
+void bindScrollBar(QScrollBar* bar, ScrollBarModel& model, ActionGuard guard) {
+    QSignalBlocker block(bar);
+    // A bar whose minimum lies above its maximum is shown the same way round.
+    bar->setRange(model.lowest(), model.highest());
+    bar->setSingleStep(model.smallChange());
+    bar->setPageStep(model.largeChange());
+    bar->setValue(model.value());
+    model.viewUpdate = [bar, &model] {
+        if (bar->value() != model.value()) {
+            QSignalBlocker b(bar);
+            bar->setValue(model.value());
+        }
+    };
+    QObject::connect(bar, &QScrollBar::valueChanged, bar, [&model, guard](int v) {
+        guard([&] { model.setValue(v); });
+    });
+}
+
+void bindCheckBox(QCheckBox* box, CheckBoxModel& model, ActionGuard guard) {
+    {
+        QSignalBlocker block(box);
+        box->setChecked(model.checked());
+    }
+    model.viewUpdate = [box, &model] {
+        if (box->isChecked() != model.checked()) {
+            QSignalBlocker b(box);
+            box->setChecked(model.checked());
+        }
+    };
+    QObject::connect(box, &QCheckBox::toggled, box, [&model, guard](bool on) {
+        guard([&] { model.setChecked(on); });
+    });
+}
+
+}  // namespace ammonite
