@@ -1,8 +1,14 @@
 // The SHADE command of the main window.
 #include "model/main_window_logic.h"
+#include "render/shading.h"
 
 namespace ammonite {
 
-void MainWindowLogic::ShadeShell() {}
+void MainWindowLogic::ShadeShell() {
+    // Without a run the per-stage tables are empty and the tube would have no
+    // surface: say so and leave the picture as it is.
+    if (!run.hasRun) throwInvalidArgument("No shell to shade yet: press START first");
+    ShadeRun(surface, model, run);
+}
 
 }  // namespace ammonite

@@ -1,0 +1,97 @@
+// The shaded rendering of the shell: rib swelling, a unit light, the painting
+// order from the farthest stage to the nearest, and the tube painted strip by
+// strip (one quad per degree, each covered by six lines of width 2) with fine
+// growth lines between the ribs.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/model_state.h"
+#include "model/run_state.h"
+#include "render/surface.h"
+
+namespace ammonite {
+
+// Positions of the second pass: 0..1075 (the last one is painted with width 1).
+constexpr int kSecondPassLast = 1075;
+// Growth lines of a stage are drawn this many positions after its strip.
+constexpr int kGrowthLineLag = 10;
+// ... and only from this position on.
+constexpr int kGrowthLineFirstPosition = 76;
+
+// Rewrites the zero rib marks of stages 0..shownStage into gap counts: in a
+// gap the stage just before the next rib keeps 0 and the earlier ones count
+// down -1, -2, ...; then row 0 becomes 1 (the end of a rib). Only zeros are
+// rewritten, so a second call changes nothing.
+void CountRibGaps(StageTable<std::int16_t>& ribMark, int shownStage);
+
+// Swelling factor of the cross-section for stages 1..shownStage + 1 (other
+// rows 0), with the late thinning (×0.85 from stage 201) applied. Expects
+// the gap counts of CountRibGaps. A row past the table reads as 0.
+std::vector<double> RibProfile(const StageTable<std::int16_t>& ribMark, int shownStage);
+
+// Factor by which the late shell is thinned, from this stage on.
+constexpr double kLateThinning = 0.85;
+constexpr int kLateThinningFrom = 201;
+
+// Scales the light to unit length, stored to four decimals; a zero light
+// becomes (0, 0, 1).
+void MakeUnitLight(Vec3F4& light);
+
+// Rows 0..shownStage of `order`: the stages 0..shownStage from the farthest
+// (smallest depth) to the nearest, by selection of the farthest remaining
+// stage; among equal depths the earliest position wins.
+void BuildPaintOrder(StageTable<std::int16_t>& order, const StageTable<Fixed4>& depth, int shownStage);
+
+// Colours of a face and of a growth line for a brightness s (squared, so
+// light from behind counts as light from the front).
+Rgb FaceColour(double s);
+Rgb GrowthLineColour(double s);
+
+// One point of a ring, in view coordinates times the drawing scale.
+struct RingPoint {
+    double x = 0, y = 0, z = 0;
+};
+constexpr int kRingSteps = 360;  // quads per strip; a ring has 361 points
+using Ring = std::vector<RingPoint>;
+
+// Everything a ring needs besides its row and factor.
+struct ShadeScene {
+    const RunState& run;
+    const ModelState& model;
+    const std::vector<double>& ribFactor;  // used when ribbing is on
+};
+
+// Ring j: frame and section of row j, radius and centre of row j - 1, the
+// swelling factor of row j (1 with ribbing off). Ring A of stage f is ring f,
+// ring B is ring f + 1 with its depth kept in single precision.
+void ComputeRing(const ShadeScene& scene, int j, Ring& out);
+
+// The quad between A_k, A_(k-1) and B_k: its brightness and whether it faces
+// the viewer. `valid` is false when an edge has zero length (no normal).
+struct QuadShade {
+    bool valid = false;
+    bool facing = false;
+    double s = 0;
+};
+QuadShade ShadeQuad(const RingPoint& aK, const RingPoint& aPrev, const RingPoint& bK, double lx, double ly,
+                    double lz);
+
+// Paints the strips and growth lines of both passes onto the surface, which
+// the caller has cleared. With a pixel buffer the quads are rasterised
+// directly (the same pixels as the line calls); otherwise every line goes
+// through DrawingSurface::line.
+void PaintShadedShell(DrawingSurface& surface, const ShadeScene& scene);
+// The two ways of painting, chosen by PaintShadedShell: straight line calls,
+// ring points recomputed for every strip and its growth lines ...
+void PaintShadedShellByLines(DrawingSurface& surface, const ShadeScene& scene);
+// ... and rings computed once per stage (two threads), quads rasterised
+// straight into the pixel buffer in the same order.
+void PaintShadedShellIntoPixels(DrawingSurface& surface, PixelBuffer& pixels, const ShadeScene& scene);
+
+// The whole shaded rendering on the tables of the last run: gap counts, rib
+// profile, clearing, unit light, paint order, and painting.
+void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run);
+
+}  // namespace ammonite

@@ -1,0 +1,155 @@
+// The shaded picture painted straight into pixels against the reference
+// painting of every line through DrawingSurface::line.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "model/log_sink.h"
+#include "model/main_window_logic.h"
+#include "render/shading.h"
+#include "render/shading_test_shell.h"
+
+using namespace ammonite;
+
+namespace {
+
+// A raster surface that hides its pixels, so the shading paints it line by line.
+class LineByLineSurface : public RasterSurface {
+public:
+    using RasterSurface::RasterSurface;
+    PixelBuffer* pixelBuffer() override { return nullptr; }
+};
+
+struct Scene {
+    ModelState model;
+    std::unique_ptr<RunState> run = std::make_unique<RunState>();
+};
+
+struct SceneSpec {
+    testshell::TubeShape shape;
+    double scale = 4, originX = 200, originY = 150;
+    std::vector<int> ribs;
+    int ribbing = 1;
+    OrientationTurn turn{0, 1, 0, 0};
+    Vec3 view{0, 1, 0};
+};
+
+void Make(Scene& s, const SceneSpec& spec) {
+    testshell::DefaultSettings(s.model, *s.run, spec.scale, spec.originX, spec.originY);
+    s.run->view = ViewPairsFromVector(spec.view.x, spec.view.y, spec.view.z);
+    s.model.ribbingOn = static_cast<std::int16_t>(spec.ribbing);
+    s.model.orientationSin = spec.turn.sin;
+    s.model.orientationCos = spec.turn.cos;
+    s.model.orientationShiftX = spec.turn.shiftX;
+    s.model.orientationShiftY = spec.turn.shiftY;
+    for (int r : spec.ribs) testshell::LayRibs(*s.run, {r});
+    testshell::Build(s.model, *s.run, spec.shape);
+}
+
+// Paints the scene both ways and compares the pictures and the surface state
+// the command leaves behind.
+void ExpectSamePicture(const SceneSpec& spec, int width, int height) {
+    Scene fastScene, refScene;
+    Make(fastScene, spec);
+    Make(refScene, spec);
+    RasterSurface fast(width, height);
+    LineByLineSurface reference(width, height);
+    ASSERT_NE(fast.pixelBuffer(), nullptr);
+    ShadeRun(fast, fastScene.model, *fastScene.run);
+    ShadeRun(reference, refScene.model, *refScene.run);
+
+    long painted = 0, differing = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            if (reference.pixel(x, y) != 0xFFFFFFFFu) ++painted;
+            if (fast.pixel(x, y) != reference.pixel(x, y)) ++differing;
+        }
+    EXPECT_GT(painted, width * height / 20) << "the shell should cover a good part of the picture";
+    // The same pixels; a tiny tolerance leaves room for nothing but rounding.
+    EXPECT_LE(differing, painted / 10000) << differing << " of " << painted << " pixels differ";
+    EXPECT_EQ(fast.drawWidth(), 1);
+    EXPECT_EQ(fast.fillColour(), reference.fillColour());
+    EXPECT_EQ(fast.currentX(), reference.currentX());
+    EXPECT_EQ(fast.currentY(), reference.currentY());
+}
+
+}  // namespace
+
+TEST(ShadedPicture, RibbedCoilMatchesLineByLinePaintingAlsoAcrossTheEdges) {
+    SceneSpec spec;
+    spec.shape = {140, 1.012, 0.25, 0.35, 0.05};
+    spec.ribs = {30, 36, 41, 80, 100};
+    spec.originX = 150;  // the coil runs off the left and bottom edges
+    spec.originY = 260;
+    spec.scale = 7;
+    ExpectSamePicture(spec, 320, 280);
+}
+
+TEST(ShadedPicture, LongShellWithSecondPassLimitAndLifeTurnMatches) {
+    // More stages than the second pass repaints, so its last strip is drawn
+    // with width 1, and the nearer strips are covered again by farther ones.
+    SceneSpec spec;
+    spec.shape = {1100, 1.0015, 0.12, 0.08, 0.01};
+    spec.ribs = {250, 300, 420, 421 + 5, 700, 1050};
+    spec.scale = 3;
+    spec.turn = {0.6, 0.8, 1.5, -2.0};
+    spec.view = {1, 1, 0.5};
+    ExpectSamePicture(spec, 400, 300);
+}
+
+TEST(ShadedPicture, RibbingOffPaintsStripsTwiceAndNoGrowthLine) {
+    for (int ribbing : {0, 1}) {
+        Scene s;
+        SceneSpec spec;
+        spec.shape = {90, 1.01, 0.25, 0.3, 0.0};
+        spec.ribs = {40, 60};
+        spec.ribbing = ribbing;
+        Make(s, spec);
+        RecordingSurface surface(400, 300);
+        ShadeRun(surface, s.model, *s.run);
+        std::vector<const RecordingSurface::Op*> strips, growth;
+        for (const auto& op : surface.ops) {
+            if (op.kind != RecordingSurface::Op::Line) continue;
+            (op.width == 2 ? strips : growth).push_back(&op);
+        }
+        ASSERT_FALSE(strips.empty());
+        // Below 1075 stages the second pass repeats every strip in the same order.
+        ASSERT_EQ(strips.size() % 2, 0u);
+        const size_t half = strips.size() / 2;
+        for (size_t i = 0; i < half; i += 97) {
+            EXPECT_EQ(strips[i]->x1, strips[half + i]->x1);
+            EXPECT_EQ(strips[i]->colour, strips[half + i]->colour);
+        }
+        if (ribbing == 0) {
+            EXPECT_TRUE(growth.empty());
+        } else {
+            ASSERT_FALSE(growth.empty());
+            // Growth lines are darker than the faces: 45 + 190 s², 15 + 150 s², 5 + 70 s².
+            for (const auto* op : growth) {
+                const double s2 = (op->colour.r - 45) / 190.0;
+                EXPECT_NEAR(op->colour.g, 15 + 150 * s2, 1.0);
+                EXPECT_NEAR(op->colour.b, 5 + 70 * s2, 1.0);
+            }
+        }
+    }
+}
+
+TEST(ShadedPicture, EmptyTablesDrawNothingWithoutFailing) {
+    // A run that filled nothing (every radius 0): every quad has coinciding
+    // corners and is skipped.
+    ModelState model;
+    RecordingSurface recording;
+    MemoryLog log;
+    MainWindowLogic logic(model, recording, log);
+    logic.Load();
+    logic.run.hasRun = true;
+    logic.ClickShade();
+    EXPECT_EQ(logic.statusLine.caption(), "");
+    ASSERT_EQ(recording.ops.size(), 1u);
+    EXPECT_EQ(recording.ops[0].kind, RecordingSurface::Op::Clear);
+
+    RasterSurface raster(100, 80);
+    ASSERT_NO_THROW(ShadeRun(raster, model, logic.run));
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 100; ++x) ASSERT_EQ(raster.pixel(x, y), 0xFFFFFFFFu);
+}
