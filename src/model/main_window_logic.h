@@ -46,6 +46,14 @@ public:
     void DrawRegulationChart();
     void ShadeShell();
 
+    // ---- hydrostatics and life orientation of the stage being built ----
+    void HydrostaticStep();        // volumes, centres and density after currentStage
+    void SimpleUpVector();         // "up" = from the body chamber to the air chamber
+    void FindTangentPoint();       // "up" from the point the shell rests on
+    // Orientation angle and lifeViewVector for the growth direction given.
+    void OrientStage(const Vec3& direction);
+    void FinalReport();            // labels, markers, life orientation, chart
+
     ModelState& model;
     DrawingSurface& surface;
     LogSink& log;

@@ -26,6 +26,7 @@ struct RunState {
     float turnAngle = 0;
     std::int16_t pendingRibs = 0;     // carries over between runs
     std::int16_t ribCountdown = 0;    // carries over between runs
+    double ribSpacing = 0;            // rib spacing of the stage the chart plots last
     StageTable<Fixed4> radiusByStage;
     StageTable<std::int16_t> ribMark;
 
@@ -39,6 +40,7 @@ struct RunState {
     SectionPair section;
     ViewPairs view;                   // set by START from viewVector
     long segmentsDrawn = 0;           // wireframe segments of the last run
+    std::int16_t lastBuiltStage = 0;  // last stage the last run completed
 
     StageTable<Fixed4> centreXByStage, centreYByStage, centreZByStage;
     StageTable<Fixed4> rimXByStage, rimYByStage, rimZByStage;
@@ -46,6 +48,7 @@ struct RunState {
     StageTable<Fixed4> sectionCosByStage, sectionSinByStage;
     StageTable<Fixed4> viewXByStage, viewYByStage, viewDepthByStage;
     StageTable<double> cumulativeLength;
+    bool lengthsAscending = true;     // no stage of this run has stepped backwards
 
     // ---- hydrostatics ----
     double segmentVolume = 0, totalVolume = 0;

@@ -1,0 +1,209 @@
+#include "cli/batch_options.h"
+
+#include <functional>
+#include <map>
+
+#include "model/numeric.h"
+
+namespace ammonite::batch {
+
+namespace {
+
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        auto comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+// A list of exactly N numbers separated by commas.
+template <size_t N>
+bool parseNumbers(const std::string& text, std::array<double, N>& out) {
+    auto parts = splitCommas(text);
+    if (parts.size() != N) return false;
+    for (size_t i = 0; i < N; ++i)
+        if (!tryParseWholeNumber(parts[i], out[i])) return false;
+    return true;
+}
+
+bool parseWhole(const std::string& text, long lo, long hi, long& out) {
+    double v = 0;
+    if (!tryParseWholeNumber(text, v) || v != static_cast<double>(static_cast<long>(v))) return false;
+    if (v < static_cast<double>(lo) || v > static_cast<double>(hi)) return false;
+    out = static_cast<long>(v);
+    return true;
+}
+
+bool parseSwitch(const std::string& text, bool& out) {
+    if (text == "on") {
+        out = true;
+        return true;
+    }
+    if (text == "off") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+// A value that fits a four-decimal model field.
+bool fitsFixed4(double v) { return v > -9.0e14 && v < 9.0e14; }
+
+}  // namespace
+
+bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
+    using Handler = std::function<bool(const std::string&)>;
+    // Options that take a value; each handler returns false for a bad value.
+    const std::map<std::string, Handler> valued = {
+        {"--stages", [&](const std::string& v) { return o.stagesText = v, true; }},
+        {"--scale", [&](const std::string& v) { return o.scaleText = v, true; }},
+        {"--view",
+         [&](const std::string& v) {
+             std::array<double, 3> a{};
+             if (!parseNumbers(v, a) || !fitsFixed4(a[0]) || !fitsFixed4(a[1]) || !fitsFixed4(a[2])) return false;
+             return o.view = a, true;
+         }},
+        {"--light",
+         [&](const std::string& v) {
+             std::array<double, 3> a{};
+             if (!parseNumbers(v, a) || !fitsFixed4(a[0]) || !fitsFixed4(a[1]) || !fitsFixed4(a[2])) return false;
+             return o.light = a, true;
+         }},
+        {"--origin",
+         [&](const std::string& v) {
+             std::array<double, 2> a{};
+             if (!parseNumbers(v, a) || !fitsFixed4(a[0]) || !fitsFixed4(a[1])) return false;
+             return o.origin = a, true;
+         }},
+        {"--densities",
+         [&](const std::string& v) {
+             std::array<double, 2> a{};
+             if (!parseNumbers(v, a)) return false;
+             return o.densities = a, true;
+         }},
+        {"--orientation",
+         [&](const std::string& v) {
+             bool b = false;
+             if (!parseSwitch(v, b)) return false;
+             return o.orientation = b, true;
+         }},
+        {"--ribbing",
+         [&](const std::string& v) {
+             bool b = false;
+             if (!parseSwitch(v, b)) return false;
+             return o.ribbing = b, true;
+         }},
+        {"--thresholds",
+         [&](const std::string& v) {
+             auto parts = splitCommas(v);
+             if (parts.size() != 4) return false;
+             // ST1hsc, ST2hsc run 0..1000; FT1vsc, FT2vsc run -80..0.
+             const long lo[4] = {0, 0, -80, -80}, hi[4] = {1000, 1000, 0, 0};
+             std::array<int, 4> a{};
+             for (size_t i = 0; i < 4; ++i) {
+                 long n = 0;
+                 if (!parseWhole(parts[i], lo[i], hi[i], n)) return false;
+                 a[i] = static_cast<int>(n);
+             }
+             return o.thresholds = a, true;
+         }},
+        {"--runs",
+         [&](const std::string& v) {
+             long n = 0;
+             if (!parseWhole(v, 0, 100000, n)) return false;
+             return o.runs = static_cast<int>(n), true;
+         }},
+        {"--tables", [&](const std::string& v) { return !v.empty() && (o.tablesPath = v, true); }},
+        {"--log", [&](const std::string& v) { return !v.empty() && (o.logPath = v, true); }},
+        {"--summary", [&](const std::string& v) { return !v.empty() && (o.summaryPath = v, true); }},
+        {"--png", [&](const std::string& v) { return !v.empty() && (o.pngPath = v, true); }},
+        // ---- profile data files: read before the runs, written after them ----
+        {"--profiles", [&](const std::string& v) { return !v.empty() && (o.profilesIn = v, true); }},
+        {"--save-profiles", [&](const std::string& v) { return !v.empty() && (o.profilesOut = v, true); }},
+    };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (name.rfind("--", 0) == 0) {
+            auto eq = name.find('=');
+            if (eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+            }
+        }
+        if (name == "--help" || name == "-h") {
+            if (value) {
+                error = "option " + name + " takes no value";
+                return false;
+            }
+            o.help = true;
+            continue;
+        }
+        if (name == "--shade") {
+            if (value) {
+                error = "option --shade takes no value";
+                return false;
+            }
+            o.shade = true;
+            continue;
+        }
+        auto it = valued.find(name);
+        if (it == valued.end()) {
+            error = "unknown argument '" + args[i] + "' (see --help)";
+            return false;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        if (!it->second(*value)) {
+            error = "bad value '" + *value + "' for " + name + " (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UsageText() {
+    return "Usage: ammonite-batch [options]\n"
+           "Runs the ammonite growth model headless, as the main window's START does,\n"
+           "and writes its results.\n"
+           "\n"
+           "Before the run (applied after the main window's defaults are loaded):\n"
+           "  --stages TEXT          text typed into the stage box (NUMtxt)\n"
+           "  --scale TEXT           text typed into the scale box (SCLtxt)\n"
+           "  --view X,Y,Z           view direction\n"
+           "  --light X,Y,Z          light direction of the shaded rendering\n"
+           "  --origin X,Y           drawing origin in pixels\n"
+           "  --densities A,B        densities of the air chamber and the body chamber\n"
+           "  --orientation on|off   life orientation\n"
+           "  --ribbing on|off       ribs in the shaded rendering\n"
+           "  --thresholds ST1,ST2,FT1,FT2\n"
+           "                         positions of the threshold bars ST1hsc, ST2hsc (0..1000)\n"
+           "                         and FT1vsc, FT2vsc (-80..0); the bars are moved before\n"
+           "                         the first START, so their own chart redraw, which needs a\n"
+           "                         run, is not counted as an error\n"
+           "Actions:\n"
+           "  --runs K               press START K times (default 1)\n"
+           "  --shade                press SHADE after the last run\n"
+           "Results:\n"
+           "  --tables FILE.csv      per-stage tables of the last run\n"
+           "  --log FILE.txt         regulation log (UTF-8)\n"
+           "  --summary FILE.txt     key=value summary (default: standard output)\n"
+           "  --png FILE.png         the main window's drawing after the last action\n"
+           "  --help                 this text\n"
+           "\n"
+           "Exit status: 0 done, 1 the model stopped with a runtime error (the results\n"
+           "requested are still written), 2 bad arguments.\n";
+}
+
+}  // namespace ammonite::batch

@@ -1,0 +1,44 @@
+// Command line of ammonite-batch: what to set before the run, how often to
+// press START, and which results to write where.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ammonite::batch {
+
+struct Options {
+    std::optional<std::string> stagesText;  // typed into NUMtxt
+    std::optional<std::string> scaleText;   // typed into SCLtxt
+    std::optional<std::array<double, 3>> view;
+    std::optional<std::array<double, 3>> light;
+    std::optional<std::array<double, 2>> origin;
+    std::optional<std::array<double, 2>> densities;
+    std::optional<bool> orientation;
+    std::optional<bool> ribbing;
+    // Raw positions of ST1hsc, ST2hsc, FT1vsc, FT2vsc.
+    std::optional<std::array<int, 4>> thresholds;
+    int runs = 1;
+    bool shade = false;
+
+    // Profile data files read before and written after the runs.
+    std::optional<std::string> profilesIn;
+    std::optional<std::string> profilesOut;
+
+    std::optional<std::string> tablesPath;
+    std::optional<std::string> logPath;
+    std::optional<std::string> summaryPath;  // standard output when absent
+    std::optional<std::string> pngPath;
+    bool help = false;
+};
+
+// Parses the arguments (without the program name). On a bad argument returns
+// false and sets `error` to a one-line message naming it.
+bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The text printed by --help.
+std::string UsageText();
+
+}  // namespace ammonite::batch
