@@ -1,0 +1,47 @@
+// The profile data file: α, the stage range and the four profiles as
+// comma-separated records, one per line, CR LF line ends, section headers in
+// the Japanese code page (Shift-JIS). The reader goes by field position only;
+// headers are skipped without being compared.
+#pragma once
+
+#include <string>
+
+#include "model/model_state.h"
+
+namespace ammonite {
+
+// Folder and file name of "D-save", relative to the current directory.
+extern const char* const kProfileFolderName;  // "ammonite"
+extern const char* const kProfileFileName;    // "SAMPLE.txt"
+
+// The whole file for the model's α, stage range and profiles, byte for byte.
+std::string FormatProfileFile(const ModelState& model);
+
+// The parts of the model a profile file carries.
+struct ProfileFileContents {
+    double alpha = 0;
+    std::array<double, 2> stageRange{};
+    std::array<ParameterProfile, 4> profiles;  // γ, C, T, β
+
+    static ProfileFileContents from(const ModelState& model);
+    void commitTo(ModelState& model) const;
+};
+
+// Parses the bytes of a profile file on top of `into` (points above a new
+// count keep the contents `into` had). The whole text is checked: a field
+// that is missing or not a number, a count outside 0..50 or a stage outside
+// 0..4000 makes it return false with a one-line `error` that names the line
+// ("line 7: ..."); `into` is then left as it was.
+bool ParseProfileFile(const std::string& bytes, ProfileFileContents& into, std::string& error);
+
+// Reads a profile file into the model, or nothing at all: on any problem the
+// model stays exactly as it was and `error` holds one line naming the file and
+// the line. On success also sets profileFileName = path, lastStage and
+// shownStage = the final stage, as a load from the profile window does.
+bool ReadProfileFile(const std::string& path, ModelState& model, std::string& error);
+
+// Writes the model's profile file to `path` (create or overwrite). Returns
+// false with a one-line `error` when the file cannot be written.
+bool WriteProfileFile(const std::string& path, const ModelState& model, std::string& error);
+
+}  // namespace ammonite
