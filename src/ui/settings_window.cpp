@@ -1,11 +1,303 @@
 #include "ui/settings_window.h"
 
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include "ui/bindings.h"
+#include "ui/main_window.h"
+#include "ui/surface_view.h"
+
 namespace ammonite {
 
+// ---- the preview's surface -------------------------------------------------------
+
+ScaledImageSurface::ScaledImageSurface(int pixelWidth, int pixelHeight, double unitsWide, double unitsHigh)
+    : ImageSurface(pixelWidth, pixelHeight), sx_(pixelWidth / unitsWide), sy_(pixelHeight / unitsHigh) {}
+
+void ScaledImageSurface::doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) {
+    RasterSurface::doLine(x1 * sx_, y1 * sy_, x2 * sx_, y2 * sy_, colour, width);
+}
+
+void ScaledImageSurface::doPoint(double x, double y, Rgb colour, int width) {
+    RasterSurface::doPoint(x * sx_, y * sy_, colour, width);
+}
+
+void ScaledImageSurface::doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) {
+    // A circle smaller than a pixel still shows as a dot.
+    RasterSurface::doCircle(cx * sx_, cy * sy_, std::max(radius * sx_, 1.0), outline, filled, fill);
+}
+
+void ScaledImageSurface::doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
+                                double& lineHeight) {
+    ImageSurface::doText(x * sx_, y * sy_, utf8, colour, advance, lineHeight);
+    advance /= sx_;
+    lineHeight /= sy_;
+}
+
+// ---- layout helpers (positions in pixels: twips ÷ 15) ------------------------------
+
+namespace {
+
+constexpr int kFrameBorder = 2;  // the preview's sunken border
+// FRpct: 1935 × 1455 twips.
+constexpr int kPreviewBoxWidth = 129, kPreviewBoxHeight = 97;
+
+QLabel* caption(QWidget* parent, const char* text, int x, int y, int w = 120, int h = 16) {
+    auto* l = new QLabel(QString::fromUtf8(text), parent);
+    l->setGeometry(x, y, w, h);
+    return l;
+}
+
+QLabel* namedLabel(QWidget* parent, const char* name, int x, int y, int w = 36, int h = 16) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(x, y, w, h);
+    return l;
+}
+
+QLineEdit* box(QWidget* parent, const char* name, int x, int y, int w, int h = 18) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setGeometry(x, y, w, h);
+    // The design's boxes are narrow (" .05" in 25 pixels): no inner padding.
+    e->setTextMargins(0, 0, 0, 0);
+    e->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px 1px; border: 1px solid rgb(122, 122, 122); "
+                                    "background: white; }"));
+    return e;
+}
+
+QScrollBar* bar(QWidget* parent, const char* name, Qt::Orientation o, int x, int y, int w, int h) {
+    auto* b = new QScrollBar(o, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(x, y, w, h);
+    b->setFocusPolicy(Qt::StrongFocus);
+    return b;
+}
+
+QRadioButton* option(QWidget* parent, const char* name, int x, int y) {
+    auto* r = new QRadioButton(parent);
+    r->setObjectName(QString::fromLatin1(name));
+    r->setGeometry(x, y, 16, 16);
+    return r;
+}
+
+void bindOption(QRadioButton* button, OptionButtonModel& model, const ActionGuard& guard) {
+    {
+        QSignalBlocker block(button);
+        button->setChecked(model.selected());
+    }
+    model.viewUpdate = [button, &model] {
+        if (button->isChecked() != model.selected()) {
+            QSignalBlocker b(button);
+            button->setChecked(model.selected());
+        }
+    };
+    QObject::connect(button, &QRadioButton::toggled, button, [&model, guard](bool on) {
+        if (on) guard([&] { model.select(); });
+    });
+}
+
+}  // namespace
+
+// ---- the window ------------------------------------------------------------------------
+
 SettingsWindow::SettingsWindow(ModelState& model, QWidget* mainWindow)
-    : QWidget(nullptr), model_(model), mainWindow_(mainWindow) {
+    : QWidget(nullptr),
+      model_(model),
+      mainWindow_(mainWindow),
+      preview_(kPreviewBoxWidth - 2 * kFrameBorder, kPreviewBoxHeight - 2 * kFrameBorder, kPreviewWidth,
+               kPreviewHeight) {
     setWindowTitle(QStringLiteral("Form1"));
-    resize(720, 406);
+    setObjectName(QStringLiteral("SETTING"));
+    QFont previewFont(QStringLiteral("IPAPGothic"));
+    previewFont.setPixelSize(8);  // about 6 points
+    preview_.setFont(previewFont);
+    logic_ = std::make_unique<SettingsWindowLogic>(model_, preview_);
+    build();
+    logic_->Guard([this] { logic_->Load(); });
+}
+
+SettingsWindow::~SettingsWindow() {
+    // The controls go first, while the handlers still exist; the focus they
+    // lose on the way runs no check.
+    closing_ = true;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+}
+
+void SettingsWindow::mirrorScaleToMainWindow() {
+    // START reads the scale from the main window's own scale box: keep it
+    // showing the scale set here.
+    auto* main = qobject_cast<MainWindow*>(mainWindow_.data());
+    if (!main) return;
+    main->logic().Guard([&] { main->logic().SCLtxt.setText(formatFixed4(model_.drawScale)); });
+}
+
+void SettingsWindow::build() {
+    setFixedSize(kWidth, kHeight);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(192, 255, 192));
+    setPalette(pal);
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
+
+    SettingsWindowLogic& L = *logic_;
+    ActionGuard guard = [this](const std::function<void()>& action) {
+        if (!closing_) logic_->Guard(action);
+    };
+
+    // ---- left column: parameters, switches, view ----
+    caption(this, "*** View  ***", 16, 8);
+    caption(this, "* Parameters", 16, 56);
+    caption(this, "GI", 16, 81, 22);
+    auto* gi = box(this, "GItxt", 40, 80, 25);
+    caption(this, "Growth increment", 70, 81, 110);
+    caption(this, "SCL", 16, 113, 24);
+    auto* scl = box(this, "SCLtxt", 40, 112, 25);
+    caption(this, "Scale", 70, 113, 60);
+    auto* orient = new QCheckBox(QStringLiteral("Life orientation"), this);
+    orient->setObjectName(QStringLiteral("ORIENTcbx"));
+    orient->setGeometry(16, 144, 113, 17);
+    auto* rib = new QCheckBox(QStringLiteral("Ribbing"), this);
+    rib->setObjectName(QStringLiteral("RIBcbx"));
+    rib->setGeometry(16, 176, 113, 17);
+
+    caption(this, "* View", 16, 240);
+    caption(this, "Vx", 20, 265, 20);
+    caption(this, "Vy", 20, 289, 20);
+    caption(this, "Vz", 20, 313, 20);
+    auto* vx = box(this, "VXtxt", 40, 264, 41);
+    auto* vy = box(this, "VYtxt", 40, 288, 41);
+    auto* vz = box(this, "VZtxt", 40, 312, 41);
+    auto* viewV = bar(this, "VIEWvsc", Qt::Vertical, 152, 240, 9, 137);
+    auto* vlt = namedLabel(this, "VLTlbl", 120, 264, 30);
+    auto* vlg = namedLabel(this, "VLGlbl", 40, 360, 40);
+    auto* viewH = bar(this, "VIEWhsc", Qt::Horizontal, 16, 376, 137, 9);
+
+    auto* ref = new QFrame(this);
+    ref->setObjectName(QStringLiteral("REFfra"));
+    ref->setFrameShape(QFrame::Box);
+    ref->setGeometry(96, 280, 49, 57);
+    caption(ref, "Refer to", 3, 2, 44, 14);
+    auto* initial = option(ref, "INITIALopt", 3, 18);
+    caption(ref, "initial", 19, 18, 30, 16);
+    auto* final_ = option(ref, "FINALopt", 3, 36);
+    caption(ref, "final", 19, 36, 30, 16);
+
+    // ---- middle: origin with the preview, light, "Fixed to" ----
+    caption(this, "* Origin", 200, 48, 60);
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("FRfra"));
+    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frame->setLineWidth(kFrameBorder);
+    frame->setGeometry(200, 80, kPreviewBoxWidth, kPreviewBoxHeight);
+    previewView_ = new SurfaceView(preview_, frame);
+    previewView_->setObjectName(QStringLiteral("FRpct"));
+    previewView_->move(kFrameBorder, kFrameBorder);
+    previewView_->setFocusPolicy(Qt::StrongFocus);
+    connect(previewView_, &SurfaceView::clicked, this, [this] {
+        if (!closing_) logic_->ClickPreview();
+    });
+    auto* originV = bar(this, "ORIGINvsc", Qt::Vertical, 336, 80, 9, 145);
+    auto* originH = bar(this, "ORIGINhsc", Qt::Horizontal, 152, 184, 177, 9);
+    caption(this, "Oy", 308, 57, 18);
+    auto* oy = box(this, "OYtxt", 328, 56, 33);
+    caption(this, "Ox", 204, 201, 18);
+    auto* ox = box(this, "OXtxt", 224, 200, 33);
+
+    caption(this, "* Light", 200, 240, 60);
+    caption(this, "Lx", 204, 265, 20);
+    caption(this, "Ly", 204, 289, 20);
+    caption(this, "Lz", 204, 313, 20);
+    auto* lx = box(this, "LXtxt", 224, 264, 41);
+    auto* ly = box(this, "LYtxt", 224, 288, 41);
+    auto* lz = box(this, "LZtxt", 224, 312, 41);
+    auto* lightV = bar(this, "LIGHTvsc", Qt::Vertical, 336, 240, 9, 137);
+    auto* llt = namedLabel(this, "LLTlbl", 304, 264, 30);
+    auto* llg = namedLabel(this, "LLGlbl", 224, 360, 40);
+    auto* lightH = bar(this, "LIGHThsc", Qt::Horizontal, 200, 376, 137, 9);
+    caption(this, "Fixed to", 280, 288, 50);
+    auto* frameOpt = option(this, "FRAMEopt", 280, 304);
+    caption(this, "frame", 297, 304, 36);
+    auto* scrnOpt = option(this, "SCRNopt", 280, 320);
+    caption(this, "screen", 297, 320, 36);
+
+    // ---- right column: densities and "Confirm" ----
+    caption(this, "*** Growth  ***", 416, 8);
+    caption(this, "Air chamber density", 400, 105, 125);
+    auto* da = box(this, "DAtxt", 528, 104, 41);
+    caption(this, "Bogy chamber density", 400, 137, 125);
+    auto* db = box(this, "DBtxt", 528, 136, 41);
+    auto* conf = new QPushButton(QStringLiteral("Confirm"), this);
+    conf->setObjectName(QStringLiteral("Conf"));
+    conf->setGeometry(624, 8, 73, 25);
+
+    auto* status = namedLabel(this, "statusLine", 8, 388, 704, 16);
+    status->setStyleSheet(QStringLiteral("color: rgb(160, 0, 0);"));
+
+    // ---- bindings ----
+    bindLineEdit(gi, L.GItxt, guard);
+    bindLineEdit(scl, L.SCLtxt, guard);
+    bindLineEdit(ox, L.OXtxt, guard);
+    bindLineEdit(oy, L.OYtxt, guard);
+    bindLineEdit(vx, L.VXtxt, guard);
+    bindLineEdit(vy, L.VYtxt, guard);
+    bindLineEdit(vz, L.VZtxt, guard);
+    bindLineEdit(lx, L.LXtxt, guard);
+    bindLineEdit(ly, L.LYtxt, guard);
+    bindLineEdit(lz, L.LZtxt, guard);
+    bindLineEdit(da, L.DAtxt, guard);
+    bindLineEdit(db, L.DBtxt, guard);
+    bindScrollBar(originH, L.ORIGINhsc, guard);
+    bindScrollBar(originV, L.ORIGINvsc, guard);
+    bindScrollBar(viewH, L.VIEWhsc, guard);
+    bindScrollBar(viewV, L.VIEWvsc, guard);
+    bindScrollBar(lightH, L.LIGHThsc, guard);
+    bindScrollBar(lightV, L.LIGHTvsc, guard);
+    bindLabel(vlg, L.VLGlbl);
+    bindLabel(vlt, L.VLTlbl);
+    bindLabel(llg, L.LLGlbl);
+    bindLabel(llt, L.LLTlbl);
+    bindLabel(status, L.statusLine);
+    bindCheckBox(rib, L.RIBcbx, guard);
+    bindCheckBox(orient, L.ORIENTcbx, guard);
+    bindOption(initial, L.INITIALopt, guard);
+    bindOption(final_, L.FINALopt, guard);
+    bindOption(scrnOpt, L.SCRNopt, guard);
+    bindOption(frameOpt, L.FRAMEopt, guard);
+    connect(conf, &QPushButton::clicked, this, [this] {
+        if (!closing_) logic_->ClickConfirm();
+    });
+
+    L.previewDrawn = [this] { previewView_->update(); };
+    L.drawScaleChanged = [this] { mirrorScaleToMainWindow(); };
+    L.confirmed = [this] {
+        hide();
+        if (mainWindow_) {
+            mainWindow_->show();
+            mainWindow_->raise();
+            mainWindow_->activateWindow();
+        }
+    };
+
+    // ---- keyboard focus order ----
+    QWidget* order[] = {gi,      scl,    ox,     oy,       vx,       vy,      vz,           lx,        ly,
+                        lz,      viewH,  lightH, originH,  conf,     viewV,   lightV,       previewView_,
+                        originV, frameOpt, scrnOpt, initial, final_, orient, rib,          da,        db};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    for (QWidget* w : {static_cast<QWidget*>(orient), static_cast<QWidget*>(rib),
+                       static_cast<QWidget*>(initial), static_cast<QWidget*>(final_),
+                       static_cast<QWidget*>(frameOpt), static_cast<QWidget*>(scrnOpt)})
+        w->setFocusPolicy(Qt::StrongFocus);
+    gi->setFocus();
 }
 
 }  // namespace ammonite

@@ -1,21 +1,67 @@
-// The settings window: densities, growth increment, scale, origin, view and
-// light directions, switches and the preview.
+// The settings window "SETTING": densities, growth increment, scale, origin,
+// view and light directions, switches and the preview. The behaviour lives in
+// SettingsWindowLogic; this class lays out the toolkit's controls and binds
+// them to it.
 #pragma once
 
+#include <memory>
+
+#include <QPointer>
 #include <QWidget>
 
 #include "model/model_state.h"
+#include "settings/settings_logic.h"
+#include "ui/image_surface.h"
+
+class QLabel;
 
 namespace ammonite {
+
+class SurfaceView;
+
+// An image surface that takes drawing units and draws them scaled, so the
+// preview's 800 × 600 units fit the small picture box with crisp lines.
+class ScaledImageSurface : public ImageSurface {
+public:
+    ScaledImageSurface(int pixelWidth, int pixelHeight, double unitsWide, double unitsHigh);
+    double scaleX() const { return sx_; }
+    double scaleY() const { return sy_; }
+
+protected:
+    void doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) override;
+    void doPoint(double x, double y, Rgb colour, int width) override;
+    void doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) override;
+    void doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
+                double& lineHeight) override;
+
+private:
+    double sx_, sy_;
+};
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
+    // The client area: 10800 × 6090 twips at 15 twips a pixel.
+    static constexpr int kWidth = 720;
+    static constexpr int kHeight = 406;
+
     SettingsWindow(ModelState& model, QWidget* mainWindow);
+    ~SettingsWindow() override;
+
+    SettingsWindowLogic& logic() { return *logic_; }
+    ScaledImageSurface& previewSurface() { return preview_; }
+    SurfaceView* previewView() { return previewView_; }
 
 private:
+    void build();
+    void mirrorScaleToMainWindow();
+
     ModelState& model_;
-    QWidget* mainWindow_;
+    QPointer<QWidget> mainWindow_;
+    ScaledImageSurface preview_;
+    std::unique_ptr<SettingsWindowLogic> logic_;
+    SurfaceView* previewView_ = nullptr;
+    bool closing_ = false;
 };
 
 }  // namespace ammonite
