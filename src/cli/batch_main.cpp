@@ -14,6 +14,7 @@
 #include "cli/batch_output.h"
 #include "model/log_sink.h"
 #include "model/main_window_logic.h"
+#include "profiles/profile_file.h"
 #include "ui/image_surface.h"
 
 using namespace ammonite;
@@ -40,11 +41,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // ---- profile data files ----
-    // Reading (--profiles, before the runs) and writing (--save-profiles,
-    // after them) belong here once the profile file reader and writer exist.
-    if (options.profilesIn) return badArgument("option --profiles is not available yet");
-    if (options.profilesOut) return badArgument("option --save-profiles is not available yet");
+    // A bad profile data file is reported before anything else starts.
+    if (options.profilesIn) {
+        auto scratch = std::make_unique<ModelState>();
+        if (!ReadProfileFile(*options.profilesIn, *scratch, error)) return badArgument(error);
+    }
 
     // Text on the drawing needs the toolkit's fonts, but no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -59,6 +60,14 @@ int main(int argc, char** argv) {
     MemoryLog log;
     auto logic = std::make_unique<MainWindowLogic>(*model, surface, log);
     logic->Load();
+
+    // A profile data file, read before the first run as the profile window
+    // loads it (the final stage also becomes the stage count); a bad file
+    // changes nothing and stops here.
+    if (options.profilesIn) {
+        std::string loadError;
+        if (!ReadProfileFile(*options.profilesIn, *model, loadError)) return badArgument(loadError);
+    }
 
     // Settings, straight into the model as the settings window would write them.
     if (options.view) model->viewVector = {(*options.view)[0], (*options.view)[1], (*options.view)[2]};
@@ -124,6 +133,13 @@ int main(int argc, char** argv) {
     if (options.pngPath && !surface.savePng(QString::fromStdString(*options.pngPath))) {
         std::cerr << "ammonite-batch: cannot write " << *options.pngPath << " (--png)\n";
         status = 2;
+    }
+    if (options.profilesOut) {
+        std::string saveError;
+        if (!WriteProfileFile(*options.profilesOut, *model, saveError)) {
+            std::cerr << "ammonite-batch: " << saveError << " (--save-profiles)\n";
+            status = 2;
+        }
     }
     if (options.summaryPath) {
         std::ofstream out;

@@ -192,6 +192,9 @@ std::string UsageText() {
            "                         and FT1vsc, FT2vsc (-80..0); the bars are moved before\n"
            "                         the first START, so their own chart redraw, which needs a\n"
            "                         run, is not counted as an error\n"
+           "  --profiles FILE        profile data file read before the first run, as the\n"
+           "                         profile window loads it (its final stage becomes the\n"
+           "                         stage count unless --stages is given)\n"
            "Actions:\n"
            "  --runs K               press START K times (default 1)\n"
            "  --shade                press SHADE after the last run\n"
@@ -200,10 +203,11 @@ std::string UsageText() {
            "  --log FILE.txt         regulation log (UTF-8)\n"
            "  --summary FILE.txt     key=value summary (default: standard output)\n"
            "  --png FILE.png         the main window's drawing after the last action\n"
+           "  --save-profiles FILE   profile data file of the model after the runs\n"
            "  --help                 this text\n"
            "\n"
            "Exit status: 0 done, 1 the model stopped with a runtime error (the results\n"
-           "requested are still written), 2 bad arguments.\n";
+           "requested are still written), 2 bad arguments or a bad --profiles file.\n";
 }
 
 }  // namespace ammonite::batch
