@@ -77,6 +77,19 @@ TEST(SettingsWindowGui, OpensWithTheDefaultsAndLeavesTheModelAlone) {
     EXPECT_TRUE(w->findChild<QRadioButton*>("INITIALopt")->isChecked());
     EXPECT_FALSE(w->findChild<QRadioButton*>("FRAMEopt")->isChecked());
     EXPECT_EQ(QApplication::focusWidget(), edit(w, "GItxt"));
+    // The keyboard focus order from GItxt on.
+    const QStringList order = {"GItxt",     "SCLtxt",   "OXtxt",     "OYtxt",    "VXtxt",      "VYtxt",
+                               "VZtxt",     "LXtxt",    "LYtxt",     "LZtxt",    "VIEWhsc",    "LIGHThsc",
+                               "ORIGINhsc", "Conf",     "VIEWvsc",   "LIGHTvsc", "FRpct",      "ORIGINvsc",
+                               "FRAMEopt",  "SCRNopt",  "INITIALopt", "FINALopt", "ORIENTcbx", "RIBcbx",
+                               "DAtxt",     "DBtxt"};
+    QStringList chain;
+    QWidget* at = edit(w, "GItxt");
+    do {
+        if (order.contains(at->objectName()) && !chain.contains(at->objectName())) chain << at->objectName();
+        at = at->nextInFocusChain();
+    } while (at != edit(w, "GItxt") && chain.size() < order.size());
+    EXPECT_EQ(chain, order);
     EXPECT_EQ(s.model->drawScale.raw(), before.drawScale.raw());
     EXPECT_EQ(s.model->lightVector.z.raw(), before.lightVector.z.raw());
     EXPECT_EQ(s.model->originY.raw(), before.originY.raw());
