@@ -1,0 +1,305 @@
+// ammonite-batch run as a separate program, compared with the main window's
+// model run in this process.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <charconv>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/log_sink.h"
+#include "model/main_window_logic.h"
+
+using namespace ammonite;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+Result runBatch(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(AMMONITE_BATCH), args);
+    Result r;
+    if (!p.waitForFinished(60000)) return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+std::map<std::string, std::string> parseSummary(const std::string& text) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        auto eq = line.find('=');
+        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return out;
+}
+
+std::string readFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::vector<double> csvNumbers(const std::string& line) {
+    std::vector<double> out;
+    std::string::size_type start = 0;
+    for (;;) {
+        auto comma = line.find(',', start);
+        std::string cell = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        double v = 0;
+        auto res = std::from_chars(cell.data(), cell.data() + cell.size(), v);
+        if (res.ec != std::errc() || res.ptr != cell.data() + cell.size()) v = -1e300;  // not a number
+        out.push_back(v);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return out;
+}
+
+// The main window's model, run in this process.
+struct InProcess {
+    std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
+    RasterSurface surface{1000, 760};
+    MemoryLog log;
+    std::unique_ptr<MainWindowLogic> logic = std::make_unique<MainWindowLogic>(*model, surface, log);
+    InProcess() { logic->Load(); }
+};
+
+const char* const kHeader =
+    "stage,radius,centre_x,centre_y,centre_z,rim_x,rim_y,rim_z,gamma,curvature,torsion,beta,step,rib_mark,"
+    "cumulative_length,volume,buoyancy_x,buoyancy_y,buoyancy_z,view_x,view_y,view_depth,orientation_angle";
+
+}  // namespace
+
+TEST(Batch, WithoutOptionsPrintsTheSummaryOfTheDefaultRun) {
+    Result r = runBatch({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto summary = parseSummary(r.out);
+    const char* keys[] = {"shown_stage",      "last_stage",          "alpha",
+                          "orientation_label", "density_label",      "pt_ratio_text",
+                          "tangent_stage",    "view_vector",         "life_view_vector",
+                          "orientation_sin",  "orientation_cos",     "orientation_shift_x",
+                          "orientation_shift_y", "pending_ribs",     "rib_countdown",
+                          "segments"};
+    EXPECT_EQ(summary.size(), std::size(keys));
+    for (const char* k : keys) EXPECT_EQ(summary.count(k), 1u) << k;
+
+    InProcess w;
+    w.logic->ClickStart();
+    EXPECT_EQ(summary["shown_stage"], "1699");
+    EXPECT_EQ(summary["last_stage"], "3000");
+    EXPECT_EQ(summary["alpha"], "1.005");
+    EXPECT_EQ(summary["segments"], "61200");
+    EXPECT_EQ(summary["orientation_label"], w.logic->ORIlbl.caption());
+    EXPECT_EQ(summary["density_label"], w.logic->DNSlbl.caption());
+    EXPECT_EQ(summary["pt_ratio_text"], w.logic->PTRtxt.text());
+    EXPECT_EQ(summary["tangent_stage"], std::to_string(w.logic->run.tangentStage));
+    EXPECT_EQ(std::stod(summary["orientation_sin"]), w.model->orientationSin);
+    EXPECT_EQ(std::stod(summary["orientation_shift_y"]), w.model->orientationShiftY);
+}
+
+TEST(Batch, TablesAndLogAgreeWithTheWindow) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString csv = dir.filePath("t.csv"), log = dir.filePath("l.txt"), sum = dir.filePath("s.txt");
+    Result r = runBatch({"--runs", "2", "--tables", csv, "--log", log, "--summary", sum});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");  // the summary went to its file
+
+    InProcess w;
+    w.logic->ClickStart();
+    w.logic->ClickStart();
+    const RunState& run = w.logic->run;
+    const ModelState& m = *w.model;
+
+    std::vector<std::string> rows = splitLines(readFile(csv));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], kHeader);
+    // One row per stage, 0 up to the last stage built (shown stage + 1).
+    ASSERT_EQ(rows.size(), static_cast<size_t>(m.shownStage) + 3);
+    for (long s = 0; s <= m.shownStage + 1; ++s) {
+        std::vector<double> v = csvNumbers(rows[static_cast<size_t>(s) + 1]);
+        ASSERT_EQ(v.size(), 23u) << s;
+        const double expected[23] = {static_cast<double>(s),
+                                     run.radiusByStage[s],
+                                     run.centreXByStage[s],
+                                     run.centreYByStage[s],
+                                     run.centreZByStage[s],
+                                     run.rimXByStage[s],
+                                     run.rimYByStage[s],
+                                     run.rimZByStage[s],
+                                     m.gammaByStage[s],
+                                     m.curvatureByStage[s],
+                                     m.torsionByStage[s],
+                                     m.betaByStage[s],
+                                     m.gammaBetaByStage[s],
+                                     static_cast<double>(run.ribMark[s]),
+                                     run.cumulativeLength[s],
+                                     run.volumeByStage[s],
+                                     run.buoyancyXByStage[s],
+                                     run.buoyancyYByStage[s],
+                                     run.buoyancyZByStage[s],
+                                     run.viewXByStage[s],
+                                     run.viewYByStage[s],
+                                     run.viewDepthByStage[s],
+                                     static_cast<double>(run.orientationAngleByStage[s])};
+        for (size_t c = 0; c < 23; ++c) {
+            if (c == 22)
+                ASSERT_EQ(static_cast<float>(v[c]), static_cast<float>(expected[c])) << "stage " << s;
+            else
+                ASSERT_EQ(v[c], expected[c]) << "stage " << s << " column " << c;
+        }
+    }
+    // Whole numbers are written without a decimal point.
+    EXPECT_EQ(rows[1].substr(0, 4), "0,1,");
+
+    std::vector<std::string> logLines = splitLines(readFile(log));
+    ASSERT_EQ(logLines.size(), w.log.lines.size());
+    for (size_t i = 0; i < logLines.size(); ++i) EXPECT_EQ(logLines[i], MemoryLog::join(w.log.lines[i])) << i;
+    EXPECT_EQ(logLines[0], "疲労　定刻　肋");
+
+    auto summary = parseSummary(readFile(sum));
+    EXPECT_EQ(summary["shown_stage"], "1698");
+}
+
+TEST(Batch, OptionsReachTheModel) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath("w.png");
+    Result r = runBatch({"--stages", "300", "--scale", "3", "--view", "0,0,1", "--orientation", "off",
+                         "--densities", "0.5,1.5", "--origin", "400,300", "--png", png});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto summary = parseSummary(r.out);
+    EXPECT_EQ(summary["view_vector"], "0,0,1");  // orientation off: unchanged
+    EXPECT_EQ(summary["orientation_sin"], "0");
+    EXPECT_EQ(summary["orientation_cos"], "1");
+
+    InProcess w;
+    w.logic->TypeStages("300");
+    w.logic->TypeScale("3");
+    w.model->viewVector = {0, 0, 1};
+    w.model->orientationMode = 0;
+    w.model->densities = {0.5, 1.5};
+    w.model->originX = 400;
+    w.model->originY = 300;
+    w.logic->ClickStart();
+    ASSERT_EQ(w.logic->statusLine.caption(), "");
+    // A rib under way at stage 300 is finished: at least 300 stages.
+    EXPECT_GE(w.logic->run.segmentsDrawn, 300 * 36);
+    EXPECT_EQ(summary["shown_stage"], std::to_string(w.model->shownStage));
+    EXPECT_EQ(summary["segments"], std::to_string(w.logic->run.segmentsDrawn));
+    EXPECT_EQ(summary["density_label"], w.logic->DNSlbl.caption());
+    EXPECT_EQ(summary["orientation_label"], w.logic->ORIlbl.caption());
+
+    // The picture is the window's drawing: the same pixels as in process,
+    // apart from the text the toolkit draws.
+    QImage img(png);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.width(), 1000);
+    EXPECT_EQ(img.height(), 760);
+    long cyan = 0, same = 0;
+    for (int y = 0; y < 760; ++y)
+        for (int x = 0; x < 1000; ++x) {
+            const QRgb p = img.pixel(x, y);
+            if (p == qRgb(0, 128, 128)) ++cyan;
+            if ((p & 0xFFFFFF) == (w.surface.pixel(x, y) & 0xFFFFFF)) ++same;
+        }
+    EXPECT_GT(cyan, 300);
+    EXPECT_GT(same, 1000L * 760 * 98 / 100);
+}
+
+TEST(Batch, ThresholdsAreAppliedBeforeTheRun) {
+    QTemporaryDir dir;
+    const QString plain = dir.filePath("a.txt"), moved = dir.filePath("b.txt");
+    ASSERT_EQ(runBatch({"--log", plain}).status, 0);
+    Result r = runBatch({"--thresholds", "150,250,-30,-10", "--log", moved});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(readFile(plain), readFile(moved));
+
+    InProcess w;
+    w.logic->MoveBar(w.logic->ST1hsc, 150);
+    w.logic->MoveBar(w.logic->ST2hsc, 250);
+    w.logic->MoveBar(w.logic->FT1vsc, -30);
+    w.logic->MoveBar(w.logic->FT2vsc, -10);
+    w.logic->ClickStart();
+    std::vector<std::string> lines = splitLines(readFile(moved));
+    ASSERT_EQ(lines.size(), w.log.lines.size());
+    EXPECT_EQ(lines.back(), MemoryLog::join(w.log.lines.back()));
+}
+
+TEST(Batch, BadArgumentsAreNamedAndExitWithTwo) {
+    const std::vector<std::pair<QStringList, std::string>> cases = {
+        {{"--frobnicate"}, "--frobnicate"},
+        {{"--view", "1,2"}, "--view"},
+        {{"--view", "1,x,2"}, "--view"},
+        {{"--origin", "1,2,3"}, "--origin"},
+        {{"--orientation", "maybe"}, "--orientation"},
+        {{"--thresholds", "0,0,10,0"}, "--thresholds"},
+        {{"--thresholds", "2000,0,0,0"}, "--thresholds"},
+        {{"--runs", "-1"}, "--runs"},
+        {{"--runs", "1.5"}, "--runs"},
+        {{"--tables"}, "--tables"},
+    };
+    for (const auto& [args, name] : cases) {
+        Result r = runBatch(args);
+        EXPECT_EQ(r.status, 2) << name;
+        std::vector<std::string> lines = splitLines(r.err);
+        ASSERT_EQ(lines.size(), 1u) << r.err;
+        EXPECT_NE(lines[0].find(name), std::string::npos) << lines[0];
+        EXPECT_EQ(r.out, "") << name;
+    }
+}
+
+TEST(Batch, HelpListsTheOptions) {
+    Result r = runBatch({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--stages", "--scale", "--view", "--light", "--origin", "--densities",
+                               "--orientation", "--ribbing", "--thresholds", "--runs", "--tables", "--log",
+                               "--summary", "--png", "--shade"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+TEST(Batch, RuntimeErrorExitsWithOneAndStillWritesTheResults) {
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("t.csv"), sum = dir.filePath("s.txt"), png = dir.filePath("p.png");
+    // A shell of no mass: the first hydrostatic step divides by zero.
+    Result r = runBatch({"--densities", "0,0", "--tables", csv, "--summary", sum, "--png", png});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Division by zero"), std::string::npos) << r.err;
+    auto summary = parseSummary(readFile(sum));
+    EXPECT_EQ(summary["shown_stage"], "1700");  // START wrote it; the run never ended
+    EXPECT_EQ(summary["segments"], "0");
+    std::vector<std::string> rows = splitLines(readFile(csv));
+    ASSERT_EQ(rows.size(), 2u);  // header and stage 0
+    EXPECT_EQ(rows[0], kHeader);
+    EXPECT_FALSE(QImage(png).isNull());
+
+    // A scale that is not a number stops START before the run.
+    Result s = runBatch({"--scale", "abc"});
+    EXPECT_EQ(s.status, 1);
+    EXPECT_NE(s.err.find("Type mismatch"), std::string::npos) << s.err;
+    EXPECT_NE(s.out.find("shown_stage=1700"), std::string::npos);
+}
