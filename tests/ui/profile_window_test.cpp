@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -57,7 +59,8 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
     ProfileWindow* w = main.profileWindow();
     ASSERT_TRUE(w);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    QTest::qWait(20);  // the 1 ms timer draws the profiles
+    // The 1 ms timer draws the profiles once the window is up.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->logic().timerOn; }, 2000));
     EXPECT_EQ(w->windowTitle(), "Form1");
     EXPECT_EQ(w->size(), QSize(1016, 730));
     EXPECT_EQ(model->profileWindowOpened, 1);
@@ -79,4 +82,158 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
         QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(109, 214));
         w->grab().save(QString::fromUtf8(dir) + "/profile_window.png");
     }
+}
+
+namespace {
+// A profile window on its own, as MainWindow creates it, shown and drawn.
+struct OpenWindow {
+    InScratchDir scratch;
+    std::unique_ptr<ModelState> model = [] {
+        auto m = std::make_unique<ModelState>();
+        m->setDefaultProfiles();
+        m->alpha = 1.005;
+        m->stageRange = {0, 3000};
+        m->lastStage = 3000;
+        m->shownStage = 1700;
+        return m;
+    }();
+    QWidget mainStandIn;
+    ProfileWindow w{*model, &mainStandIn};
+    OpenWindow() {
+        w.show();
+        QTest::qWaitForWindowExposed(&w);
+        QTest::qWaitFor([this] { return !w.logic().timerOn; }, 2000);
+    }
+    QPushButton* button(const char* name) { return w.findChild<QPushButton*>(name); }
+    QLineEdit* edit(const char* name) { return w.findChild<QLineEdit*>(name); }
+};
+}  // namespace
+
+TEST(ProfileWindowGui, MouseInsertsAndDragsAPointOnTheChart) {
+    OpenWindow o;
+    QTest::mouseClick(o.button("Ecmd"), Qt::LeftButton);
+    QWidget* chart = o.w.chartView();
+    QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(221, 300));
+    ASSERT_EQ(o.model->gammaProfile.count, 2);
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 400);
+    EXPECT_DOUBLE_EQ(o.model->gammaProfile.values[1], 3.5);
+    EXPECT_EQ(o.edit("XCMtxt")->text(), "400");
+    EXPECT_EQ(o.edit("YCMtxt")->text(), "3.5");
+    QTest::mouseMove(chart, QPoint(251, 260));
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(251, 260));
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 460);
+    EXPECT_DOUBLE_EQ(o.model->gammaProfile.values[1], 4.5);
+    EXPECT_EQ(o.edit("XCMtxt")->text(), "460");
+    // The dark edited profile and the selection circle are on the picture.
+    EXPECT_EQ(pixelAt(o.w, 251, 260 - 5), qRgb(100, 100, 150));
+    // A move after the release changes nothing.
+    QTest::mouseMove(chart, QPoint(300, 300));
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 460);
+
+    // Typed coordinates move the selected point.
+    QLineEdit* x = o.edit("XCMtxt");
+    x->selectAll();
+    QTest::keyClicks(x, "500");
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 500);
+    // "Point Del." removes it.
+    QTest::mouseClick(o.button("PDLcmd"), Qt::LeftButton);
+    EXPECT_EQ(o.model->gammaProfile.count, 1);
+}
+
+TEST(ProfileWindowGui, AlphaButtonShowsTheBarAndItsStepSetsAlpha) {
+    OpenWindow o;
+    auto* bar = o.w.findChild<QScrollBar*>("DShsc");
+    auto* caption = o.button("DScmd");
+    ASSERT_TRUE(bar && caption);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(caption->text(), QString::fromUtf8("\xCE\xB1 = 1.005"));
+    QTest::mouseClick(o.button("Scmd"), Qt::LeftButton);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(caption->isVisible());
+    EXPECT_EQ(bar->value(), 20);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_DOUBLE_EQ(o.model->alpha, 1.0021);
+    EXPECT_EQ(caption->text(), QString::fromUtf8("\xCE\xB1 = 1.0021"));
+    // The final-stage marker at 3000 lies right of the picture; the labels
+    // of the parameter buttons use a serif font.
+    EXPECT_EQ(o.button("Ecmd")->text(), QString::fromUtf8("\xCE\xB3"));
+    EXPECT_EQ(o.button("Ecmd")->font().styleHint(), QFont::Serif);
+    QTest::mouseClick(o.button("Tcmd"), Qt::LeftButton);
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST(ProfileWindowGui, OkReturnsToTheMainWindowAndReopeningKeepsTheState) {
+    InScratchDir scratch;
+    auto model = std::make_unique<ModelState>();
+    MainWindow main(*model);
+    main.show();
+    QTest::mouseClick(main.findChild<QPushButton*>("GRAPHcmd"), Qt::LeftButton);
+    ProfileWindow* w = main.profileWindow();
+    ASSERT_TRUE(w);
+    QTest::mouseClick(w->findChild<QPushButton*>("Ccmd"), Qt::LeftButton);
+    QTest::mousePress(w->chartView(), Qt::LeftButton, {}, QPoint(300, 300));  // inserts a C point
+    QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(300, 300));
+    ASSERT_EQ(model->curvatureProfile.count, 8);
+    const int tablesBefore = model->curvatureByStage[558].raw();
+    QTest::mouseClick(w->findChild<QPushButton*>("OKcom"), Qt::LeftButton);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(model->curvatureByStage[558].raw(), tablesBefore);  // nothing recomputed
+
+    // The main window's load keeps the edited profiles once this window has loaded.
+    main.logic().Load();
+    EXPECT_EQ(model->curvatureProfile.count, 8);
+
+    QTest::mouseClick(main.findChild<QPushButton*>("GRAPHcmd"), Qt::LeftButton);
+    EXPECT_EQ(main.profileWindow(), w);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->logic().editMode, ProfileWindowLogic::kCurvature);
+    EXPECT_EQ(model->curvatureProfile.count, 8);
+    // The timer armed by the activation draws the profiles once.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->logic().timerOn; }, 2000));
+    EXPECT_EQ(pixelAt(*w, 300, 300), qRgb(250, 100, 100));
+}
+
+TEST(ProfileWindowGui, ClickOnTheFreeAreaRedrawsEverything) {
+    OpenWindow o;
+    QTest::mouseClick(o.button("Ecmd"), Qt::LeftButton);
+    EXPECT_EQ(pixelAt(o.w, 621, 100), qRgb(50, 50, 50));  // the γ axis, edited style
+    QTest::mouseClick(&o.w, Qt::LeftButton, {}, QPoint(1012, 300));
+    EXPECT_EQ(pixelAt(o.w, 621, 100), qRgb(100, 100, 150));
+    EXPECT_EQ(pixelAt(o.w, 300, 280), qRgb(100, 100, 250));
+}
+
+TEST(ProfileWindowGui, SaveAndLoadThroughTheFileList) {
+    OpenWindow o;
+    auto* list = o.w.findChild<QListWidget*>("FILElst");
+    ASSERT_TRUE(list);
+    EXPECT_FALSE(list->isVisible());
+    o.model->betaProfile.values[0] = 6;
+    o.model->betaProfile.values[1] = 6;
+    QTest::mouseClick(o.button("SAVEcmd"), Qt::LeftButton);
+    ASSERT_TRUE(fs::exists("ammonite/SAMPLE.txt"));
+    {
+        std::ofstream bad("ammonite/bad.txt", std::ios::binary);
+        bad << "\"SAMPLE\"\r\n\"a\",1\r\n0,3000\r\n\"g\",77\r\n";
+    }
+    o.model->betaProfile.values[0] = 12;
+    o.model->betaProfile.values[1] = 12;
+
+    QTest::mouseClick(o.button("LOADcmd"), Qt::LeftButton);
+    EXPECT_TRUE(list->isVisible());
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "SAMPLE.txt");
+    EXPECT_EQ(list->item(1)->text(), "bad.txt");
+
+    QRect badRect = list->visualItemRect(list->item(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, badRect.center());
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(o.model->betaProfile.values[1], 12);
+    EXPECT_TRUE(o.w.findChild<QLabel*>("statusLine")->text().contains("bad.txt"));
+
+    QRect goodRect = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, goodRect.center());
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(o.model->betaProfile.values[1], 6);
+    EXPECT_EQ(pixelAt(o.w, 300, 280), qRgb(250, 200, 100));  // β = 6 lies on γ = 4 and is drawn after it
 }
