@@ -171,4 +171,25 @@ private:
     int w_, h_;
 };
 
+// A surface that draws nothing, for timing the model without its drawing.
+class NullSurface : public DrawingSurface {
+public:
+    NullSurface(int width = 1000, int height = 760) : w_(width), h_(height) {}
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+
+protected:
+    void doClear(Rgb) override {}
+    void doLine(double, double, double, double, Rgb, int) override {}
+    void doPoint(double, double, Rgb, int) override {}
+    void doCircle(double, double, double, Rgb, bool, Rgb) override {}
+    void doText(double, double, const std::string&, Rgb, double& advance, double& lineHeight) override {
+        advance = 0;
+        lineHeight = 0;
+    }
+
+private:
+    int w_, h_;
+};
+
 }  // namespace ammonite
