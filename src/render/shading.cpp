@@ -16,10 +16,20 @@ inline int markAt(const StageTable<std::int16_t>& ribMark, long row) {
     return row > kMaxStage ? 0 : ribMark[row];
 }
 
+// Rounds to the nearest integer, halves to even, as roundHalfEven does, for
+// |v| below 2^51: adding and taking away 1.5·2^52 leaves no fraction bits, so
+// the sum rounds in the default (nearest, halves to even) mode. Inline, since
+// every drawn quad needs six of these.
+inline double roundColour(double v) {
+    constexpr double kShift = 6755399441055744.0;  // 1.5 · 2^52
+    return (v + kShift) - kShift;
+}
+
 int colourComponent(double base, double span, double s2) {
-    double v = roundHalfEven(base + span * s2);
-    if (!(v >= 0)) return 0;  // also NaN
-    return v > 255 ? 255 : static_cast<int>(v);
+    const double raw = base + span * s2;
+    if (!(raw >= 0)) return 0;  // also NaN
+    if (raw > 255) return 255;
+    return static_cast<int>(roundColour(raw));
 }
 
 // cos θ, sin θ and cos 3θ of each ring step, θ = k·π/180 in single precision
@@ -133,19 +143,28 @@ void ComputeRing(const ShadeScene& scene, int j, Ring& out) {
     const double scale = model.drawScale;
     const double shiftX = model.orientationShiftX, shiftY = model.orientationShiftY;
     const double turnSin = model.orientationSin, turnCos = model.orientationCos;
+    const ViewPairs& view = run.view;
     out.resize(kRingSteps + 1);
     for (int k = 0; k <= kRingSteps; ++k) {
-        Vec3 p{c * (c + angles.cosT[k] - 1) * r, c * r * angles.sinT[k], 0.02 * r * angles.cos3T[k]};
-        FromSectionAxis(p, section);
-        FromStageFrame(p, frame);
-        p.x += cx;
-        p.y += cy;
-        p.z += cz;
-        ApplyViewRotation(p, run.view);
-        p.x -= shiftX;
-        p.y -= shiftY;
-        ApplyOrientationRotation(p, turnSin, turnCos);
-        out[static_cast<size_t>(k)] = {p.x * scale, p.y * scale, p.z * scale};
+        // The section point, then FromSectionAxis, FromStageFrame, the centre,
+        // ApplyViewRotation, the orientation shift and ApplyOrientationRotation,
+        // written out with the same products and sums as the rotations.
+        const double x0 = c * (c + angles.cosT[k] - 1) * r;
+        const double y0 = c * r * angles.sinT[k];
+        const double z0 = 0.02 * r * angles.cos3T[k];
+        const double x1 = x0 * section.cos + y0 * section.sin;
+        const double y1 = y0 * section.cos - x0 * section.sin;
+        const double v = x1 * frame.cosB + z0 * frame.sinB;
+        const double x2 = v * frame.cosA + y1 * frame.sinA + cx;
+        const double y2 = y1 * frame.cosA - v * frame.sinA + cy;
+        const double z2 = z0 * frame.cosB - x1 * frame.sinB + cz;
+        const double w = x2 * view.azimuthSin + y2 * view.azimuthCos;
+        const double x3 = x2 * view.azimuthCos - y2 * view.azimuthSin - shiftX;
+        const double y3 = w * view.elevationCos - z2 * view.elevationSin - shiftY;
+        const double z3 = w * view.elevationSin + z2 * view.elevationCos;
+        const double x4 = x3 * turnCos - y3 * turnSin;
+        const double y4 = y3 * turnCos + x3 * turnSin;
+        out[static_cast<size_t>(k)] = {x4 * scale, y4 * scale, z3 * scale};
     }
 }
 

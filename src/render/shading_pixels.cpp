@@ -19,19 +19,19 @@ namespace ammonite {
 namespace {
 
 // A ring point on the surface: the single-precision coordinates a line call
-// takes, their nearest pixel, and whether a 2×2 stamp there stays inside the
-// buffer (then no clipping is needed).
+// takes, and its nearest pixel when a 2×2 stamp there stays inside the
+// buffer (x = -1 otherwise: lines from it are clipped).
 struct ScreenPoint {
     float fx = 0, fy = 0;
-    int x = 0, y = 0;
-    bool inside = false;
+    std::int16_t x = -1, y = -1;
+    bool inside() const { return x >= 0; }
 };
 
+// Colours of a quad; face = 0 (no alpha) when the quad is not drawn: it has
+// no normal or faces away.
 struct QuadInfo {
-    std::uint32_t face = 0;    // ARGB of faceColour
-    std::uint32_t growth = 0;  // ARGB of growthLineColour
-    bool valid = false;
-    bool facing = false;
+    std::uint32_t face = 0;
+    std::uint32_t growth = 0;
 };
 
 // Bresenham from (ax, ay) to (bx, by), stepping exactly as raster::line does,
@@ -76,30 +76,48 @@ public:
         const int shown = scene_.model.shownStage;
         if (shown < 0) return;                  // nothing is painted
         lastStage_ = std::max(shown, 1);        // stage 0 is painted as stage 1
-        if (lastStage_ + 1 > kMaxStage) throwOutOfRange("stage " + std::to_string(lastStage_ + 1) + " is outside 0..4000");
-        const int rings = lastStage_ + 1;       // rings 1..lastStage + 1
-        ringPoints_.assign(static_cast<size_t>(rings) * kPoints, RingPoint{});
-        screen_.assign(static_cast<size_t>(rings) * kPoints, ScreenPoint{});
+        if (lastStage_ + 1 > kMaxStage)
+            throwOutOfRange("stage " + std::to_string(lastStage_ + 1) + " is outside 0..4000");
+        screen_.assign(static_cast<size_t>(lastStage_ + 1) * kPoints, ScreenPoint{});
         quads_.assign(static_cast<size_t>(lastStage_) * kRingSteps, QuadInfo{});
-        lastFace_.assign(static_cast<size_t>(lastStage_), -1);
-
-        inParallel(1, rings, [this](int j) { buildRing(j); });
-        inParallel(1, lastStage_, [this](int f) { shadeStage(f); });
+        stageFill_.assign(static_cast<size_t>(lastStage_), 0);
+        // Stages in two runs of consecutive stages, one per core; ring f + 1
+        // of one stage is ring A of the next.
+        const int count = lastStage_;
+        if (count < 64) {
+            prepareStages(1, lastStage_);
+            return;
+        }
+        const int middle = 1 + count / 2;
+        std::exception_ptr failure;
+        std::thread helper([&] {
+            try {
+                prepareStages(middle, lastStage_);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            prepareStages(1, middle - 1);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failure) std::rethrow_exception(failure);
     }
 
     void strip(int f, int width) {
+        leaveFillOf(f);
         const ScreenPoint* a = screenRing(f);
         const ScreenPoint* b = screenRing(f + 1);
         const QuadInfo* q = stageQuads(f);
         for (int k = 1; k <= kRingSteps; ++k) {
             const QuadInfo& quad = q[k - 1];
-            if (!quad.valid) continue;
-            fill_ = quad.face;
-            hasFill_ = true;
-            if (!quad.facing) continue;
+            if (!quad.face) continue;
             const ScreenPoint &aK = a[k], &aP = a[k - 1], &bK = b[k], &bP = b[k - 1];
             const std::uint32_t c = quad.face;
-            if (aK.inside && aP.inside && bK.inside && bP.inside) {
+            if (aK.inside() && aP.inside() && bK.inside() && bP.inside()) {
                 if (width == 2) {
                     quadLines<2>(aK, aP, bK, bP, c);
                 } else {
@@ -118,25 +136,15 @@ public:
     }
 
     void growthLines(int f) {
-        if (!ribbing_) {
-            // Only the fill colour of the last shaded quad remains of them.
-            const int k = lastFace_[static_cast<size_t>(f - 1)];
-            if (k >= 0) {
-                fill_ = stageQuads(f)[k].face;
-                hasFill_ = true;
-            }
-            return;
-        }
+        leaveFillOf(f);
+        if (!ribbing_) return;  // only the fill colour remains of them
         const ScreenPoint* a = screenRing(f);
         const QuadInfo* q = stageQuads(f);
         for (int k = 1; k <= kRingSteps; ++k) {
             const QuadInfo& quad = q[k - 1];
-            if (!quad.valid) continue;
-            fill_ = quad.face;
-            hasFill_ = true;
-            if (!quad.facing) continue;
+            if (!quad.face) continue;
             const ScreenPoint &from = a[k], &to = a[k - 1];
-            if (from.inside && to.inside) {
+            if (from.inside() && to.inside()) {
                 plotLine<1>(buf_.pixels, buf_.stride, from.x, from.y, to.x, to.y, quad.growth);
             } else {
                 clippedLine(from, to, quad.growth, 1);
@@ -159,76 +167,69 @@ private:
     const ScreenPoint* screenRing(int j) const { return &screen_[static_cast<size_t>(j - 1) * kPoints]; }
     const QuadInfo* stageQuads(int f) const { return &quads_[static_cast<size_t>(f - 1) * kRingSteps]; }
 
-    template <typename Fn>
-    static void inParallel(int first, int last, Fn fn) {
-        const int count = last - first + 1;
-        if (count <= 0) return;
-        if (count < 64) {
-            for (int i = first; i <= last; ++i) fn(i);
-            return;
-        }
-        const int middle = first + count / 2;
-        std::exception_ptr failure;
-        std::thread helper([&] {
-            try {
-                for (int i = middle; i <= last; ++i) fn(i);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-        try {
-            for (int i = first; i < middle; ++i) fn(i);
-        } catch (...) {
-            helper.join();
-            throw;
-        }
-        helper.join();
-        if (failure) std::rethrow_exception(failure);
+    // Every shaded quad sets the fill colour; the last one of the stage stays.
+    void leaveFillOf(int f) {
+        const std::uint32_t fill = stageFill_[static_cast<size_t>(f - 1)];
+        if (!fill) return;
+        fill_ = fill;
+        hasFill_ = true;
     }
 
-    void buildRing(int j) {
-        Ring ring;
-        ComputeRing(scene_, j, ring);
+    // Rings and quads of stages first..last; stores the surface points of
+    // rings first..last (and of the ring after the last stage, at the end).
+    void prepareStages(int first, int last) {
+        Ring a, b;
+        ComputeRing(scene_, first, a);
+        storeScreen(first, a);
+        for (int f = first; f <= last; ++f) {
+            ComputeRing(scene_, f + 1, b);
+            if (f < last || last == lastStage_) storeScreen(f + 1, b);
+            shadeStage(f, a, b);
+            std::swap(a, b);
+        }
+    }
+
+    void storeScreen(int j, const Ring& ring) {
         const double ox = scene_.model.originX, oy = scene_.model.originY;
-        const double maxX = buf_.width - 2, maxY = buf_.height - 2;
-        RingPoint* stored = &ringPoints_[static_cast<size_t>(j - 1) * kPoints];
+        const double maxX = std::min(buf_.width - 2, 32767), maxY = std::min(buf_.height - 2, 32767);
         ScreenPoint* screen = &screen_[static_cast<size_t>(j - 1) * kPoints];
         for (int k = 0; k < kPoints; ++k) {
             const RingPoint& p = ring[static_cast<size_t>(k)];
-            stored[k] = p;
             ScreenPoint& s = screen[k];
             s.fx = static_cast<float>(ox + p.x);
             s.fy = static_cast<float>(oy - p.y);
-            const double px = std::floor(static_cast<double>(s.fx) + 0.5);
-            const double py = std::floor(static_cast<double>(s.fy) + 0.5);
-            s.inside = px >= 0 && px <= maxX && py >= 0 && py <= maxY;
-            if (s.inside) {
-                s.x = static_cast<int>(px);
-                s.y = static_cast<int>(py);
+            // Rounded as raster::line rounds its ends, floor(v + 0.5); within
+            // the buffer v + 0.5 is not negative, so the floor is a truncation.
+            const double hx = static_cast<double>(s.fx) + 0.5;
+            const double hy = static_cast<double>(s.fy) + 0.5;
+            if (hx >= 0 && hx < maxX + 1 && hy >= 0 && hy < maxY + 1) {
+                s.x = static_cast<std::int16_t>(hx);
+                s.y = static_cast<std::int16_t>(hy);
             }
         }
     }
 
-    void shadeStage(int f) {
-        const RingPoint* a = &ringPoints_[static_cast<size_t>(f - 1) * kPoints];
-        const RingPoint* b = &ringPoints_[static_cast<size_t>(f) * kPoints];
+    void shadeStage(int f, const Ring& a, Ring& b) {
         const double lx = scene_.model.lightVector.x, ly = scene_.model.lightVector.y,
                      lz = scene_.model.lightVector.z;
         QuadInfo* out = &quads_[static_cast<size_t>(f - 1) * kRingSteps];
-        int last = -1;
+        bool any = false;
+        double lastS = 0;
         for (int k = 1; k <= kRingSteps; ++k) {
-            RingPoint bK = b[k];
+            RingPoint bK = b[static_cast<size_t>(k)];
             bK.z = static_cast<float>(bK.z);  // ring B keeps its depth in single precision
-            const QuadShade q = ShadeQuad(a[k], a[k - 1], bK, lx, ly, lz);
-            QuadInfo& info = out[k - 1];
-            info.valid = q.valid;
+            const QuadShade q =
+                ShadeQuad(a[static_cast<size_t>(k)], a[static_cast<size_t>(k - 1)], bK, lx, ly, lz);
             if (!q.valid) continue;
-            info.facing = q.facing;
+            any = true;
+            lastS = q.s;
+            if (!q.facing) continue;
+            QuadInfo& info = out[k - 1];
             info.face = FaceColour(q.s).argb();
-            info.growth = GrowthLineColour(q.s).argb();
-            last = k - 1;
+            if (ribbing_) info.growth = GrowthLineColour(q.s).argb();
         }
-        lastFace_[static_cast<size_t>(f - 1)] = last;
+        // The face colour of its last shaded quad is the fill colour a stage leaves.
+        if (any) stageFill_[static_cast<size_t>(f - 1)] = FaceColour(lastS).argb();
     }
 
     template <int Width>
@@ -254,10 +255,9 @@ private:
     const ShadeScene& scene_;
     const bool ribbing_;
     int lastStage_ = 0;
-    std::vector<RingPoint> ringPoints_;
-    std::vector<ScreenPoint> screen_;
-    std::vector<QuadInfo> quads_;
-    std::vector<int> lastFace_;  // per stage: index of its last shaded quad, -1 for none
+    std::vector<ScreenPoint> screen_;     // rings 1..lastStage + 1
+    std::vector<QuadInfo> quads_;         // stages 1..lastStage
+    std::vector<std::uint32_t> stageFill_;  // per stage: fill colour it leaves, 0 for none
     std::uint32_t fill_ = 0;
     bool hasFill_ = false;
     const ScreenPoint* lastEnd_ = nullptr;

@@ -142,6 +142,10 @@ TEST(Colours, BrightestDarkestAndSquaredBrightness) {
     EXPECT_EQ(GrowthLineColour(1), Rgb(235, 165, 75));
     EXPECT_EQ(GrowthLineColour(0), Rgb(45, 15, 5));
     EXPECT_EQ(FaceColour(std::sqrt(0.5)), Rgb(160, 110, 60));
+    // s² = 0.25 puts every component on a half: halves go to the even number.
+    EXPECT_EQ(FaceColour(0.5), Rgb(112, 72, 42));
+    EXPECT_EQ(GrowthLineColour(-0.5), Rgb(92, 52, 22));
+    EXPECT_EQ(FaceColour(0.9), Rgb(219, 156, 82));  // 218.9, 156.5, 81.7
     // A light a hair longer than unit (four-decimal components) stays in range.
     EXPECT_EQ(FaceColour(1.0004), Rgb(255, 185, 95));
 }
@@ -235,4 +239,38 @@ TEST(ShadeCommand, LeavesGapCountsUnitLightAndOrderBehind) {
     logic.ClickShade();
     EXPECT_FALSE(logic.statusLine.caption().empty());
     for (int a = 0; a <= 20; ++a) EXPECT_EQ(logic.run.ribMark[a], marks[a]);
+}
+
+TEST(Rings, AgreeExactlyWithTheRotationsOfTheWireframe) {
+    ModelState model;
+    RunState run;
+    testshell::DefaultSettings(model, run, 2.5, 0, 0);
+    run.view = ViewPairsFromVector(0.3, -1, 0.6);
+    model.orientationSin = 0.28, model.orientationCos = 0.96;
+    model.orientationShiftX = 3.25, model.orientationShiftY = -1.5;
+    run.frameCosAByStage[7] = 0.6, run.frameSinAByStage[7] = -0.8;
+    run.frameCosBByStage[7] = 0.28, run.frameSinBByStage[7] = 0.96;
+    run.sectionCosByStage[7] = 0.8, run.sectionSinByStage[7] = 0.6;
+    run.radiusByStage[6] = 3.5;
+    run.centreXByStage[6] = 10, run.centreYByStage[6] = -4.25, run.centreZByStage[6] = 7;
+    std::vector<double> factor(kStageRows, 1.0);
+    factor[7] = 1.095;
+    Ring ring;
+    ComputeRing(ShadeScene{run, model, factor}, 7, ring);
+    const FramePairs frame{0.6, -0.8, 0.28, 0.96};
+    const SectionPair section{0.8, 0.6};
+    const OrientationTurn turn{0.28, 0.96, 3.25, -1.5};
+    for (int k : {0, 1, 45, 90, 179, 240, 359, 360}) {
+        float theta = k == 360 ? 0.0f : static_cast<float>(k) * kPiSingle / 180.0f;
+        double c = 1.095, r = 3.5;
+        Vec3 p{c * (c + std::cos(double(theta)) - 1) * r, c * r * std::sin(double(theta)),
+               0.02 * r * std::cos(double(3.0f * theta))};
+        FromSectionAxis(p, section);
+        FromStageFrame(p, frame);
+        p.x += 10, p.y += -4.25, p.z += 7;
+        p = ProjectShellPoint(p, run.view, turn);
+        EXPECT_EQ(ring[k].x, p.x * 2.5) << k;
+        EXPECT_EQ(ring[k].y, p.y * 2.5) << k;
+        EXPECT_EQ(ring[k].z, p.z * 2.5) << k;
+    }
 }

@@ -1,0 +1,62 @@
+// SHADE on the default shell (1700 stages, START twice so that the shell is
+// in its life orientation), on a window-sized raster surface: painted
+// straight into the pixels, and line by line through DrawingSurface::line as
+// the straightforward reference.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "model/log_sink.h"
+#include "model/main_window_logic.h"
+#include "render/shading.h"
+
+using namespace ammonite;
+
+namespace {
+
+class LineByLineSurface : public RasterSurface {
+public:
+    using RasterSurface::RasterSurface;
+    PixelBuffer* pixelBuffer() override { return nullptr; }
+};
+
+struct DefaultShell {
+    explicit DefaultShell(std::unique_ptr<RasterSurface> s)
+        : surface(std::move(s)), logic(model, *surface, log) {
+        logic.Load();
+        logic.ClickStart();
+        logic.ClickStart();
+        if (!logic.run.hasRun || !logic.statusLine.caption().empty())
+            std::fprintf(stderr, "shade bench: the default run did not complete (%s)\n",
+                         logic.statusLine.caption().c_str());
+    }
+    ModelState model;
+    std::unique_ptr<RasterSurface> surface;
+    MemoryLog log;
+    MainWindowLogic logic;
+};
+
+void RunShade(benchmark::State& state, DefaultShell& shell) {
+    for (auto _ : state) {
+        shell.logic.ClickShade();
+        benchmark::DoNotOptimize(shell.surface->pixel(500, 400));
+    }
+    state.counters["stages"] = shell.model.shownStage;
+    if (!shell.logic.statusLine.caption().empty()) state.SkipWithError(shell.logic.statusLine.caption().c_str());
+}
+
+void BM_ShadeDefaultShell(benchmark::State& state) {
+    static DefaultShell shell(std::make_unique<RasterSurface>(1000, 760));
+    RunShade(state, shell);
+}
+
+void BM_ShadeDefaultShellLineByLine(benchmark::State& state) {
+    static DefaultShell shell(std::make_unique<LineByLineSurface>(1000, 760));
+    RunShade(state, shell);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ShadeDefaultShell)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ShadeDefaultShellLineByLine)->Unit(benchmark::kMillisecond)->Iterations(3);
