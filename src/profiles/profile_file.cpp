@@ -113,13 +113,13 @@ public:
     double stage(const std::string& what) {
         double v = number(what);
         if (!(v >= 0 && v <= kMaxStage))
-            fail(what + " " + field_ + " is outside 0..4000");
+            fail(what + " " + formatNumber(v) + " is outside 0..4000");
         return v;
     }
     std::int16_t count(const std::string& what) {
         double v = number(what);
         if (!(v >= 0 && v <= ParameterProfile::kMaxCount) || v != std::floor(v))
-            fail(what + " " + field_ + " is not a whole number from 0 to 50");
+            fail(what + " " + formatNumber(v) + " is not a whole number from 0 to 50");
         return static_cast<std::int16_t>(v);
     }
 

@@ -194,6 +194,7 @@ TEST(ProfileFileReading, DamagedFilesAreRefusedAndChangeNothing) {
         {"negative count", replaced("\x82\x62 ***\",7", "\x82\x62 ***\",-1"), "line 7"},
         {"fractional count", replaced("\x82\x62 ***\",7", "\x82\x62 ***\",1.5"), "line 7"},
         {"stage above 4000", replaced("191,0", "4001,0"), "line 14"},
+        {"quoted stage with a line break", replaced("191,0", "\"\t4001\n\",0"), "line 14"},
         {"negative stage", replaced("90,1", "-2,1"), "line 9"},
         {"final stage out of range", replaced("0,3000\r\n\"", "0,4002\r\n\""), "line 3"},
         {"value not a number", replaced("177,.93", "177,abc"), "line 12"},
