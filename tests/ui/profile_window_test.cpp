@@ -77,9 +77,10 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
     EXPECT_EQ(pixelAt(*w, 121, 33), qRgb(255, 255, 255));
 
     if (const char* dir = std::getenv("AMMONITE_SCREENSHOT_DIR")) {
-        QTest::mouseClick(w->findChild<QPushButton*>("Ccmd"), Qt::LeftButton);
-        QTest::mousePress(w->chartView(), Qt::LeftButton, {}, QPoint(109, 214));
-        QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(109, 214));
+        // γ being edited: a point inserted at stage 800, γ 5, and selected.
+        QTest::mouseClick(w->findChild<QPushButton*>("Ecmd"), Qt::LeftButton);
+        QTest::mousePress(w->chartView(), Qt::LeftButton, {}, QPoint(421, 240));
+        QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(421, 240));
         w->grab().save(QString::fromUtf8(dir) + "/profile_window.png");
     }
 }
