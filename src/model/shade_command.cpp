@@ -6,8 +6,11 @@ namespace ammonite {
 
 void MainWindowLogic::ShadeShell() {
     // Without a run the per-stage tables are empty and the tube would have no
-    // surface: say so and leave the picture as it is.
-    if (!run.hasRun) throwInvalidArgument("No shell to shade yet: press START first");
+    // surface: say so in the status line and leave everything as it is.
+    if (!run.hasRun) {
+        statusLine.setCaption("Nothing to shade yet: press START first");
+        return;
+    }
     ShadeRun(surface, model, run);
 }
 

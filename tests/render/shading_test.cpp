@@ -207,7 +207,7 @@ TEST(ShadeCommand, BeforeAnyRunSaysSoAndDrawsNothing) {
     MainWindowLogic logic(model, surface, log);
     logic.Load();
     logic.ClickShade();
-    EXPECT_FALSE(logic.statusLine.caption().empty());
+    EXPECT_EQ(logic.statusLine.caption(), "Nothing to shade yet: press START first");
     EXPECT_TRUE(surface.ops.empty());
     EXPECT_EQ(model.lightVector.x.raw(), 10000);  // nothing was changed
 }
