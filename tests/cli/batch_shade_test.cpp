@@ -1,0 +1,66 @@
+// ammonite-batch --shade: SHADE after the last run, the same picture as the
+// main window's model gives; before any run it reports and draws nothing.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+
+#include "model/log_sink.h"
+#include "model/main_window_logic.h"
+
+using namespace ammonite;
+
+namespace {
+
+int runShadeBatch(const QStringList& args, std::string& err) {
+    QProcess p;
+    p.start(QStringLiteral(AMMONITE_BATCH), args);
+    if (!p.waitForFinished(60000)) return -1;
+    err = p.readAllStandardError().toStdString();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+}  // namespace
+
+TEST(BatchShade, WritesTheShadedPictureOfTheModel) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString png = dir.filePath(QStringLiteral("shade.png"));
+    std::string err;
+    ASSERT_EQ(runShadeBatch({"--runs", "2", "--shade", "--png", png, "--summary", dir.filePath("s.txt")}, err), 0)
+        << err;
+    QImage written(png);
+    ASSERT_FALSE(written.isNull());
+
+    // The same actions on the model in this process.
+    auto model = std::make_unique<ModelState>();
+    RasterSurface surface(1000, 760);
+    MemoryLog log;
+    MainWindowLogic logic(*model, surface, log);
+    logic.Load();
+    logic.ClickStart();
+    logic.ClickStart();
+    logic.ClickShade();
+    ASSERT_EQ(logic.statusLine.caption(), "");
+    ASSERT_EQ(written.width(), 1000);
+    ASSERT_EQ(written.height(), 760);
+    long differing = 0, painted = 0;
+    for (int y = 0; y < 760; ++y)
+        for (int x = 0; x < 1000; ++x) {
+            const std::uint32_t own = surface.pixel(x, y) & 0xFFFFFF;
+            if (own != 0xFFFFFF) ++painted;
+            if ((written.pixel(x, y) & 0xFFFFFF) != own) ++differing;
+        }
+    EXPECT_GT(painted, 30000);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(BatchShade, BeforeAnyRunReportsAndFails) {
+    std::string err;
+    EXPECT_EQ(runShadeBatch({"--runs", "0", "--shade", "--summary", "/dev/null"}, err), 1);
+    EXPECT_NE(err.find("press START first"), std::string::npos) << err;
+}
