@@ -13,13 +13,10 @@ constexpr Rgb kRibSpacingDots{100, 200, 200};
 
 // Chart x of a stage: 300 picture units per unit of ln(radius).
 double chartX(Fixed4 radius) { return 300 * checkedLog(radius, "logarithm of a radius of 0 or below"); }
-}  // namespace
 
-void MainWindowLogic::DrawRegulationChart() {
-    RunState& r = run;
+// The chart in the order it is drawn, with the wide pen.
+void plotChart(ModelState& model, RunState& r, DrawingSurface& surface) {
     const long last = model.shownStage;
-    surface.setDrawWidth(2);
-
     for (long s = 1; s <= last; ++s)
         surface.point(chartX(r.radiusByStage[s]), 500 - 200 * model.curvatureByStage[s], kCurvatureDots);
     surface.print("C");
@@ -43,6 +40,20 @@ void MainWindowLogic::DrawRegulationChart() {
     surface.circle(xHigh, yHigh, 3, black);
 
     surface.print(" ");
+}
+
+}  // namespace
+
+void MainWindowLogic::DrawRegulationChart() {
+    surface.setDrawWidth(2);
+    try {
+        plotChart(model, run, surface);
+    } catch (...) {
+        // A chart that stops half-way still leaves the thin pen for the
+        // next wireframe.
+        surface.setDrawWidth(1);
+        throw;
+    }
     surface.setDrawWidth(1);
 }
 

@@ -224,6 +224,8 @@ TEST(ThresholdBars, MovingABarBeforeTheFirstRunIsAnErrorAndKeepsTheLabel) {
     // The value itself was stored before the chart failed.
     EXPECT_DOUBLE_EQ(w.run.fatigueAtSizeLow, 0.3);
     EXPECT_EQ(w.logic->FT1vsc.value(), -30);
+    // The next wireframe is not drawn with the chart's wide pen.
+    EXPECT_EQ(w.surface.drawWidth(), 1);
 }
 
 TEST(ThresholdBars, EachBarSetsItsValueRedrawsTheChartAndItsLabel) {
