@@ -161,6 +161,7 @@ void ProfileWindowLogic::ApplyTypedPoint() {
 // ---- final stage (mode 5) ----
 
 void ProfileWindowLogic::PressMarker() {
+    selectedPoint = kNoPoint;
     markerStage = model.lastStage;
     dragging = mouseX == std::floor(chartLeft + markerStage / 2);
 }

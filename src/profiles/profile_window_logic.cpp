@@ -180,7 +180,10 @@ void ProfileWindowLogic::refreshFileNames() {
         if (!it->is_directory(fec) && p.extension() == ".txt") fileNames.push_back(p.filename().string());
     }
     std::sort(fileNames.begin(), fileNames.end());
-    if (ec) statusLine.setCaption("Cannot list " + fileListFolder + ": " + ec.message());
+    if (ec)
+        statusLine.setCaption("Cannot list " + fileListFolder + ": " + ec.message());
+    else if (fileNames.empty())
+        statusLine.setCaption("No profile files (*.txt) in " + fileListFolder + " yet; \"D-save\" writes one.");
 }
 
 void ProfileWindowLogic::ClickLoad() {

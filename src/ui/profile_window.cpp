@@ -58,9 +58,6 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     ycm->setGeometry(920, 48, 81, 25);
     bindLineEdit(xcm, L.XCMtxt, guard);
     bindLineEdit(ycm, L.YCMtxt, guard);
-    // A typed point changes the chart; show it and clear an old message.
-    connect(xcm, &QLineEdit::textEdited, this, [this] { view_->update(); });
-    connect(ycm, &QLineEdit::textEdited, this, [this] { view_->update(); });
 
     fileList_ = new QListWidget(this);
     fileList_->setObjectName(QStringLiteral("FILElst"));

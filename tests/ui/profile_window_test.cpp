@@ -82,6 +82,9 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
         QTest::mousePress(w->chartView(), Qt::LeftButton, {}, QPoint(421, 240));
         QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(421, 240));
         w->grab().save(QString::fromUtf8(dir) + "/profile_window.png");
+        QTest::mouseClick(w->findChild<QPushButton*>("Scmd"), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QPushButton*>("LOADcmd"), Qt::LeftButton);
+        w->grab().save(QString::fromUtf8(dir) + "/profile_window_alpha.png");
     }
 }
 
