@@ -24,6 +24,13 @@ namespace {
 constexpr int kSurfaceWidth = 1000;
 constexpr int kSurfaceHeight = 760;
 
+// The toolkit's own notes (no runtime folder, font lookups) are not results
+// of the run; only its serious messages reach standard error.
+void toolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::cerr << "ammonite-batch: " << message.toStdString() << '\n';
+}
+
 int badArgument(const std::string& message) {
     std::cerr << "ammonite-batch: " << message << '\n';
     return 2;
@@ -49,6 +56,7 @@ int main(int argc, char** argv) {
 
     // Text on the drawing needs the toolkit's fonts, but no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(toolkitMessage);
     int qtArgc = 1;
     char programName[] = "ammonite-batch";
     char* qtArgv[] = {programName, nullptr};

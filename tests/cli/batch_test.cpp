@@ -301,5 +301,6 @@ TEST(Batch, RuntimeErrorExitsWithOneAndStillWritesTheResults) {
     Result s = runBatch({"--scale", "abc"});
     EXPECT_EQ(s.status, 1);
     EXPECT_NE(s.err.find("Type mismatch"), std::string::npos) << s.err;
+    EXPECT_EQ(splitLines(s.err).size(), 1u) << s.err;  // nothing but the message
     EXPECT_NE(s.out.find("shown_stage=1700"), std::string::npos);
 }
