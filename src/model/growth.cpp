@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "model/main_window_logic.h"
 
@@ -17,6 +18,16 @@ double truncateClock(double value) { return truncateDecimals(value, 4); }
 
 Vec3 centreAt(const RunState& r, long stage) {
     return {r.centreXByStage[stage], r.centreYByStage[stage], r.centreZByStage[stage]};
+}
+
+// One regulation log line per stage: the event code and the rib mark. The
+// item buffer is reused, so the line costs no allocation of its own.
+void logEvent(LogSink& log, int event, int ribMark) {
+    static thread_local std::vector<std::string> items(2);
+    items[0] = std::to_string(event);
+    items[0] += "：";
+    items[1] = std::to_string(ribMark);
+    log.line(items);
 }
 
 // Colour of the segment that closes each ring.
@@ -127,7 +138,7 @@ void MainWindowLogic::RegulateStage() {
         }
         r.ribMark[S] = 0;
     }
-    log.line({std::to_string(event) + "：", std::to_string(r.ribMark[S])});
+    logEvent(log, event, r.ribMark[S]);
 
     if (!ribStage) {
         F -= r.stepLength;
