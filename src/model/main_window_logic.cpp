@@ -23,15 +23,21 @@ MainWindowLogic::MainWindowLogic(ModelState& m, DrawingSurface& s, LogSink& l)
 }
 
 bool MainWindowLogic::Guard(const std::function<void()>& action) {
+    // A new user action replaces the message of the previous one; actions
+    // nested inside it keep whatever the outer action shows.
+    const bool outermost = guardDepth_ == 0;
+    if (outermost) statusLine.setCaption("");
+    ++guardDepth_;
+    bool ok = true;
     try {
         action();
-        notifySurface();
-        return true;
     } catch (const RuntimeError& e) {
         statusLine.setCaption(e.what());
-        notifySurface();
-        return false;
+        ok = false;
     }
+    --guardDepth_;
+    if (outermost) notifySurface();
+    return ok;
 }
 
 void MainWindowLogic::Load() {
@@ -76,12 +82,10 @@ void MainWindowLogic::ResetRegulation() {
 }
 
 void MainWindowLogic::ClickStart() {
-    statusLine.setCaption("");
     Guard([this] { Start(); });
 }
 
 void MainWindowLogic::ClickShade() {
-    statusLine.setCaption("");
     Guard([this] { ShadeShell(); });
 }
 

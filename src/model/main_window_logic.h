@@ -73,6 +73,7 @@ public:
     std::function<void()> surfaceChanged;
 
 private:
+    int guardDepth_ = 0;
     void onNumTextChanged();
     void onSclTextChanged();
     void onThresholdBarChanged(ScrollBarModel& bar);

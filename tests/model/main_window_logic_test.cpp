@@ -62,13 +62,15 @@ TEST(MainLoad, KeepsEverythingOnceTheProfileWindowWasOpened) {
 TEST(StartCommand, ClampsTheStageCount) {
     Fixture f;
     f.logic->Load();
+    // 0 or a negative count builds one stage; the run then shows one less.
     f.logic->TypeStages("10");
     f.logic->TypeStages("0");
     f.logic->ClickStart();
-    EXPECT_EQ(f.logic->NUMtxt.text(), "1");
+    EXPECT_EQ(f.logic->run.segmentsDrawn, 36);
+    EXPECT_EQ(f.logic->NUMtxt.text(), "0");
     f.logic->TypeStages("-20");
     f.logic->ClickStart();
-    EXPECT_EQ(f.logic->NUMtxt.text(), "1");
+    EXPECT_EQ(f.logic->run.segmentsDrawn, 36);
     f.logic->TypeStages("5000");
     f.logic->ClickStart();
     EXPECT_EQ(f.logic->MAXtxt.text(), "3000");
@@ -81,6 +83,10 @@ TEST(StartCommand, StageTextOverflowKeepsTheOldCount) {
     f.logic->TypeStages("40000");
     EXPECT_EQ(f.model->shownStage, 1700);
     EXPECT_FALSE(f.logic->statusLine.caption().empty());
+    // The next successful action replaces the stale message.
+    f.logic->TypeStages("400");
+    EXPECT_EQ(f.model->shownStage, 400);
+    EXPECT_TRUE(f.logic->statusLine.caption().empty());
 }
 
 TEST(StartCommand, BadScaleStopsAfterStepSix) {
