@@ -278,6 +278,7 @@ void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run) {
     CountRibGaps(run.ribMark, shown);
     std::vector<double> ribFactor = RibProfile(run.ribMark, shown);
     surface.clear();
+    run.sectionAngleStep = 1;  // the shaded rings have a point every degree
     MakeUnitLight(model.lightVector);
     BuildPaintOrder(run.paintOrder, run.viewDepthByStage, shown);
     PaintShadedShell(surface, ShadeScene{run, model, ribFactor});

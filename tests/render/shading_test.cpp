@@ -232,6 +232,7 @@ TEST(ShadeCommand, LeavesGapCountsUnitLightAndOrderBehind) {
     ASSERT_FALSE(surface.ops.empty());
     EXPECT_EQ(surface.ops.front().kind, RecordingSurface::Op::Clear);
     EXPECT_EQ(surface.drawWidth(), 1);
+    EXPECT_EQ(logic.run.sectionAngleStep, 1);
 
     // Too many stages for the tables: an error, and nothing is rewritten.
     logic.TypeStages("4000");
