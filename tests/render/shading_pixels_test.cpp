@@ -25,7 +25,7 @@ struct Scene {
     std::unique_ptr<RunState> run = std::make_unique<RunState>();
 };
 
-struct SceneSpec {
+struct SceneSetup {
     testshell::TubeShape shape;
     double scale = 4, originX = 200, originY = 150;
     std::vector<int> ribs;
@@ -34,24 +34,24 @@ struct SceneSpec {
     Vec3 view{0, 1, 0};
 };
 
-void Make(Scene& s, const SceneSpec& spec) {
-    testshell::DefaultSettings(s.model, *s.run, spec.scale, spec.originX, spec.originY);
-    s.run->view = ViewPairsFromVector(spec.view.x, spec.view.y, spec.view.z);
-    s.model.ribbingOn = static_cast<std::int16_t>(spec.ribbing);
-    s.model.orientationSin = spec.turn.sin;
-    s.model.orientationCos = spec.turn.cos;
-    s.model.orientationShiftX = spec.turn.shiftX;
-    s.model.orientationShiftY = spec.turn.shiftY;
-    for (int r : spec.ribs) testshell::LayRibs(*s.run, {r});
-    testshell::Build(s.model, *s.run, spec.shape);
+void Make(Scene& s, const SceneSetup& setup) {
+    testshell::DefaultSettings(s.model, *s.run, setup.scale, setup.originX, setup.originY);
+    s.run->view = ViewPairsFromVector(setup.view.x, setup.view.y, setup.view.z);
+    s.model.ribbingOn = static_cast<std::int16_t>(setup.ribbing);
+    s.model.orientationSin = setup.turn.sin;
+    s.model.orientationCos = setup.turn.cos;
+    s.model.orientationShiftX = setup.turn.shiftX;
+    s.model.orientationShiftY = setup.turn.shiftY;
+    for (int r : setup.ribs) testshell::LayRibs(*s.run, {r});
+    testshell::Build(s.model, *s.run, setup.shape);
 }
 
 // Paints the scene both ways and compares the pictures and the surface state
 // the command leaves behind.
-void ExpectSamePicture(const SceneSpec& spec, int width, int height) {
+void ExpectSamePicture(const SceneSetup& setup, int width, int height) {
     Scene fastScene, refScene;
-    Make(fastScene, spec);
-    Make(refScene, spec);
+    Make(fastScene, setup);
+    Make(refScene, setup);
     RasterSurface fast(width, height);
     LineByLineSurface reference(width, height);
     ASSERT_NE(fast.pixelBuffer(), nullptr);
@@ -76,35 +76,35 @@ void ExpectSamePicture(const SceneSpec& spec, int width, int height) {
 }  // namespace
 
 TEST(ShadedPicture, RibbedCoilMatchesLineByLinePaintingAlsoAcrossTheEdges) {
-    SceneSpec spec;
-    spec.shape = {140, 1.012, 0.25, 0.35, 0.05};
-    spec.ribs = {30, 36, 41, 80, 100};
-    spec.originX = 150;  // the coil runs off the left and bottom edges
-    spec.originY = 260;
-    spec.scale = 7;
-    ExpectSamePicture(spec, 320, 280);
+    SceneSetup setup;
+    setup.shape = {140, 1.012, 0.25, 0.35, 0.05};
+    setup.ribs = {30, 36, 41, 80, 100};
+    setup.originX = 150;  // the coil runs off the left and bottom edges
+    setup.originY = 260;
+    setup.scale = 7;
+    ExpectSamePicture(setup, 320, 280);
 }
 
 TEST(ShadedPicture, LongShellWithSecondPassLimitAndLifeTurnMatches) {
     // More stages than the second pass repaints, so its last strip is drawn
     // with width 1, and the nearer strips are covered again by farther ones.
-    SceneSpec spec;
-    spec.shape = {1100, 1.0015, 0.12, 0.08, 0.01};
-    spec.ribs = {250, 300, 420, 421 + 5, 700, 1050};
-    spec.scale = 3;
-    spec.turn = {0.6, 0.8, 1.5, -2.0};
-    spec.view = {1, 1, 0.5};
-    ExpectSamePicture(spec, 400, 300);
+    SceneSetup setup;
+    setup.shape = {1100, 1.0015, 0.12, 0.08, 0.01};
+    setup.ribs = {250, 300, 420, 421 + 5, 700, 1050};
+    setup.scale = 3;
+    setup.turn = {0.6, 0.8, 1.5, -2.0};
+    setup.view = {1, 1, 0.5};
+    ExpectSamePicture(setup, 400, 300);
 }
 
 TEST(ShadedPicture, RibbingOffPaintsStripsTwiceAndNoGrowthLine) {
     for (int ribbing : {0, 1}) {
         Scene s;
-        SceneSpec spec;
-        spec.shape = {90, 1.01, 0.25, 0.3, 0.0};
-        spec.ribs = {40, 60};
-        spec.ribbing = ribbing;
-        Make(s, spec);
+        SceneSetup setup;
+        setup.shape = {90, 1.01, 0.25, 0.3, 0.0};
+        setup.ribs = {40, 60};
+        setup.ribbing = ribbing;
+        Make(s, setup);
         RecordingSurface surface(400, 300);
         ShadeRun(surface, s.model, *s.run);
         std::vector<const RecordingSurface::Op*> strips, growth;
