@@ -44,6 +44,11 @@ void MainWindowLogic::LoadStageParameters() {
     r.turnRateY = model.curvatureByStage[S];
     r.turnRateZ = model.torsionByStage[S];
     r.radiusByStage[S] = model.alpha * r.radiusByStage[S - 1];
+    // No rib is laid before the regulation takes over. Clearing the mark also
+    // drops the gap counts a shaded rendering wrote into these rows, so they
+    // are neither mistaken for a rib under way at the end of a shorter run nor
+    // carried into the next rib profile.
+    r.ribMark[S] = 0;
 }
 
 void MainWindowLogic::RegulateStage() {

@@ -230,3 +230,17 @@ TEST(GrowShell, PendingRibsCarryOverBetweenRuns) {
     EXPECT_EQ(w.run.overturned, 0);
     EXPECT_FLOAT_EQ(w.run.turnAngle, 0);
 }
+
+TEST(GrowShell, AShortRunAfterShadeStopsWhereAsked) {
+    Window w;
+    w.logic->ClickStart();
+    w.logic->ClickShade();
+    // The shaded rendering rewrote the rows before the first rib as gap counts.
+    ASSERT_LT(w.run.ribMark[100], 0);
+    w.logic->TypeStages("100");
+    w.logic->ClickStart();
+    ASSERT_EQ(w.logic->statusLine.caption(), "");
+    EXPECT_EQ(w.run.lastBuiltStage, 100);
+    EXPECT_EQ(w.logic->NUMtxt.text(), "99");
+    for (long s = 1; s <= 100; ++s) ASSERT_EQ(w.run.ribMark[s], 0) << s;
+}
