@@ -30,9 +30,11 @@ void DirectionToAngles(DirectionWork& work) {
         else if (cy < 0)
             a += static_cast<double>(kTwoPiSingle);
     }
-    const double e = std::atan(z / static_cast<double>(h));
+    // The elevation in radians is held in the single-precision field before
+    // it becomes degrees.
+    const float e = static_cast<float>(std::atan(z / static_cast<double>(h)));
     work.azimuth = WholeDegrees(a * 180 / kPi);
-    work.elevation = static_cast<float>(WholeDegrees(e * 180 / kPi));
+    work.elevation = static_cast<float>(WholeDegrees(static_cast<double>(e) * 180 / kPi));
 }
 
 void AnglesToDirection(DirectionWork& work) {

@@ -100,3 +100,13 @@ TEST(DirectionAngles, VectorWithoutHorizontalPartKeepsTheAzimuth) {
     EXPECT_EQ(none.elevation, 0);
     EXPECT_EQ(none.azimuth, 90);
 }
+
+TEST(DirectionAngles, ElevationRadiansAreHeldInSinglePrecisionBeforeRounding) {
+    // atan(5.2066 / 1.25) is 76.500000002 degrees in double precision but
+    // 76.4999973 once the radians sit in the single-precision field, so the
+    // whole degrees are 76, not 77; likewise 30.5000003 becomes 30.
+    EXPECT_EQ(anglesOf(1.25, 0, 5.2066).elevation, 76);
+    EXPECT_EQ(anglesOf(1.25, 0, -5.2066).elevation, -76);
+    EXPECT_EQ(anglesOf(4.5, 0, 2.6507).elevation, 30);
+    EXPECT_EQ(anglesOf(0, 4.5, -2.6507).elevation, -30);
+}
