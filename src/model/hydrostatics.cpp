@@ -247,7 +247,7 @@ void MainWindowLogic::FinalReport() {
     tangentMark.x -= turn.shiftX;
     tangentMark.y -= turn.shiftY;
     ApplyOrientationRotation(tangentMark, turn.sin, turn.cos);
-    marker(tangentMark, 2, paletteColour(14), paletteColour(14), " tangent point " + std::to_string(t));
+    marker(tangentMark, 2, paletteColour(14), paletteColour(14), " tangent point" + std::to_string(t));
     marker(ProjectShellPoint(r.airCentre, r.view, turn), 3, paletteColour(11), paletteColour(9),
            " Center of air chamber");
     marker(ProjectShellPoint(r.bodyCentre, r.view, turn), 3, paletteColour(5), paletteColour(9),

@@ -144,7 +144,8 @@ TEST(FinalReport, LabelsAndMarkersAfterTheDefaultRun) {
             if (op.text == t) return true;
         return false;
     };
-    EXPECT_TRUE(findText(" tangent point " + std::to_string(w.run.tangentStage)));
+    // The stage number follows the text directly, with no blank between.
+    EXPECT_TRUE(findText(" tangent point" + std::to_string(w.run.tangentStage)));
     EXPECT_TRUE(findText(" Center of air chamber"));
     EXPECT_TRUE(findText(" Center of body chamber"));
     EXPECT_TRUE(circles[0].filled);
@@ -182,7 +183,7 @@ TEST(FinalReport, OrientationOffResetsTheTurnAndKeepsTheTangentStage) {
     // No search ran: the marker stands at the stage of the last one.
     EXPECT_EQ(w.run.tangentStage, tangent);
     bool marker = false;
-    for (const Op& op : w.ops(Op::Text)) marker |= op.text == " tangent point " + std::to_string(tangent);
+    for (const Op& op : w.ops(Op::Text)) marker |= op.text == " tangent point" + std::to_string(tangent);
     EXPECT_TRUE(marker);
 }
 
@@ -206,6 +207,17 @@ TEST(RegulationChart, DrawnAtTheEndOfTheRun) {
     EXPECT_NEAR(last.x2, 300 * std::log(static_cast<double>(w.run.radiusByStage[n + 1])), 1e-9);
     EXPECT_DOUBLE_EQ(lines[lines.size() - 3].x2, 600);  // 300 × sizeLow 2
     EXPECT_DOUBLE_EQ(lines[lines.size() - 2].x2, 900);  // 300 × sizeHigh 3
+    // Its two knots: circles of radius 3 in the foreground colour START set.
+    std::vector<Op> circles = w.ops(Op::Circle);
+    ASSERT_GE(circles.size(), 2u);
+    const Op& knotLow = circles[circles.size() - 2];
+    const Op& knotHigh = circles.back();
+    EXPECT_DOUBLE_EQ(knotLow.x1, 600);
+    EXPECT_DOUBLE_EQ(knotLow.y1, 500);
+    EXPECT_DOUBLE_EQ(knotHigh.x1, 900);
+    EXPECT_DOUBLE_EQ(knotLow.x2, 3);  // radius
+    EXPECT_EQ(knotLow.colour, Rgb(100, 100, 100));
+    EXPECT_EQ(knotHigh.colour, Rgb(100, 100, 100));
     bool c = false, spacing = false;
     for (const Op& op : w.ops(Op::Text)) {
         c |= op.text == "C";
