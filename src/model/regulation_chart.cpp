@@ -36,8 +36,10 @@ void plotChart(ModelState& model, RunState& r, DrawingSurface& surface) {
     surface.line(0, yLow, xLow, yLow, black);
     surface.line(xLow, yLow, xHigh, yHigh, black);
     surface.line(xHigh, yHigh, chartX(r.radiusByStage[last + 1]), yHigh, black);
-    surface.circle(xLow, yLow, 3, black);
-    surface.circle(xHigh, yHigh, 3, black);
+    // The two knots of the curve carry no colour of their own: they are drawn
+    // in the surface's foreground colour (the grey START sets).
+    surface.circle(xLow, yLow, 3, surface.foreColour());
+    surface.circle(xHigh, yHigh, 3, surface.foreColour());
 
     surface.print(" ");
 }
