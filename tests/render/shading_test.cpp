@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "model/log_sink.h"
 #include "model/main_window_logic.h"
 #include "render/shading.h"
+#include "render/shading_passes.h"
 #include "render/shading_test_shell.h"
 
 using namespace ammonite;
@@ -273,5 +275,137 @@ TEST(Rings, AgreeExactlyWithTheRotationsOfTheWireframe) {
         EXPECT_EQ(ring[k].x, p.x * 2.5) << k;
         EXPECT_EQ(ring[k].y, p.y * 2.5) << k;
         EXPECT_EQ(ring[k].z, p.z * 2.5) << k;
+    }
+}
+
+namespace {
+
+// What the two passes ask for, in order: a strip (with its line width) or the
+// growth lines of a stage.
+struct PassEvent {
+    bool strip;
+    int stage;
+    int width;
+};
+struct PassRecorder {
+    std::vector<PassEvent> events;
+    void strip(int f, int width) { events.push_back({true, f, width}); }
+    void growthLines(int f) { events.push_back({false, f, 0}); }
+};
+
+}  // namespace
+
+TEST(ShadePasses, GrowthLinesFollowTenPositionsLaterAndSkipStagesBeforeARib) {
+    ModelState model;
+    auto run = std::make_unique<RunState>();
+    std::vector<double> factor(kStageRows, 1.0);
+    model.shownStage = 100;
+    for (int i = 0; i <= 100; ++i) run->paintOrder[i] = static_cast<std::int16_t>(100 - i);  // stage 0 last
+    for (int i = 101; i <= 1075; ++i) run->paintOrder[i] = 1000;  // left by an earlier, longer command
+    testshell::LayRibs(*run, {21});  // stages 20..24 are followed by a rib stage
+    PassRecorder rec;
+    RunShadePasses(ShadeScene{*run, model, factor}, rec);
+
+    // Each pass: 101 strips (positions 0..100) and the growth lines of
+    // positions 66..100 (stages 34..1, then stage 0 painted as 1), less 20..24.
+    const size_t perPass = 101 + 30;
+    ASSERT_EQ(rec.events.size(), 2 * perPass);
+    for (size_t pass = 0; pass < 2; ++pass) {
+        const PassEvent* e = &rec.events[pass * perPass];
+        for (int i = 0; i < 76; ++i) {  // positions 0..75: strips only
+            EXPECT_TRUE(e[i].strip) << pass << " " << i;
+            EXPECT_EQ(e[i].stage, 100 - i);
+            EXPECT_EQ(e[i].width, 2);
+        }
+        // Position 76: the strip of stage 24, then the lines of stage 34 (position 66).
+        EXPECT_TRUE(e[76].strip);
+        EXPECT_EQ(e[76].stage, 24);
+        EXPECT_FALSE(e[77].strip);
+        EXPECT_EQ(e[77].stage, 34);
+    }
+    int stageOneStrips = 0, stageOneLines = 0;
+    for (const PassEvent& e : rec.events) {
+        EXPECT_NE(e.stage, 0);
+        EXPECT_NE(e.stage, 1000) << "no lines for rows this command did not order";
+        if (!e.strip) {
+            EXPECT_FALSE(e.stage >= 20 && e.stage <= 24) << e.stage;
+            EXPECT_LE(e.stage, 34);
+        }
+        if (e.stage == 1) ++(e.strip ? stageOneStrips : stageOneLines);
+    }
+    EXPECT_EQ(stageOneStrips, 4);  // stage 1 and stage 0, in both passes
+    EXPECT_EQ(stageOneLines, 4);
+    // The last lines of pass 1 (position 110) are those of position 100.
+    EXPECT_FALSE(rec.events[perPass - 1].strip);
+    EXPECT_EQ(rec.events[perPass - 1].stage, 1);
+}
+
+TEST(ShadePasses, SecondPassRepaintsPositionsUpTo1075TheLastThinly) {
+    ModelState model;
+    auto run = std::make_unique<RunState>();
+    std::vector<double> factor(kStageRows, 1.0);
+    model.shownStage = 1100;
+    for (int i = 0; i <= 1100; ++i) run->paintOrder[i] = static_cast<std::int16_t>(i);
+    PassRecorder rec;
+    RunShadePasses(ShadeScene{*run, model, factor}, rec);
+
+    // Pass 1: strips of positions 0..1100, lines of positions 66..1100.
+    // Pass 2: strips of positions 0..1075, lines of positions 66..1065.
+    const size_t firstPass = 1101 + 1035;
+    ASSERT_EQ(rec.events.size(), firstPass + 1076 + 1000);
+    int thin = 0;
+    for (size_t i = 0; i < rec.events.size(); ++i) {
+        const PassEvent& e = rec.events[i];
+        if (!e.strip || e.width == 2) continue;
+        ++thin;
+        EXPECT_EQ(i, rec.events.size() - 2);  // the last strip of pass 2
+        EXPECT_EQ(e.stage, 1075);
+        EXPECT_EQ(e.width, 1);
+    }
+    EXPECT_EQ(thin, 1);
+    EXPECT_TRUE(rec.events[firstPass].strip);
+    EXPECT_EQ(rec.events[firstPass].stage, 1);  // stage 0 is painted as stage 1
+    EXPECT_FALSE(rec.events.back().strip);
+    EXPECT_EQ(rec.events.back().stage, 1065);
+}
+
+TEST(ShadedStrip, FirstFacingQuadIsSixLinesFromRingsOfItsStageAndTheNext) {
+    ModelState model;
+    auto run = std::make_unique<RunState>();
+    testshell::DefaultSettings(model, *run, 6, 300, 200);
+    model.ribbingOn = 0;
+    testshell::Build(model, *run, {6, 1.05, 0.4, 0.5, 0.2});
+    RecordingSurface surface(600, 400);
+    ShadeRun(surface, model, *run);
+
+    const int f = run->paintOrder[0] == 0 ? 1 : run->paintOrder[0];
+    std::vector<double> factor(kStageRows, 1.0);
+    Ring a, b;
+    ComputeRing(ShadeScene{*run, model, factor}, f, a);      // frame row f, radius and centre row f - 1
+    ComputeRing(ShadeScene{*run, model, factor}, f + 1, b);  // frame row f + 1, radius and centre row f
+    for (RingPoint& p : b) p.z = static_cast<float>(p.z);
+    int k = 1;
+    QuadShade q;
+    for (; k <= kRingSteps; ++k) {
+        q = ShadeQuad(a[k], a[k - 1], b[k], model.lightVector.x, model.lightVector.y, model.lightVector.z);
+        if (q.valid && q.facing) break;
+    }
+    ASSERT_LE(k, kRingSteps);
+    ASSERT_GE(surface.ops.size(), 7u);
+    ASSERT_EQ(surface.ops[0].kind, RecordingSurface::Op::Clear);
+    auto at = [&](const RingPoint& p) {
+        return std::make_pair(static_cast<double>(static_cast<float>(300 + p.x)),
+                              static_cast<double>(static_cast<float>(200 - p.y)));
+    };
+    // B_k to A_k; A_k to A_(k-1); B_(k-1) to B_k; B_k to A_(k-1); B_(k-1) to A_k; A_(k-1) to B_(k-1).
+    const RingPoint* ends[6][2] = {{&b[k], &a[k]},     {&a[k], &a[k - 1]}, {&b[k - 1], &b[k]},
+                                   {&b[k], &a[k - 1]}, {&b[k - 1], &a[k]}, {&a[k - 1], &b[k - 1]}};
+    for (int i = 0; i < 6; ++i) {
+        const RecordingSurface::Op& op = surface.ops[static_cast<size_t>(i) + 1];
+        ASSERT_EQ(op.kind, RecordingSurface::Op::Line);
+        EXPECT_EQ(std::make_pair(op.x1, op.y1), at(*ends[i][0])) << i;
+        EXPECT_EQ(std::make_pair(op.x2, op.y2), at(*ends[i][1])) << i;
+        EXPECT_EQ(op.colour, FaceColour(q.s)) << i;
+        EXPECT_EQ(op.width, 2) << i;
     }
 }
