@@ -16,6 +16,13 @@ Fixed4 mul(Fixed4 a, Fixed4 b) {
     if (q > INT64_MAX || q < INT64_MIN) throwOverflow("preview position");
     return Fixed4::fromRaw(static_cast<std::int64_t>(q));
 }
+// A four-decimal number times a single-precision one, rounded to four
+// decimals (halves to even).
+Fixed4 mulSingle(Fixed4 a, float b) {
+    const double scaled = roundHalfEven(static_cast<double>(a.raw()) * static_cast<double>(b));
+    if (!(scaled < 9223372036854775808.0 && scaled >= -9223372036854775808.0)) throwOverflow("preview position");
+    return Fixed4::fromRaw(static_cast<std::int64_t>(scaled));
+}
 Fixed4 mulWhole(Fixed4 a, int k) {
     std::int64_t out;
     if (__builtin_mul_overflow(a.raw(), static_cast<std::int64_t>(k), &out)) throwOverflow("preview position");
@@ -110,7 +117,8 @@ void DrawPreview(DrawingSurface& s, const ModelState& model, bool frameMode, Vec
     // 7. In frame mode the light turns with the view.
     if (frameMode) {
         RotatePreviewPoint(work, f);
-        f.rotatedLight = work;
+        f.rotatedLight = {static_cast<float>(work.x.toDouble()), static_cast<float>(work.y.toDouble()),
+                          static_cast<float>(work.z.toDouble())};
     }
     // 8. Colour by the side the light comes from.
     f.lightLineColour = work.z.raw() < 0 ? kPreviewLightBehind : kPreviewLightFront;
@@ -126,8 +134,8 @@ void DrawPreview(DrawingSurface& s, const ModelState& model, bool frameMode, Vec
     // 11. The foot of the light on the model's horizontal plane, and the drop
     // line from the tip down to it.
     const Fixed4 scale50 = mulWhole(scale, 50);
-    const double tipX = draw(add(ox, mul(scale50, f.rotatedLight.x)));
-    const double tipY = draw(sub(oy, mul(scale50, f.rotatedLight.y)));
+    const double tipX = draw(add(ox, mulSingle(scale50, f.rotatedLight.x)));
+    const double tipY = draw(sub(oy, mulSingle(scale50, f.rotatedLight.y)));
     work = {lx / L, ly / L, 0};
     RotatePreviewPoint(work, f);
     const double footX = draw(add(ox, mulWhole(mul(work.x, scale), 50)));
@@ -136,7 +144,7 @@ void DrawPreview(DrawingSurface& s, const ModelState& model, bool frameMode, Vec
     // 12. From the foot back to the origin.
     s.line(footX, footY, draw(ox), draw(oy), kPreviewDropLine);
     // 13. A light on the viewer's side lies over the red lines.
-    if (f.rotatedLight.z.raw() >= 0) s.line(draw(ox), draw(oy), tipX, tipY, f.lightLineColour);
+    if (f.rotatedLight.z >= 0) s.line(draw(ox), draw(oy), tipX, tipY, f.lightLineColour);
 }
 
 }  // namespace ammonite

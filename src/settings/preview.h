@@ -17,11 +17,16 @@ constexpr Rgb kPreviewLightFront{255, 255, 255};  // palette 15: light on the vi
 constexpr Rgb kPreviewLightBehind{128, 128, 0};   // palette 6: light from behind
 constexpr Rgb kPreviewDropLine{128, 0, 0};        // palette 4: frame mode's foot lines
 
+// Three single-precision values.
+struct Vec3Single {
+    float x = 0, y = 0, z = 0;
+};
+
 // The preview's own fields (single precision, as the window keeps them).
 struct PreviewFields {
     float azimuthCos = 1, azimuthSin = 0;
     float elevationCos = 1, elevationSin = 0;
-    Vec3F4 rotatedLight;  // frame mode: the unit light turned into screen axes
+    Vec3Single rotatedLight;  // frame mode: the unit light turned into screen axes
     Rgb lightLineColour = kPreviewLightFront;
 };
 

@@ -85,10 +85,32 @@ TEST(Preview, DefaultsInFrameMode) {
     ASSERT_EQ(lines.size(), 7u);
     // Light tip turned with the view; depth 0 counts as the viewer's side.
     expectLine(lines[3], 500, 650, 429.29, 579.29, kPreviewLightFront);
-    EXPECT_EQ(d.fields.rotatedLight.z.raw(), 0);
+    EXPECT_EQ(d.fields.rotatedLight.z, 0.0f);
     expectLine(lines[4], 429.29, 579.29, 429.29, 650, kPreviewDropLine);
     expectLine(lines[5], 429.29, 650, 500, 650, kPreviewDropLine);
     expectLine(lines[6], 500, 650, 429.29, 579.29, kPreviewLightFront);  // again, on top
+}
+
+TEST(Preview, FrameModeTipUsesTheSinglePrecisionTurnedLight) {
+    // The turned light is kept in single precision: -0.0007 is held as
+    // -0.000699999975, so 50 × 1.01 × rx is -0.0353499987 and rounds to
+    // -0.0353, where the four-decimal -0.0007 would give the tie -0.03535
+    // and round to -0.0354.
+    ModelState m = defaults();
+    m.drawScale = 1.01;
+    m.lightVector = {0.0007, 1, 0};
+    Drawn d = draw(m, true);
+    EXPECT_EQ(d.fields.rotatedLight.x, -0.0007f);
+    auto lines = d.lines();
+    ASSERT_EQ(lines.size(), 7u);
+    // The light line of the screen form: 50 × (x × s), x × s = -0.000707 → -0.0007.
+    EXPECT_EQ(lines[3].x2, static_cast<double>(499.965f));
+    // The tip: start of the drop line and end of the light line drawn again.
+    EXPECT_EQ(lines[4].x1, static_cast<double>(499.9647f));
+    EXPECT_EQ(lines[4].y1, 650.0);
+    EXPECT_EQ(lines[4].x2, static_cast<double>(499.965f));  // the foot
+    EXPECT_EQ(lines[6].x2, static_cast<double>(499.9647f));
+    EXPECT_EQ(lines[6].colour, kPreviewLightFront);
 }
 
 TEST(Preview, MovedOriginAndViewFromAbove) {
@@ -125,7 +147,7 @@ TEST(Preview, LightFromBehindIsOliveAndLiesUnderTheRedLinesInFrameMode) {
     // In frame mode with the default view, a light along -y points away.
     m.lightVector = {0, -1, 0};
     Drawn d = draw(m, true);
-    EXPECT_LT(d.fields.rotatedLight.z.raw(), 0);
+    EXPECT_LT(d.fields.rotatedLight.z, 0.0f);
     lines = d.lines();
     ASSERT_EQ(lines.size(), 6u);  // no redraw over the red lines
     EXPECT_EQ(lines[3].colour, kPreviewLightBehind);
