@@ -2,6 +2,7 @@
 // final-stage marker with its cutting or extending release, and the undo of
 // a cut.
 #include <cmath>
+#include <string>
 
 #include "profiles/interpolation.h"
 #include "profiles/profile_window_logic.h"
@@ -12,6 +13,18 @@ namespace {
 const char* const kNames[4] = {"\xCE\xB3", "C", "T", "\xCE\xB2"};  // γ, C, T, β
 
 double clampStage(double s) { return s < 0 ? 0 : (s > kMaxStage ? kMaxStage : s); }
+
+// A typed coordinate: the longest number at the start of the text after any
+// leading blanks. A blank inside ends the number ("12 5" reads 12), and only
+// 'e' or 'E' start an exponent ("1d3" reads 1).
+double readTypedNumber(const std::string& text) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t begin = 0;
+    while (begin < text.size() && isBlank(text[begin])) ++begin;
+    size_t end = begin;
+    while (end < text.size() && !isBlank(text[end]) && text[end] != 'd' && text[end] != 'D') ++end;
+    return parseLeadingNumber(text.substr(begin, end - begin));
+}
 }  // namespace
 
 void ProfileWindowLogic::showSelected(int index) {
@@ -145,8 +158,8 @@ void ProfileWindowLogic::DeletePoint() {
 
 void ProfileWindowLogic::ApplyTypedPoint() {
     ParameterProfile& prof = editedProfile();
-    double s = parseLeadingNumber(XCMtxt.text());
-    double v = parseLeadingNumber(YCMtxt.text());
+    double s = readTypedNumber(XCMtxt.text());
+    double v = readTypedNumber(YCMtxt.text());
     if (!(s >= 0 && s <= kMaxStage)) {
         statusLine.setCaption("Stage " + formatNumber(s) + " is outside 0..4000; the point was not changed.");
         return;

@@ -230,6 +230,23 @@ TEST_F(Chart, TypedCoordinatesMoveTheSelectedPoint) {
     EXPECT_EQ(c.stages[4], 180);
 }
 
+TEST_F(Chart, TypedTextsReadOnlyTheNumberAtTheirStart) {
+    logic->ClickProfileButton(W::kCurvature);
+    auto& c = model->curvatureProfile;
+    click(21 + 88.5, 400 - 200 * 0.93);  // selects (177, .93)
+    ASSERT_EQ(logic->selectedPoint, 4);
+    logic->TypeStage("  180");  // leading blanks are skipped
+    EXPECT_EQ(c.stages[4], 180);
+    logic->TypeStage("18 5");  // a blank ends the number
+    EXPECT_EQ(c.stages[4], 18);
+    logic->TypeValue("- 5");  // a sign alone is no number
+    EXPECT_EQ(c.values[4], 0);
+    logic->TypeValue("2d1");  // 'd' is not an exponent
+    EXPECT_EQ(c.values[4], 2);
+    logic->TypeValue("2.5e-1");
+    EXPECT_EQ(c.values[4], 0.25);
+}
+
 TEST_F(Chart, PressBeforeAnyProfileButtonChangesNothing) {
     auto before = *model;
     logic->PressChart(300, 300);
