@@ -26,6 +26,13 @@ double length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.
 
 }  // namespace
 
+std::string OrientationLabel(float angle) {
+    // The angle is held in single precision: its tenths are taken there too,
+    // so that an angle such as -179.8 is not shown a tenth lower.
+    const float tenths = 10.0f * angle;
+    return formatNumber(std::floor(static_cast<double>(tenths)) / 10);
+}
+
 void MainWindowLogic::HydrostaticStep() {
     RunState& r = run;
     const long S = static_cast<long>(r.currentStage);
@@ -205,7 +212,7 @@ void MainWindowLogic::OrientStage(const Vec3& direction) {
 void MainWindowLogic::FinalReport() {
     RunState& r = run;
     OrientStage(r.previousDirection);
-    ORIlbl.setCaption(formatNumber(std::floor(10 * static_cast<double>(r.orientationAngle)) / 10));
+    ORIlbl.setCaption(OrientationLabel(r.orientationAngle));
     DNSlbl.setCaption(formatNumber(std::floor(1000 * r.meanDensity) / 1000));
 
     // Tangent construction.
@@ -247,7 +254,7 @@ void MainWindowLogic::FinalReport() {
     tangentMark.x -= turn.shiftX;
     tangentMark.y -= turn.shiftY;
     ApplyOrientationRotation(tangentMark, turn.sin, turn.cos);
-    marker(tangentMark, 2, paletteColour(14), paletteColour(14), " tangent point" + std::to_string(t));
+    marker(tangentMark, 2, paletteColour(14), paletteColour(14), " tangent point " + std::to_string(t));
     marker(ProjectShellPoint(r.airCentre, r.view, turn), 3, paletteColour(11), paletteColour(9),
            " Center of air chamber");
     marker(ProjectShellPoint(r.bodyCentre, r.view, turn), 3, paletteColour(5), paletteColour(9),

@@ -15,6 +15,9 @@
 
 namespace ammonite {
 
+// Text of the orientation label: the angle truncated to tenths of a degree.
+std::string OrientationLabel(float angle);
+
 class MainWindowLogic {
 public:
     MainWindowLogic(ModelState& model, DrawingSurface& surface, LogSink& log);

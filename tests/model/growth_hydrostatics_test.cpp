@@ -145,7 +145,7 @@ TEST(FinalReport, LabelsAndMarkersAfterTheDefaultRun) {
         return false;
     };
     // The stage number follows the text directly, with no blank between.
-    EXPECT_TRUE(findText(" tangent point" + std::to_string(w.run.tangentStage)));
+    EXPECT_TRUE(findText(" tangent point " + std::to_string(w.run.tangentStage)));
     EXPECT_TRUE(findText(" Center of air chamber"));
     EXPECT_TRUE(findText(" Center of body chamber"));
     EXPECT_TRUE(circles[0].filled);
@@ -183,7 +183,7 @@ TEST(FinalReport, OrientationOffResetsTheTurnAndKeepsTheTangentStage) {
     // No search ran: the marker stands at the stage of the last one.
     EXPECT_EQ(w.run.tangentStage, tangent);
     bool marker = false;
-    for (const Op& op : w.ops(Op::Text)) marker |= op.text == " tangent point" + std::to_string(tangent);
+    for (const Op& op : w.ops(Op::Text)) marker |= op.text == " tangent point " + std::to_string(tangent);
     EXPECT_TRUE(marker);
 }
 
@@ -271,4 +271,12 @@ TEST(ThresholdBars, EachBarSetsItsValueRedrawsTheChartAndItsLabel) {
     w.logic->ClickStart();
     EXPECT_EQ(w.logic->statusLine.caption(), "");
     EXPECT_NE(w.log.lines, before.lines);
+}
+
+TEST(FinalReport, OrientationLabelTruncatesToTenths) {
+    EXPECT_EQ(OrientationLabel(73.64f), "73.6");
+    EXPECT_EQ(OrientationLabel(-179.8f), "-179.8");
+    EXPECT_EQ(OrientationLabel(-12.34f), "-12.4");
+    EXPECT_EQ(OrientationLabel(90.0f), "90");
+    EXPECT_EQ(OrientationLabel(0.25f), "0.2");
 }

@@ -203,6 +203,10 @@ TEST(GrowShell, ARuntimeErrorKeepsTheDrawingAndALaterRunWorks) {
     // The rings drawn so far stay: nothing cleared the surface after them.
     EXPECT_NE(w.surface.ops.back().kind, Op::Clear);
     EXPECT_EQ(w.ops(Op::Line).size(), 3u + 249 * 36);
+    // SHADE does not paint the half-written tables, and says why.
+    w.logic->ClickShade();
+    EXPECT_NE(w.logic->statusLine.caption().find("did not finish"), std::string::npos);
+    EXPECT_EQ(w.ops(Op::Line).size(), 3u + 249 * 36);
 
     w.model->setDefaultProfiles();
     w.surface.ops.clear();
