@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShowEvent>
 
 #include "ui/bindings.h"
 #include "ui/main_window.h"
@@ -129,6 +131,19 @@ SettingsWindow::~SettingsWindow() {
     // lose on the way runs no check.
     closing_ = true;
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+}
+
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+    // Closed from the title bar: the window goes away with the focus where it
+    // is, so a box being typed in loses it without its leave-field check.
+    closing_ = true;
+    QWidget::closeEvent(event);
+}
+
+void SettingsWindow::showEvent(QShowEvent* event) {
+    // A closed window that is kept and shown again takes its events again.
+    closing_ = false;
+    QWidget::showEvent(event);
 }
 
 void SettingsWindow::mirrorScaleToMainWindow() {

@@ -52,6 +52,10 @@ public:
     ScaledImageSurface& previewSurface() { return preview_; }
     SurfaceView* previewView() { return previewView_; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
     void build();
     void mirrorScaleToMainWindow();

@@ -252,3 +252,26 @@ TEST(SettingsWindowGui, ScaleAndViewSetHereShapeTheNextStart) {
     QTest::mouseClick(s.main->findChild<QPushButton*>("STARTcmd"), Qt::LeftButton);
     EXPECT_DOUBLE_EQ(s.model->drawScale, 10);
 }
+
+TEST(SettingsWindowGui, ClosingFromTheTitleBarRunsNoLeaveCheck) {
+    Session s;
+    SettingsWindow* w = s.openSettings();
+    ASSERT_TRUE(w);
+    QLineEdit* ox = edit(w, "OXtxt");
+    ox->setFocus();
+    ox->selectAll();
+    QTest::keyClicks(ox, "5000");
+    EXPECT_DOUBLE_EQ(s.model->originX, 5000);
+    // Closed while the box has the focus: the typed value stays unchecked.
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(s.main->settingsWindow(), nullptr);
+    EXPECT_DOUBLE_EQ(s.model->originX, 5000);
+
+    // The next showing loads it as it stands; the bar stops at its end.
+    SettingsWindow* again = s.openSettings();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(edit(again, "OXtxt")->text(), " 5000");
+    EXPECT_EQ(scroll(again, "ORIGINhsc")->value(), 800);
+    EXPECT_DOUBLE_EQ(s.model->originX, 5000);
+}
