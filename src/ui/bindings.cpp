@@ -1,6 +1,7 @@
 #include "ui/bindings.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QSignalBlocker>
 
 namespace ammonite {
@@ -12,7 +13,11 @@ public:
     LeaveFilter(QObject* parent, TextBoxModel& model, ActionGuard guard)
         : QObject(parent), model_(model), guard_(std::move(guard)) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusOut) guard_([this] { model_.leave(); });
+        // A popup such as the box's own context menu takes the focus for a
+        // moment without the user leaving the box.
+        if (event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            guard_([this] { model_.leave(); });
         return QObject::eventFilter(watched, event);
     }
 

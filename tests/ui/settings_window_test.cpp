@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/main_window.h"
 #include "ui/settings_window.h"
@@ -274,4 +276,26 @@ TEST(SettingsWindowGui, ClosingFromTheTitleBarRunsNoLeaveCheck) {
     EXPECT_EQ(edit(again, "OXtxt")->text(), " 5000");
     EXPECT_EQ(scroll(again, "ORIGINhsc")->value(), 800);
     EXPECT_DOUBLE_EQ(s.model->originX, 5000);
+}
+
+TEST(SettingsWindowGui, TheBoxContextMenuIsNotLeavingTheBox) {
+    Session s;
+    SettingsWindow* w = s.openSettings();
+    ASSERT_TRUE(w);
+    QLineEdit* ox = edit(w, "OXtxt");
+    ox->setFocus();
+    ox->selectAll();
+    QTest::keyClicks(ox, "5000");
+    // Close the box's own menu should it stay open.
+    QTimer::singleShot(100, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), ox->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(ox, &menu);
+    EXPECT_DOUBLE_EQ(s.model->originX, 5000);
+    EXPECT_EQ(scroll(w, "ORIGINhsc")->value(), 500);
+    // Leaving it with the keyboard runs the check.
+    ox->setFocus();
+    QTest::keyClick(ox, Qt::Key_Tab);
+    EXPECT_DOUBLE_EQ(s.model->originX, 800);
 }
