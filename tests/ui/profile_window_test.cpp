@@ -43,11 +43,6 @@ private:
 
 QRgb pixelAt(ProfileWindow& w, int x, int y) { return w.chartImage().image().pixel(x, y); }
 
-// Chart pixel of a γ value at a stage.
-QPoint gammaPoint(double stage, double value) {
-    return QPoint(int(21 + stage / 2), int(400 - 40 * (value - 1)));
-}
-
 }  // namespace
 
 TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
@@ -105,8 +100,9 @@ struct OpenWindow {
     ProfileWindow w{*model, &mainStandIn};
     OpenWindow() {
         w.show();
-        QTest::qWaitForWindowExposed(&w);
-        QTest::qWaitFor([this] { return !w.logic().timerOn; }, 2000);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+        // The 1 ms timer draws the profiles once the window is up.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !w.logic().timerOn; }, 2000));
     }
     QPushButton* button(const char* name) { return w.findChild<QPushButton*>(name); }
     QLineEdit* edit(const char* name) { return w.findChild<QLineEdit*>(name); }
