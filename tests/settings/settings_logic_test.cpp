@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "model/main_window_logic.h"
 #include "settings/settings_logic.h"
 
 using namespace ammonite;
@@ -10,17 +11,9 @@ namespace {
 
 // The model as the main window's load step leaves it.
 void fillDefaults(ModelState& m) {
-    m.shownStage = 1700;
-    m.growthIncrement = 0.05f;
-    m.densities = {0.6, 1.3};
-    m.viewVector = {0, 1, 0};
-    m.lightVector = {1, 0, 1};
-    m.originX = 500;
-    m.originY = 650;
-    m.orientationCos = 1;
-    m.ribbingOn = 1;
-    m.orientationMode = 2;
-    m.drawScale = 2;
+    RecordingSurface surface;
+    MemoryLog log;
+    MainWindowLogic(m, surface, log).Load();
 }
 
 struct Window {
