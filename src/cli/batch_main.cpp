@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     };
     if (options.tablesPath) {
         std::ofstream out;
-        if (openOut(*options.tablesPath, "--tables", out)) batch::WriteTables(out, *logic, logic->run.lastBuiltStage);
+        if (openOut(*options.tablesPath, "--tables", out)) WriteStageTables(out, *logic, logic->run.lastBuiltStage);
     }
     if (options.logPath) {
         std::ofstream out;

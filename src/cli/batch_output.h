@@ -7,16 +7,12 @@
 #include <vector>
 
 #include "model/main_window_logic.h"
+#include "model/stage_results.h"
 
 namespace ammonite::batch {
 
-// Shortest text that reads back to the same value; whole numbers have no
-// decimal point.
-std::string NumberText(double value);
-std::string NumberText(float value);
+using ammonite::NumberText;
 
-// Header and one row per stage from 0 to `lastStage`.
-void WriteTables(std::ostream& out, const MainWindowLogic& logic, long lastStage);
 void WriteLog(std::ostream& out, const std::vector<std::vector<std::string>>& lines);
 void WriteSummary(std::ostream& out, const MainWindowLogic& logic);
 

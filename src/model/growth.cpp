@@ -202,6 +202,9 @@ void MainWindowLogic::GrowShell() {
     r.viewYByStage[0] = 0;
     r.viewDepthByStage[0] = 0;
     r.orientationAngleByStage[0] = r.orientationAngle;
+    // Rows a shorter run does not reach must not show an earlier run's results.
+    r.hydrostaticsByStage.fill(StageHydrostatics{});
+    r.stabilityIndex = 0;
     r.frame = FramePairs{};
     r.section = SectionPair{};
     r.sectionAngleStep = 10;

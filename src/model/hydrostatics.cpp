@@ -26,6 +26,11 @@ double length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.
 
 }  // namespace
 
+double StabilityIndex(const Vec3& B, const Vec3& G, double volume) {
+    const double dx = B.x - G.x, dy = B.y - G.y, dz = B.z - G.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz) / std::cbrt(volume);
+}
+
 std::string OrientationLabel(float angle) {
     // The angle is held in single precision: its tenths are taken there too,
     // so that an angle such as -179.8 is not shown a tenth lower.
@@ -109,6 +114,15 @@ void MainWindowLogic::HydrostaticStep() {
     r.meanDensity = checkedDivide(M, Va + Vb, "density of a shell of no volume");
     r.ptRatio = checkedDivide(r.cumulativeLength[S] - r.stageBeta * rNow, r.cumulativeLength[S],
                               "P/T ratio of a tube of no length");
+    r.stabilityIndex = StabilityIndex(B, r.massCentre, V);
+    StageHydrostatics& row = r.hydrostaticsByStage[S];
+    row.valid = true;
+    row.meanDensity = r.meanDensity;
+    row.ptRatio = r.ptRatio;
+    row.stabilityIndex = r.stabilityIndex;
+    row.airCentre = A;
+    row.bodyCentre = C;
+    row.massCentre = r.massCentre;
 
     // Provisional rim point; the construction of the stage replaces it.
     const double advance = r.stepLength * rNow;
@@ -214,6 +228,7 @@ void MainWindowLogic::FinalReport() {
     OrientStage(r.previousDirection);
     ORIlbl.setCaption(OrientationLabel(r.orientationAngle));
     DNSlbl.setCaption(formatNumber(std::floor(1000 * r.meanDensity) / 1000));
+    STBlbl.setCaption(formatDecimals(r.stabilityIndex, 3));
 
     // Tangent construction.
     const bool lifeOrientation = model.orientationMode == 2;

@@ -64,7 +64,7 @@ public:
 
     // ---- controls ----
     TextBoxModel NUMtxt, MAXtxt, SCLtxt, PTRtxt;
-    LabelModel ORIlbl, DNSlbl, FATIGlbl, FT1lbl, FT2lbl, ST1lbl, ST2lbl;
+    LabelModel ORIlbl, DNSlbl, STBlbl, FATIGlbl, FT1lbl, FT2lbl, ST1lbl, ST2lbl;
     ScrollBarModel FT1vsc{-80, 0, 1, 10, 0};
     ScrollBarModel FT2vsc{-80, 0, 1, 10, 0};
     ScrollBarModel ST1hsc{0, 1000, 1, 10, 200};

@@ -1,6 +1,7 @@
 #include "model/numeric.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
@@ -140,6 +141,17 @@ std::string formatSignificant(double value, int digits) {
 }  // namespace
 
 std::string formatNumber(double value) { return formatSignificant(value, 15); }
+
+std::string formatDecimals(double value, int decimals) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    std::string text(buf, res.ptr);
+    // A value that rounds to zero shows no sign.
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
 
 std::string formatSingle(float value) { return formatSignificant(static_cast<double>(value), 7); }
 

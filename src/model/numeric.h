@@ -92,6 +92,10 @@ std::string dropLeadingZero(const std::string& text);
 // Number form of the profile file and the chart labels (".93").
 std::string formatNoLeadingZero(double value);
 
+// Fixed number of decimals, rounded to nearest, '.' as the decimal sign
+// whatever the locale ("0.125", "-2.000"); NaN and infinities as "nan", "inf".
+std::string formatDecimals(double value, int decimals);
+
 // Reads the number at the start of a text, blanks ignored: "12abc" → 12,
 // " .5" → 0.5, "abc" or "" → 0.
 double parseLeadingNumber(const std::string& text);

@@ -11,6 +11,21 @@
 
 namespace ammonite {
 
+// What the hydrostatic step found for one stage: the shell as it stood when
+// that stage's segment had joined the tube.
+struct StageHydrostatics {
+    bool valid = false;               // the stage took part in the hydrostatics
+    double meanDensity = 0;           // g/cm³
+    double ptRatio = 0;               // phragmocone length over total length
+    double stabilityIndex = 0;        // |B − G| / V^(1/3)
+    Vec3 airCentre, bodyCentre, massCentre;
+};
+
+// Stability index of a shell: the distance between its centre of buoyancy B
+// and its centre of mass G over the cube root of its volume, so that shells of
+// every size compare (0 = neutral; larger = a stronger righting lever).
+double StabilityIndex(const Vec3& buoyancyCentre, const Vec3& massCentre, double volume);
+
 struct RunState {
     // ---- stage parameters and regulation ----
     float currentStage = 0;
@@ -64,6 +79,8 @@ struct RunState {
     StageTable<Fixed4> volumeByStage, buoyancyXByStage, buoyancyYByStage, buoyancyZByStage;
     // Orientation angle as it stood after the orientation step of each stage.
     StageTable<float> orientationAngleByStage;
+    double stabilityIndex = 0;        // of the shell after the last hydrostatic step
+    StageTable<StageHydrostatics> hydrostaticsByStage;
 
     // ---- shaded rendering ----
     StageTable<std::int16_t> paintOrder;

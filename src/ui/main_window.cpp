@@ -101,13 +101,17 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     makeLabel(this, nullptr, "Orientation = ", px, 166, 100, 22);
     auto* ori = makeLabel(this, "ORIlbl", "", px + 100, 166, 120, 22);
     makeLabel(this, nullptr, "Density = ", px, 190, 100, 22);
-    auto* dns = makeLabel(this, "DNSlbl", "", px + 100, 190, 120, 22);
+    auto* dns = makeLabel(this, "DNSlbl", "", px + 100, 190, 50, 22);
+    makeLabel(this, nullptr, "Stability = ", px + 150, 190, 80, 22);
+    auto* stb = makeLabel(this, "STBlbl", "", px + 230, 190, 60, 22);
+    stb->setToolTip(QStringLiteral("Distance between the centres of buoyancy and mass over the cube root of the volume"));
     bindLineEdit(num, logic_->NUMtxt, guard);
     bindLineEdit(max, logic_->MAXtxt, guard);
     bindLineEdit(scl, logic_->SCLtxt, guard);
     bindLineEdit(ptr, logic_->PTRtxt, guard);
     bindLabel(ori, logic_->ORIlbl);
     bindLabel(dns, logic_->DNSlbl);
+    bindLabel(stb, logic_->STBlbl);
 
     // Threshold bars: two sizes and the fatigue threshold at each size.
     auto* fatig = makeLabel(this, "FATIGlbl", "", px, 222, 30, 22);

@@ -91,7 +91,10 @@ struct InProcess {
 
 const char* const kHeader =
     "stage,radius,centre_x,centre_y,centre_z,rim_x,rim_y,rim_z,gamma,curvature,torsion,beta,step,rib_mark,"
-    "cumulative_length,volume,buoyancy_x,buoyancy_y,buoyancy_z,view_x,view_y,view_depth,orientation_angle";
+    "cumulative_length,volume,buoyancy_x,buoyancy_y,buoyancy_z,view_x,view_y,view_depth,orientation_angle,"
+    "mean_density_g_cm3,pt_ratio_percent,air_centre_x_mm,air_centre_y_mm,air_centre_z_mm,body_centre_x_mm,"
+    "body_centre_y_mm,body_centre_z_mm,mass_centre_x_mm,mass_centre_y_mm,mass_centre_z_mm,stability_index";
+constexpr double kEmpty = -1e300;  // what csvNumbers reads for an empty cell
 
 }  // namespace
 
@@ -104,7 +107,7 @@ TEST(Batch, WithoutOptionsPrintsTheSummaryOfTheDefaultRun) {
                           "tangent_stage",    "view_vector",         "life_view_vector",
                           "orientation_sin",  "orientation_cos",     "orientation_shift_x",
                           "orientation_shift_y", "pending_ribs",     "rib_countdown",
-                          "segments"};
+                          "segments",         "stability_index",     "stability_label"};
     EXPECT_EQ(summary.size(), std::size(keys));
     for (const char* k : keys) EXPECT_EQ(summary.count(k), 1u) << k;
 
@@ -114,6 +117,8 @@ TEST(Batch, WithoutOptionsPrintsTheSummaryOfTheDefaultRun) {
     EXPECT_EQ(summary["last_stage"], "3000");
     EXPECT_EQ(summary["alpha"], "1.005");
     EXPECT_EQ(summary["segments"], "61200");
+    EXPECT_EQ(std::stod(summary["stability_index"]), w.logic->run.stabilityIndex);
+    EXPECT_EQ(summary["stability_label"], w.logic->STBlbl.caption());
     EXPECT_EQ(summary["orientation_label"], w.logic->ORIlbl.caption());
     EXPECT_EQ(summary["density_label"], w.logic->DNSlbl.caption());
     EXPECT_EQ(summary["pt_ratio_text"], w.logic->PTRtxt.text());
@@ -143,7 +148,7 @@ TEST(Batch, TablesAndLogAgreeWithTheWindow) {
     ASSERT_EQ(rows.size(), static_cast<size_t>(m.shownStage) + 3);
     for (long s = 0; s <= m.shownStage + 1; ++s) {
         std::vector<double> v = csvNumbers(rows[static_cast<size_t>(s) + 1]);
-        ASSERT_EQ(v.size(), 23u) << s;
+        ASSERT_EQ(v.size(), 35u) << s;
         const double expected[23] = {static_cast<double>(s),
                                      run.radiusByStage[s],
                                      run.centreXByStage[s],
@@ -173,7 +178,23 @@ TEST(Batch, TablesAndLogAgreeWithTheWindow) {
             else
                 ASSERT_EQ(v[c], expected[c]) << "stage " << s << " column " << c;
         }
+        // The hydrostatic columns: empty where the stage took no part (stage 0
+        // and the stage past the requested count), the stage's results otherwise.
+        const StageHydrostatics& h = run.hydrostaticsByStage[s];
+        ASSERT_EQ(h.valid, s >= 1 && s <= m.shownStage + 1) << s;
+        if (!h.valid) {
+            for (size_t c = 23; c < 35; ++c) ASSERT_EQ(v[c], kEmpty) << "stage " << s << " column " << c;
+            continue;
+        }
+        const double more[12] = {h.meanDensity,  100 * h.ptRatio, h.airCentre.x,  h.airCentre.y,
+                                 h.airCentre.z,  h.bodyCentre.x,  h.bodyCentre.y, h.bodyCentre.z,
+                                 h.massCentre.x, h.massCentre.y,  h.massCentre.z, h.stabilityIndex};
+        for (size_t c = 0; c < 12; ++c) ASSERT_EQ(v[23 + c], more[c]) << "stage " << s << " column " << 23 + c;
     }
+    // The last stage's row holds what the window shows.
+    const StageHydrostatics& last = run.hydrostaticsByStage[m.shownStage + 1];
+    EXPECT_EQ(last.stabilityIndex, run.stabilityIndex);
+    EXPECT_EQ(last.meanDensity, run.meanDensity);
     // Whole numbers are written without a decimal point.
     EXPECT_EQ(rows[1].substr(0, 4), "0,1,");
 

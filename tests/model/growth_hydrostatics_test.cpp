@@ -113,7 +113,9 @@ TEST(Orientation, AngleFromTiltAndUpDirection) {
         const Vec3F4& L = w.model->lifeViewVector;
         const double len = std::sqrt(L.x * L.x + L.y * L.y + L.z * L.z);
         EXPECT_NEAR(len, 1, 1e-4);
-        if (w.run.tiltCosine <= 0) EXPECT_LE(L.y, 0);
+        if (w.run.tiltCosine <= 0) {
+            EXPECT_LE(L.y, 0);
+        }
     }
 }
 
@@ -279,4 +281,51 @@ TEST(FinalReport, OrientationLabelTruncatesToTenths) {
     EXPECT_EQ(OrientationLabel(-12.34f), "-12.4");
     EXPECT_EQ(OrientationLabel(90.0f), "90");
     EXPECT_EQ(OrientationLabel(0.25f), "0.2");
+}
+
+TEST(Stability, StraightTubeByHand) {
+    // Radius 1, length 4, body chamber the last 2 units: B sits at z = 1.5
+    // (the mean of the segment positions 0..3), the air chamber's centre at
+    // 0.5, the body chamber's at 2.5, so G = (0.6·0.5 + 1.3·2.5) / 1.9.
+    StraightTube w(4);
+    const double G = (0.6 * 0.5 + 1.3 * 2.5) / 1.9;
+    const double expected = (G - 1.5) / std::cbrt(4 * kPi);
+    EXPECT_NEAR(w.run.stabilityIndex, expected, 1e-3);
+    EXPECT_NEAR(w.run.stabilityIndex, 0.1585, 1e-3);
+    const StageHydrostatics& row = w.run.hydrostaticsByStage[4];
+    EXPECT_TRUE(row.valid);
+    EXPECT_EQ(row.stabilityIndex, w.run.stabilityIndex);
+    EXPECT_NEAR(row.massCentre.z, G, 1e-3);
+    EXPECT_DOUBLE_EQ(row.ptRatio, 0.5);
+    // Earlier stages keep their own values.
+    EXPECT_TRUE(w.run.hydrostaticsByStage[3].valid);
+    EXPECT_NE(w.run.hydrostaticsByStage[3].stabilityIndex, row.stabilityIndex);
+}
+
+TEST(Stability, IndexIsFreeOfSizeAndZeroWhenTheCentresMeet) {
+    const Vec3 B{1, 2, 3}, G{1.5, 2, 2};
+    const double k = 7.5;
+    EXPECT_NEAR(StabilityIndex({k * B.x, k * B.y, k * B.z}, {k * G.x, k * G.y, k * G.z}, k * k * k * 10),
+                StabilityIndex(B, G, 10), 1e-12);
+    EXPECT_NEAR(StabilityIndex(B, G, 8), std::sqrt(1.25) / 2, 1e-12);
+    EXPECT_EQ(StabilityIndex(B, B, 5), 0);
+}
+
+TEST(Stability, DefaultRunShowsItWithThreeDecimalsAndAShorterRunClearsOldRows) {
+    Window w;
+    w.logic->ClickStart();
+    ASSERT_EQ(w.logic->statusLine.caption(), "");
+    const double st = w.run.stabilityIndex;
+    EXPECT_GT(st, 0);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.3f", st);
+    EXPECT_EQ(w.logic->STBlbl.caption(), expected);
+    EXPECT_TRUE(w.run.hydrostaticsByStage[1700].valid);
+
+    w.logic->TypeStages("300");
+    w.logic->ClickStart();
+    EXPECT_TRUE(w.run.hydrostaticsByStage[300].valid);
+    EXPECT_FALSE(w.run.hydrostaticsByStage[301].valid);
+    EXPECT_FALSE(w.run.hydrostaticsByStage[1700].valid);
+    EXPECT_FALSE(w.run.hydrostaticsByStage[0].valid);
 }

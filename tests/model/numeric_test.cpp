@@ -81,3 +81,11 @@ TEST(NumberText, LeadingAndWholeNumberReading) {
     EXPECT_THROW(parseWholeNumber("2x"), RuntimeError);
     EXPECT_THROW(parseWholeNumber(""), RuntimeError);
 }
+
+TEST(NumberText, FixedDecimalsRoundAndKeepTheirZeros) {
+    EXPECT_EQ(formatDecimals(0.1585, 3), "0.159");  // nearest, not truncated
+    EXPECT_EQ(formatDecimals(2, 3), "2.000");
+    EXPECT_EQ(formatDecimals(-0.0004, 3), "0.000");  // no "-0.000"
+    EXPECT_EQ(formatDecimals(-1.25, 1), "-1.2");     // the double below 1.25 rounds half to even
+    EXPECT_EQ(formatDecimals(std::nan(""), 3), "nan");
+}

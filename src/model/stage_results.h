@@ -1,0 +1,26 @@
+// The per-stage results of the last run as a CSV table: the growth tables,
+// the hydrostatics and the stability of every stage. The window's export and
+// ammonite-batch --tables write the very same file.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "model/main_window_logic.h"
+
+namespace ammonite {
+
+// Shortest text that reads back to the same value; whole numbers have no
+// decimal point; '.' as the decimal sign whatever the locale.
+std::string NumberText(double value);
+std::string NumberText(float value);
+
+// Header and one row per stage from 0 to `lastStage`. Lengths are in model
+// units (1 unit = 1 mm, as in the mesh export), densities in g/cm³. The
+// hydrostatic columns are empty for stages that took no part in them.
+void WriteStageTables(std::ostream& out, const MainWindowLogic& logic, long lastStage);
+
+// The header line (without its line end), for readers and tests.
+std::string StageTablesHeader();
+
+}  // namespace ammonite
