@@ -12,8 +12,11 @@
 
 #include "cli/batch_options.h"
 #include "cli/batch_output.h"
+#include "cli/batch_session.h"
+#include "cli/batch_sweep.h"
 #include "model/log_sink.h"
 #include "model/main_window_logic.h"
+#include "model/stage_results.h"
 #include "profiles/profile_file.h"
 #include "ui/image_surface.h"
 
@@ -36,6 +39,26 @@ int badArgument(const std::string& message) {
     return 2;
 }
 
+// A grid of independent runs; the grid CSV goes to --sweep-out or standard
+// output, the progress and the timing to standard error.
+int runSweep(const batch::Options& options) {
+    std::ofstream file;
+    if (options.sweepOut) {
+        file.open(*options.sweepOut, std::ios::binary | std::ios::trunc);
+        if (!file) return badArgument("cannot write " + *options.sweepOut + " (--sweep-out)");
+    }
+    batch::SweepTiming timing;
+    const std::vector<batch::SweepRow> rows = batch::RunSweep(options, options.jobs, &std::cerr, timing);
+    batch::WriteSweepCsv(options.sweepOut ? static_cast<std::ostream&>(file) : std::cout, options.sweeps, rows);
+    std::fprintf(stderr, "sweep: %zu points in %.3f s wall, %.3f s CPU, %d threads\n", rows.size(),
+                 timing.wallSeconds, timing.cpuSeconds, timing.threads);
+    int failed = 0;
+    for (const batch::SweepRow& row : rows) failed += row.error.empty() ? 0 : 1;
+    if (failed > 0) std::fprintf(stderr, "sweep: %d points stopped with a runtime error\n", failed);
+    if (options.sweepOut && !file.flush()) return badArgument("cannot write " + *options.sweepOut + " (--sweep-out)");
+    return failed > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +77,9 @@ int main(int argc, char** argv) {
         if (!ReadProfileFile(*options.profilesIn, *scratch, error)) return badArgument(error);
     }
 
+    // A sweep draws nothing: it needs no toolkit.
+    if (!options.sweeps.empty()) return runSweep(options);
+
     // Text on the drawing needs the toolkit's fonts, but no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(toolkitMessage);
@@ -67,53 +93,8 @@ int main(int argc, char** argv) {
     surface.clear();
     MemoryLog log;
     auto logic = std::make_unique<MainWindowLogic>(*model, surface, log);
-    logic->Load();
-
-    // A profile data file, read before the first run as the profile window
-    // loads it (the final stage also becomes the stage count); a bad file
-    // changes nothing and stops here.
-    if (options.profilesIn) {
-        std::string loadError;
-        if (!ReadProfileFile(*options.profilesIn, *model, loadError)) return badArgument(loadError);
-    }
-
-    // Settings, straight into the model as the settings window would write them.
-    if (options.view) model->viewVector = {(*options.view)[0], (*options.view)[1], (*options.view)[2]};
-    if (options.light) model->lightVector = {(*options.light)[0], (*options.light)[1], (*options.light)[2]};
-    if (options.origin) {
-        model->originX = (*options.origin)[0];
-        model->originY = (*options.origin)[1];
-    }
-    if (options.densities) {
-        model->densities[0] = (*options.densities)[0];
-        model->densities[1] = (*options.densities)[1];
-    }
-    if (options.orientation) model->orientationMode = *options.orientation ? 2 : 0;
-    if (options.ribbing) model->ribbingOn = *options.ribbing ? 1 : 0;
-
-    // User actions; the first runtime error ends them, as it would end the
-    // user's session at the window.
     std::string runtimeError;
-    auto act = [&](const auto& action) {
-        if (!runtimeError.empty()) return;
-        action();
-        runtimeError = logic->statusLine.caption();
-    };
-    if (options.stagesText) act([&] { logic->TypeStages(*options.stagesText); });
-    if (options.scaleText) act([&] { logic->TypeScale(*options.scaleText); });
-    if (options.thresholds && runtimeError.empty()) {
-        ScrollBarModel* bars[4] = {&logic->ST1hsc, &logic->ST2hsc, &logic->FT1vsc, &logic->FT2vsc};
-        for (int i = 0; i < 4; ++i) {
-            logic->MoveBar(*bars[i], (*options.thresholds)[static_cast<size_t>(i)]);
-            // The bar's value is stored before it redraws the chart; before
-            // any run that redraw has no radii to plot and stops.
-            if (!logic->run.hasRun) logic->statusLine.setCaption("");
-            runtimeError = logic->statusLine.caption();
-            if (!runtimeError.empty()) break;
-        }
-    }
-    for (int k = 0; k < options.runs; ++k) act([&] { logic->ClickStart(); });
-    if (options.shade) act([&] { logic->ClickShade(); });
+    if (!batch::PerformSession(options, *logic, {}, error, runtimeError)) return badArgument(error);
 
     // Results, with whatever the actions reached.
     int status = 0;

@@ -56,8 +56,42 @@ bool fitsFixed4(double v) { return v > -9.0e14 && v < 9.0e14; }
 
 }  // namespace
 
+bool CheckCombinations(const Options& o, std::string& error) {
+    if (o.sweeps.size() > 2) {
+        error = "at most two --sweep options";
+        return false;
+    }
+    for (size_t i = 1; i < o.sweeps.size(); ++i) {
+        if (o.sweeps[i].name == o.sweeps[0].name) {
+            error = "--sweep " + o.sweeps[i].name + " is given twice";
+            return false;
+        }
+    }
+    if (o.sweeps.empty()) {
+        if (o.sweepOut) error = "--sweep-out needs --sweep";
+        if (o.jobs != 0) error = "--jobs needs --sweep";
+        return error.empty();
+    }
+    // A sweep writes one row per grid point; the outputs of a single run
+    // would be ambiguous, so they are refused rather than silently dropped.
+    const std::pair<bool, const char*> single[] = {
+        {o.tablesPath.has_value(), "--tables"}, {o.logPath.has_value(), "--log"},
+        {o.summaryPath.has_value(), "--summary"}, {o.pngPath.has_value(), "--png"},
+        {o.svgPath.has_value(), "--svg"},        {o.stlPath.has_value(), "--stl"},
+        {o.plyPath.has_value(), "--ply"},        {o.objPath.has_value(), "--obj"},
+        {o.profilesOut.has_value(), "--save-profiles"}, {o.shade, "--shade"}};
+    for (const auto& [given, name] : single) {
+        if (given) {
+            error = std::string(name) + " cannot be combined with --sweep";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
     using Handler = std::function<bool(const std::string&)>;
+    std::string sweepError;  // why a --sweep value was refused
     // Options that take a value; each handler returns false for a bad value.
     const std::map<std::string, Handler> valued = {
         {"--stages", [&](const std::string& v) { return o.stagesText = v, true; }},
@@ -122,6 +156,36 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         {"--log", [&](const std::string& v) { return !v.empty() && (o.logPath = v, true); }},
         {"--summary", [&](const std::string& v) { return !v.empty() && (o.summaryPath = v, true); }},
         {"--png", [&](const std::string& v) { return !v.empty() && (o.pngPath = v, true); }},
+        {"--svg", [&](const std::string& v) { return !v.empty() && (o.svgPath = v, true); }},
+        {"--stl", [&](const std::string& v) { return !v.empty() && (o.stlPath = v, true); }},
+        {"--ply", [&](const std::string& v) { return !v.empty() && (o.plyPath = v, true); }},
+        {"--obj", [&](const std::string& v) { return !v.empty() && (o.objPath = v, true); }},
+        {"--mesh-scale",
+         [&](const std::string& v) {
+             double d = 0;
+             if (!tryParseWholeNumber(v, d) || !(d > 0) || d > 1e6) return false;
+             return o.meshScale = d, true;
+         }},
+        {"--mesh-ring-points",
+         [&](const std::string& v) {
+             long n = 0;
+             if (!parseWhole(v, 3, 360, n) || 360 % n != 0) return false;
+             return o.meshRingPoints = static_cast<int>(n), true;
+         }},
+        {"--sweep",
+         [&](const std::string& v) {
+             SweepAxis axis;
+             if (!ParseSweepAxis(v, axis, sweepError)) return false;
+             o.sweeps.push_back(axis);
+             return true;
+         }},
+        {"--sweep-out", [&](const std::string& v) { return !v.empty() && (o.sweepOut = v, true); }},
+        {"--jobs",
+         [&](const std::string& v) {
+             long n = 0;
+             if (!parseWhole(v, 1, 256, n)) return false;
+             return o.jobs = static_cast<int>(n), true;
+         }},
         // ---- profile data files: read before the runs, written after them ----
         {"--profiles", [&](const std::string& v) { return !v.empty() && (o.profilesIn = v, true); }},
         {"--save-profiles", [&](const std::string& v) { return !v.empty() && (o.profilesOut = v, true); }},
@@ -166,11 +230,11 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             value = args[++i];
         }
         if (!it->second(*value)) {
-            error = "bad value '" + *value + "' for " + name + " (see --help)";
+            error = !sweepError.empty() ? sweepError : "bad value '" + *value + "' for " + name + " (see --help)";
             return false;
         }
     }
-    return true;
+    return CheckCombinations(o, error);
 }
 
 std::string UsageText() {
@@ -204,6 +268,26 @@ std::string UsageText() {
            "  --summary FILE.txt     key=value summary (default: standard output)\n"
            "  --png FILE.png         the main window's drawing after the last action\n"
            "  --save-profiles FILE   profile data file of the model after the runs\n"
+           "  --svg FILE.svg         the same drawing as vector graphics\n"
+           "  --stl FILE.stl         the grown shell as binary STL meshes, one file per\n"
+           "                         object: FILE_phragmocone.stl, FILE_body_chamber.stl,\n"
+           "                         and their volumes and densities in FILE_volumes.txt\n"
+           "  --ply FILE.ply         the same as binary PLY meshes\n"
+           "  --obj FILE.obj         the same as one OBJ file with two groups\n"
+           "  --mesh-scale MM        millimetres per model unit of the meshes (default 1)\n"
+           "  --mesh-ring-points N   points per ring of the meshes, a divisor of 360\n"
+           "                         (default 360, as the shaded rendering builds them)\n"
+           "Morphospace sweeps:\n"
+           "  --sweep NAME=FROM:TO:STEPS\n"
+           "                         run the model for STEPS evenly spaced values of NAME\n"
+           "                         from FROM to TO (both included); give it twice for a\n"
+           "                         grid. NAME is one of: " + SweepNames() + "\n"
+           "                         (st1..ft2: threshold bar positions; gamma, C, T, beta:\n"
+           "                         the profile made constant). Every grid point is an\n"
+           "                         independent model; the points run on all cores.\n"
+           "  --sweep-out FILE.csv   one row per grid point (default: standard output);\n"
+           "                         progress is shown on standard error\n"
+           "  --jobs N               threads of a sweep (default: all cores)\n"
            "  --help                 this text\n"
            "\n"
            "Exit status: 0 done, 1 the model stopped with a runtime error (the results\n"

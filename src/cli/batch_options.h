@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch_sweep.h"
+
 namespace ammonite::batch {
 
 struct Options {
@@ -31,12 +33,26 @@ struct Options {
     std::optional<std::string> logPath;
     std::optional<std::string> summaryPath;  // standard output when absent
     std::optional<std::string> pngPath;
+    std::optional<std::string> svgPath;
+    // 3D mesh of the grown shell.
+    std::optional<std::string> stlPath, plyPath, objPath;
+    double meshScale = 1;   // millimetres per model unit
+    int meshRingPoints = 360;
+
+    // A grid of one or two inputs, each point an independent model.
+    std::vector<SweepAxis> sweeps;
+    std::optional<std::string> sweepOut;  // standard output when absent
+    int jobs = 0;                         // 0 = all cores
     bool help = false;
 };
 
 // Parses the arguments (without the program name). On a bad argument returns
 // false and sets `error` to a one-line message naming it.
 bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// Refuses options that do not go together (outputs of a single run with a
+// sweep, more than two sweeps); false with a one-line message.
+bool CheckCombinations(const Options& options, std::string& error);
 
 // The text printed by --help.
 std::string UsageText();

@@ -1,0 +1,210 @@
+#include "cli/batch_sweep.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "cli/batch_options.h"
+#include "cli/batch_session.h"
+#include "model/numeric.h"
+#include "model/stage_results.h"
+
+namespace ammonite::batch {
+
+namespace {
+
+struct TargetInfo {
+    const char* name;
+    SweepTarget target;
+    bool integral;
+    double lo, hi;  // allowed values
+};
+
+const TargetInfo kTargets[] = {
+    {"stages", SweepTarget::Stages, true, 1, 3999},
+    {"alpha", SweepTarget::Alpha, false, -1e6, 1e6},
+    {"density_air", SweepTarget::DensityAir, false, -1e12, 1e12},
+    {"density_body", SweepTarget::DensityBody, false, -1e12, 1e12},
+    {"st1", SweepTarget::St1, true, 0, 1000},
+    {"st2", SweepTarget::St2, true, 0, 1000},
+    {"ft1", SweepTarget::Ft1, true, -80, 0},
+    {"ft2", SweepTarget::Ft2, true, -80, 0},
+    {"gamma", SweepTarget::Gamma, false, -1e12, 1e12},
+    {"C", SweepTarget::Curvature, false, -1e12, 1e12},
+    {"T", SweepTarget::Torsion, false, -1e12, 1e12},
+    {"beta", SweepTarget::Beta, false, -1e12, 1e12},
+};
+constexpr int kMaxSteps = 100000;
+
+// A CSV cell holding free text.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+}  // namespace
+
+double SweepAxis::valueAt(int i) const {
+    double v = steps <= 1 ? from : from + (to - from) * static_cast<double>(i) / static_cast<double>(steps - 1);
+    if (i == steps - 1 && steps > 1) v = to;  // no rounding error at the end of the range
+    return integral ? std::round(v) : v;
+}
+
+std::string SweepNames() {
+    std::string out;
+    for (const TargetInfo& t : kTargets) {
+        if (!out.empty()) out += ", ";
+        out += t.name;
+    }
+    return out;
+}
+
+bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error) {
+    const auto eq = text.find('=');
+    if (eq == std::string::npos) {
+        error = "sweep '" + text + "' is not NAME=FROM:TO:STEPS";
+        return false;
+    }
+    axis.name = text.substr(0, eq);
+    const TargetInfo* info = nullptr;
+    for (const TargetInfo& t : kTargets)
+        if (axis.name == t.name) info = &t;
+    if (!info) {
+        error = "cannot sweep '" + axis.name + "' (one of: " + SweepNames() + ")";
+        return false;
+    }
+    const std::string range = text.substr(eq + 1);
+    const auto c1 = range.find(':');
+    const auto c2 = c1 == std::string::npos ? std::string::npos : range.find(':', c1 + 1);
+    double steps = 0;
+    if (c2 == std::string::npos || !tryParseWholeNumber(range.substr(0, c1), axis.from) ||
+        !tryParseWholeNumber(range.substr(c1 + 1, c2 - c1 - 1), axis.to) ||
+        !tryParseWholeNumber(range.substr(c2 + 1), steps)) {
+        error = "sweep '" + text + "' is not NAME=FROM:TO:STEPS";
+        return false;
+    }
+    if (steps != std::floor(steps) || steps < 1 || steps > kMaxSteps) {
+        error = "sweep '" + text + "': STEPS must be a whole number from 1 to " + std::to_string(kMaxSteps);
+        return false;
+    }
+    axis.steps = static_cast<int>(steps);
+    axis.target = info->target;
+    axis.integral = info->integral;
+    for (double v : {axis.valueAt(0), axis.valueAt(axis.steps - 1)}) {
+        if (!(v >= info->lo && v <= info->hi)) {
+            error = "sweep '" + text + "': " + axis.name + " must lie in " + formatNumber(info->lo) + ".." +
+                    formatNumber(info->hi);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<SweepRow> RunSweep(const Options& options, int jobs, std::ostream* progress, SweepTiming& timing) {
+    const std::vector<SweepAxis>& axes = options.sweeps;
+    size_t total = 1;
+    for (const SweepAxis& a : axes) total *= static_cast<size_t>(a.steps);
+    std::vector<SweepRow> rows(total);
+
+    // Grid values of each point, the last axis running fastest.
+    for (size_t p = 0; p < total; ++p) {
+        size_t rest = p;
+        rows[p].values.resize(axes.size());
+        for (size_t k = axes.size(); k-- > 0;) {
+            const int steps = axes[k].steps;
+            rows[p].values[k] = axes[k].valueAt(static_cast<int>(rest % static_cast<size_t>(steps)));
+            rest /= static_cast<size_t>(steps);
+        }
+    }
+
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> done{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+
+    // Each point is a model of its own: its state, a surface that draws
+    // nothing (the results do not depend on the picture) and no log.
+    auto worker = [&] {
+        auto model = std::make_unique<ModelState>();
+        NullSurface surface;
+        DiscardLog log;
+        for (;;) {
+            const size_t p = next.fetch_add(1);
+            if (p >= total) break;
+            *model = ModelState{};
+            auto owned = std::make_unique<MainWindowLogic>(*model, surface, log);
+            MainWindowLogic& logic = *owned;
+            SweepRow& row = rows[p];
+            std::vector<SweepValue> values;
+            for (size_t k = 0; k < axes.size(); ++k) values.push_back({axes[k].target, row.values[k]});
+            std::string fileError;
+            if (!PerformSession(options, logic, values, fileError, row.error)) row.error = fileError;
+            const RunState& r = logic.run;
+            row.shownStage = model->shownStage;
+            row.orientationAngle = r.orientationAngle;
+            row.meanDensity = r.meanDensity;
+            row.ptRatio = r.ptRatio;
+            row.stabilityIndex = r.stabilityIndex;
+            row.ribs = CountRibs(r);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++done;
+            }
+            finished.notify_one();
+        }
+    };
+
+    unsigned cores = std::thread::hardware_concurrency();
+    size_t threads = jobs > 0 ? static_cast<size_t>(jobs) : (cores == 0 ? 1 : cores);
+    if (threads > total) threads = total;
+    const auto wallStart = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
+    std::vector<std::thread> pool;
+    for (size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+
+    size_t shown = static_cast<size_t>(-1);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            if (done != shown) {
+                shown = done;
+                if (progress) *progress << "\rsweep: " << shown << "/" << total << " points" << std::flush;
+            }
+            if (done == total) break;
+            finished.wait(lock, [&] { return done != shown; });
+        }
+    }
+    for (std::thread& t : pool) t.join();
+    timing.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    timing.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    timing.threads = static_cast<int>(threads);
+    if (progress) *progress << '\n';
+    return rows;
+}
+
+void WriteSweepCsv(std::ostream& out, const std::vector<SweepAxis>& axes, const std::vector<SweepRow>& rows) {
+    for (const SweepAxis& a : axes) out << a.name << ',';
+    out << "shown_stage,orientation_angle_deg,mean_density_g_cm3,pt_ratio_percent,stability_index,ribs,error\n";
+    for (const SweepRow& row : rows) {
+        for (double v : row.values) out << NumberText(v) << ',';
+        if (row.error.empty()) {
+            out << row.shownStage << ',' << NumberText(row.orientationAngle) << ',' << NumberText(row.meanDensity)
+                << ',' << NumberText(100 * row.ptRatio) << ',' << NumberText(row.stabilityIndex) << ',' << row.ribs
+                << ",\n";
+        } else {
+            // A point that stopped on an error has no results to show.
+            out << ",,,,,," << quoted(row.error) << '\n';
+        }
+    }
+}
+
+}  // namespace ammonite::batch
