@@ -32,25 +32,6 @@ int colourComponent(double base, double span, double s2) {
     return static_cast<int>(roundColour(raw));
 }
 
-// cos θ, sin θ and cos 3θ of each ring step, θ = k·π/180 in single precision
-// (k = 360 is θ = 0, closing the ring).
-struct RingAngles {
-    double cosT[kRingSteps + 1], sinT[kRingSteps + 1], cos3T[kRingSteps + 1];
-    RingAngles() {
-        for (int k = 0; k <= kRingSteps; ++k) {
-            float theta = k == kRingSteps ? 0.0f : static_cast<float>(k) * kPiSingle / 180.0f;
-            float theta3 = 3.0f * theta;
-            cosT[k] = std::cos(static_cast<double>(theta));
-            sinT[k] = std::sin(static_cast<double>(theta));
-            cos3T[k] = std::cos(static_cast<double>(theta3));
-        }
-    }
-};
-const RingAngles& ringAngles() {
-    static const RingAngles angles;
-    return angles;
-}
-
 // The point on the drawing surface, in single precision as lines take it.
 struct SurfaceXY {
     float x, y;
@@ -134,34 +115,22 @@ void ComputeRing(const ShadeScene& scene, int j, Ring& out) {
     const RunState& run = scene.run;
     const ModelState& model = scene.model;
     const RingAngles& angles = ringAngles();
-    const FramePairs frame{run.frameCosAByStage[j], run.frameSinAByStage[j], run.frameCosBByStage[j],
-                           run.frameSinBByStage[j]};
-    const SectionPair section{run.sectionCosByStage[j], run.sectionSinByStage[j]};
-    const double r = run.radiusByStage[j - 1];
-    const double cx = run.centreXByStage[j - 1], cy = run.centreYByStage[j - 1], cz = run.centreZByStage[j - 1];
     const double c = model.ribbingOn == 1 ? scene.ribFactor.at(static_cast<size_t>(j)) : 1.0;
+    const RingPlacement placement = RingPlacementOf(run, j, c);
     const double scale = model.drawScale;
     const double shiftX = model.orientationShiftX, shiftY = model.orientationShiftY;
     const double turnSin = model.orientationSin, turnCos = model.orientationCos;
     const ViewPairs& view = run.view;
     out.resize(kRingSteps + 1);
     for (int k = 0; k <= kRingSteps; ++k) {
-        // The section point, then FromSectionAxis, FromStageFrame, the centre,
-        // ApplyViewRotation, the orientation shift and ApplyOrientationRotation,
-        // written out with the same products and sums as the rotations.
-        const double x0 = c * (c + angles.cosT[k] - 1) * r;
-        const double y0 = c * r * angles.sinT[k];
-        const double z0 = 0.02 * r * angles.cos3T[k];
-        const double x1 = x0 * section.cos + y0 * section.sin;
-        const double y1 = y0 * section.cos - x0 * section.sin;
-        const double v = x1 * frame.cosB + z0 * frame.sinB;
-        const double x2 = v * frame.cosA + y1 * frame.sinA + cx;
-        const double y2 = y1 * frame.cosA - v * frame.sinA + cy;
-        const double z2 = z0 * frame.cosB - x1 * frame.sinB + cz;
-        const double w = x2 * view.azimuthSin + y2 * view.azimuthCos;
-        const double x3 = x2 * view.azimuthCos - y2 * view.azimuthSin - shiftX;
-        const double y3 = w * view.elevationCos - z2 * view.elevationSin - shiftY;
-        const double z3 = w * view.elevationSin + z2 * view.elevationCos;
+        // The model point, then ApplyViewRotation, the orientation shift and
+        // ApplyOrientationRotation, written out with the same products and
+        // sums as the rotations.
+        const Vec3 m = RingPointInModel(placement, angles, k);
+        const double w = m.x * view.azimuthSin + m.y * view.azimuthCos;
+        const double x3 = m.x * view.azimuthCos - m.y * view.azimuthSin - shiftX;
+        const double y3 = w * view.elevationCos - m.z * view.elevationSin - shiftY;
+        const double z3 = w * view.elevationSin + m.z * view.elevationCos;
         const double x4 = x3 * turnCos - y3 * turnSin;
         const double y4 = y3 * turnCos + x3 * turnSin;
         out[static_cast<size_t>(k)] = {x4 * scale, y4 * scale, z3 * scale};

@@ -9,6 +9,7 @@
 
 #include "model/model_state.h"
 #include "model/run_state.h"
+#include "render/ring_model.h"
 #include "render/surface.h"
 
 namespace ammonite {
@@ -53,7 +54,6 @@ Rgb GrowthLineColour(double s);
 struct RingPoint {
     double x = 0, y = 0, z = 0;
 };
-constexpr int kRingSteps = 360;  // quads per strip; a ring has 361 points
 using Ring = std::vector<RingPoint>;
 
 // Everything a ring needs besides its row and factor.
@@ -64,7 +64,9 @@ struct ShadeScene {
 };
 
 // Ring j: frame and section of row j, radius and centre of row j - 1, the
-// swelling factor of row j (1 with ribbing off). Ring A of stage f is ring f,
+// swelling factor of row j (1 with ribbing off), placed in model space by
+// RingPointInModel (render/ring_model.h), then turned into the view and
+// scaled for the surface. Ring A of stage f is ring f,
 // ring B is ring f + 1 with its depth kept in single precision.
 void ComputeRing(const ShadeScene& scene, int j, Ring& out);
 

@@ -1,0 +1,366 @@
+#include "render/mesh_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <locale>
+#include <new>
+#include <sstream>
+
+namespace ammonite {
+
+namespace {
+
+// A file written through a buffer, in little-endian byte order whatever the
+// machine's. The first failure is kept and reported by close().
+class FileOut {
+public:
+    FileOut() { buffer_.reserve(kChunk + 64); }
+    ~FileOut() {
+        if (file_) std::fclose(file_);
+    }
+    FileOut(const FileOut&) = delete;
+    FileOut& operator=(const FileOut&) = delete;
+
+    bool open(const std::string& path) {
+        errno = 0;
+        file_ = std::fopen(path.c_str(), "wb");
+        if (!file_) errorNumber_ = errno ? errno : EIO;
+        return file_ != nullptr;
+    }
+    void bytes(const void* data, size_t size) {
+        const char* p = static_cast<const char*>(data);
+        buffer_.insert(buffer_.end(), p, p + size);
+        if (buffer_.size() >= kChunk) flush();
+    }
+    void text(const std::string& s) { bytes(s.data(), s.size()); }
+    void u8(std::uint8_t v) { bytes(&v, 1); }
+    void u16(std::uint16_t v) {
+        const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+        bytes(b, 2);
+    }
+    void u32(std::uint32_t v) {
+        const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                    static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+        bytes(b, 4);
+    }
+    void f32(float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    // A float in the shortest text that reads back to the same value, with a
+    // '.' whatever the C locale.
+    void number(float v) {
+        char s[32];
+        const auto r = std::to_chars(s, s + sizeof s, v);
+        bytes(s, static_cast<size_t>(r.ptr - s));
+    }
+    void number(std::uint32_t v) {
+        char s[16];
+        const auto r = std::to_chars(s, s + sizeof s, v);
+        bytes(s, static_cast<size_t>(r.ptr - s));
+    }
+    void ch(char c) { buffer_.push_back(c); }
+
+    // Flushes and closes; false with the reason when anything failed.
+    bool close(std::string& reason) {
+        flush();
+        if (file_) {
+            if (std::fclose(file_) != 0 && !errorNumber_) errorNumber_ = errno ? errno : EIO;
+            file_ = nullptr;
+        }
+        if (errorNumber_) {
+            reason = std::strerror(errorNumber_);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    static constexpr size_t kChunk = 1 << 20;
+    void flush() {
+        if (file_ && !errorNumber_ && !buffer_.empty()) {
+            errno = 0;
+            if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+                errorNumber_ = errno ? errno : EIO;
+        }
+        buffer_.clear();
+    }
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    int errorNumber_ = 0;
+};
+
+bool fail(std::string& error, const std::string& message) {
+    error = message;
+    return false;
+}
+
+// Opens, lets `body` write, closes; the error names the file. `created`
+// tells whether the file was opened (and so exists now).
+bool writeFile(const std::string& path, const std::string& shownName, const std::function<void(FileOut&)>& body,
+               std::string& error, bool* created = nullptr) {
+    FileOut out;
+    std::string reason;
+    if (!out.open(path)) {
+        out.close(reason);
+        return fail(error, "Cannot write " + shownName + ": " + reason);
+    }
+    if (created) *created = true;
+    body(out);
+    if (!out.close(reason)) return fail(error, "Cannot write " + shownName + ": " + reason);
+    return true;
+}
+
+std::array<float, 3> unitNormal(const std::array<float, 3>& a, const std::array<float, 3>& b,
+                                const std::array<float, 3>& c) {
+    const double ux = double(b[0]) - a[0], uy = double(b[1]) - a[1], uz = double(b[2]) - a[2];
+    const double vx = double(c[0]) - a[0], vy = double(c[1]) - a[1], vz = double(c[2]) - a[2];
+    const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+    const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(len > 0)) return {0, 0, 0};
+    return {static_cast<float>(nx / len), static_cast<float>(ny / len), static_cast<float>(nz / len)};
+}
+
+void stlBody(FileOut& out, const std::string& name, const MeshObject& object) {
+    char header[80];
+    std::memset(header, ' ', sizeof header);
+    const std::string title = "ammonite shell: " + name + ", unit mm";
+    std::memcpy(header, title.data(), std::min(title.size(), sizeof header));
+    out.bytes(header, sizeof header);
+    out.u32(static_cast<std::uint32_t>(object.triangles.size()));
+    for (const auto& t : object.triangles) {
+        const auto& a = object.vertices[t[0]];
+        const auto& b = object.vertices[t[1]];
+        const auto& c = object.vertices[t[2]];
+        for (float v : unitNormal(a, b, c)) out.f32(v);
+        for (const auto* p : {&a, &b, &c})
+            for (float v : *p) out.f32(v);
+        out.u16(0);
+    }
+}
+
+void plyBody(FileOut& out, const std::string& name, const MeshObject& object) {
+    std::ostringstream h;
+    h.imbue(std::locale::classic());  // no digit grouping whatever the global locale
+    h << "ply\nformat binary_little_endian 1.0\ncomment ammonite shell: " << name << ", unit mm\n"
+      << "element vertex " << object.vertices.size() << "\nproperty float x\nproperty float y\nproperty float z\n"
+      << "element face " << object.triangles.size() << "\nproperty list uchar int vertex_indices\nend_header\n";
+    out.text(h.str());
+    for (const auto& v : object.vertices)
+        for (float c : v) out.f32(c);
+    for (const auto& t : object.triangles) {
+        out.u8(3);
+        for (std::uint32_t i : t) out.u32(i);
+    }
+}
+
+void objGroup(FileOut& out, const char* name, const MeshObject& object, std::uint32_t firstIndex) {
+    if (object.empty()) return;
+    out.text(std::string("o ") + name + "\ng " + name + "\n");
+    for (const auto& v : object.vertices) {
+        out.ch('v');
+        for (float c : v) {
+            out.ch(' ');
+            out.number(c);
+        }
+        out.ch('\n');
+    }
+    for (const auto& t : object.triangles) {
+        out.ch('f');
+        for (std::uint32_t i : t) {
+            out.ch(' ');
+            out.number(firstIndex + i);
+        }
+        out.ch('\n');
+    }
+}
+
+void objBody(FileOut& out, const ShellMesh& mesh) {
+    out.text("# ammonite shell, unit mm\n");
+    objGroup(out, "phragmocone", mesh.phragmocone, 1);
+    objGroup(out, "body_chamber", mesh.bodyChamber,
+             1 + static_cast<std::uint32_t>(mesh.phragmocone.empty() ? 0 : mesh.phragmocone.vertices.size()));
+}
+
+std::string fileName(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A number with up to 12 significant digits and a '.', whatever the locale.
+std::string num(double v) {
+    char s[64];
+    const auto r = std::to_chars(s, s + sizeof s, v, std::chars_format::general, 12);
+    return std::string(s, r.ptr);
+}
+
+}  // namespace
+
+const char* MeshFormatExtension(MeshFormat format) {
+    switch (format) {
+        case MeshFormat::Stl: return "stl";
+        case MeshFormat::Ply: return "ply";
+        case MeshFormat::Obj: return "obj";
+    }
+    return "";
+}
+
+MeshFilePaths MeshFilePathsFor(MeshFormat format, const std::string& path) {
+    const std::string ext = std::string(".") + MeshFormatExtension(format);
+    std::string base = path;
+    const size_t slash = path.find_last_of("/\\");
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (path.size() >= nameStart + ext.size()) {
+        std::string tail = path.substr(path.size() - ext.size());
+        std::transform(tail.begin(), tail.end(), tail.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (tail == ext) base = path.substr(0, path.size() - ext.size());
+    }
+    MeshFilePaths p;
+    if (format == MeshFormat::Obj) {
+        // The chosen name as it is when it has the extension (in any case).
+        p.phragmocone = p.bodyChamber = base.size() == path.size() ? path + ext : path;
+    } else {
+        p.phragmocone = base + "_phragmocone" + ext;
+        p.bodyChamber = base + "_body_chamber" + ext;
+    }
+    p.volumes = base + "_volumes.txt";
+    return p;
+}
+
+bool WriteMeshStl(const std::string& path, const std::string& name, const MeshObject& object, std::string& error) {
+    return writeFile(path, path, [&](FileOut& out) { stlBody(out, name, object); }, error);
+}
+
+bool WriteMeshPly(const std::string& path, const std::string& name, const MeshObject& object, std::string& error) {
+    return writeFile(path, path, [&](FileOut& out) { plyBody(out, name, object); }, error);
+}
+
+bool WriteMeshObj(const std::string& path, const ShellMesh& mesh, std::string& error) {
+    return writeFile(path, path, [&](FileOut& out) { objBody(out, mesh); }, error);
+}
+
+std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const ShellMesh& mesh,
+                            const ModelState& model, const RunState& run) {
+    const double airMm3 = MeshVolume(mesh.phragmocone), bodyMm3 = MeshVolume(mesh.bodyChamber);
+    const double unit3 = mesh.mmPerUnit * mesh.mmPerUnit * mesh.mmPerUnit;
+    const double d0 = model.densities[0], d1 = model.densities[1];
+    std::ostringstream s;
+    s.imbue(std::locale::classic());
+    s << "format=" << MeshFormatExtension(format) << '\n';
+    s << "phragmocone=" << (mesh.phragmocone.empty() ? "empty" : "written") << '\n';
+    if (!mesh.phragmocone.empty()) s << "phragmocone_file=" << fileName(files.phragmocone) << '\n';
+    s << "body_chamber=" << (mesh.bodyChamber.empty() ? "empty" : "written") << '\n';
+    if (!mesh.bodyChamber.empty()) s << "body_chamber_file=" << fileName(files.bodyChamber) << '\n';
+    s << "unit=mm\n";
+    s << "mm_per_unit=" << num(mesh.mmPerUnit) << '\n';
+    s << "ribbing=" << (mesh.ribbing ? "on" : "off") << '\n';
+    s << "first_stage=1\n";
+    s << "last_stage=" << mesh.lastStage << '\n';
+    s << "rings=1.." << mesh.lastStage + 1 << '\n';
+    s << "ring_points=" << mesh.ringPoints << '\n';
+    s << "body_chamber_start_stage=" << run.bodyStartStage << '\n';
+    s << "body_chamber_start_fraction=" << num(run.bodyStartFraction) << '\n';
+    s << "body_chamber_start_ring=" << num(mesh.bodyStartRing) << '\n';
+    s << "phragmocone_triangles=" << mesh.phragmocone.triangles.size() << '\n';
+    s << "body_chamber_triangles=" << mesh.bodyChamber.triangles.size() << '\n';
+    s << "phragmocone_volume_mm3=" << num(airMm3) << '\n';
+    s << "body_chamber_volume_mm3=" << num(bodyMm3) << '\n';
+    s << "mesh_volume_mm3=" << num(airMm3 + bodyMm3) << '\n';
+    s << "run_air_volume_mm3=" << num(run.airVolume * unit3) << '\n';
+    s << "run_body_volume_mm3=" << num(run.bodyVolume * unit3) << '\n';
+    s << "run_total_volume_mm3=" << num(run.totalVolume * unit3) << '\n';
+    s << "density_air_chamber_g_cm3=" << num(d0) << '\n';
+    s << "density_body_chamber_g_cm3=" << num(d1) << '\n';
+    s << "mass_g=" << num((airMm3 * d0 + bodyMm3 * d1) / 1000) << '\n';
+    s << "run_mass_g=" << num((run.airVolume * d0 + run.bodyVolume * d1) * unit3 / 1000) << '\n';
+    return s.str();
+}
+
+bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelState& model, const RunState& run,
+                     const MeshOptions& options, std::vector<std::string>& written, std::string& error) {
+    written.clear();
+    std::vector<std::string> temporaries;
+    auto removeTemporaries = [&temporaries] {
+        for (const std::string& t : temporaries) std::remove(t.c_str());
+        temporaries.clear();
+    };
+    try {
+        if (format != MeshFormat::Stl && format != MeshFormat::Ply && format != MeshFormat::Obj)
+            return fail(error, "Bad mesh option: unknown file format");
+        if (path.empty() || path.back() == '/' || path.back() == '\\')
+            return fail(error, "Bad mesh option: no file name given");
+        ShellMesh mesh;
+        if (!BuildShellMesh(model, run, options, mesh, error)) return false;
+        const MeshFilePaths files = MeshFilePathsFor(format, path);
+
+        struct Job {
+            std::string finalPath;
+            std::function<void(FileOut&)> body;
+        };
+        std::vector<Job> jobs;
+        if (format == MeshFormat::Obj) {
+            jobs.push_back({files.phragmocone, [&](FileOut& out) { objBody(out, mesh); }});
+        } else {
+            const bool stl = format == MeshFormat::Stl;
+            auto object = [&](const std::string& p, const char* name, const MeshObject& o) {
+                if (o.empty()) return;
+                jobs.push_back({p, [stl, name, &o](FileOut& out) {
+                                    if (stl)
+                                        stlBody(out, name, o);
+                                    else
+                                        plyBody(out, name, o);
+                                }});
+            };
+            object(files.phragmocone, "phragmocone", mesh.phragmocone);
+            object(files.bodyChamber, "body_chamber", mesh.bodyChamber);
+        }
+        const std::string volumes = MeshVolumesText(format, files, mesh, model, run);
+        jobs.push_back({files.volumes, [&volumes](FileOut& out) { out.text(volumes); }});
+
+        // Everything under temporary names first ...
+        for (const Job& job : jobs) {
+            const std::string temporary = job.finalPath + ".part";
+            bool created = false;
+            const bool ok = writeFile(temporary, job.finalPath, job.body, error, &created);
+            if (created) temporaries.push_back(temporary);  // only what this export made is removed
+            if (!ok) {
+                removeTemporaries();
+                return false;
+            }
+        }
+        // ... then into place.
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            errno = 0;
+            if (std::rename(temporaries[i].c_str(), jobs[i].finalPath.c_str()) != 0) {
+                const int e = errno ? errno : EIO;
+                temporaries.erase(temporaries.begin(), temporaries.begin() + static_cast<long>(i));
+                removeTemporaries();
+                return fail(error, "Cannot write " + jobs[i].finalPath + ": " + std::strerror(e));
+            }
+            written.push_back(jobs[i].finalPath);
+        }
+        temporaries.clear();
+        return true;
+    } catch (const std::bad_alloc&) {
+        removeTemporaries();
+        return fail(error, "Cannot export: not enough memory");
+    } catch (const std::exception& e) {
+        removeTemporaries();
+        return fail(error, std::string("Cannot export: ") + e.what());
+    } catch (...) {
+        removeTemporaries();
+        return fail(error, "Cannot export: unexpected error");
+    }
+}
+
+}  // namespace ammonite
