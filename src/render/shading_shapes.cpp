@@ -3,6 +3,10 @@
 // painting; only the quads are given whole instead of as six thick lines:
 // the facing quads of a strip that follow each other in one colour make one
 // band-shaped polygon, and the growth lines of a stage run as polylines.
+// Quads and line steps that together stay within one pixel are gathered
+// whatever their colours, in the colour of the last (the one on top).
+#include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 #include "render/shading.h"
@@ -24,6 +28,7 @@ public:
         buildPair(f);
         int runFirst = 0;  // first quad of the band being gathered, 0 for none
         Rgb runColour;
+        Box runBox;
         for (int k = 1; k <= kRingSteps; ++k) {
             const QuadShade q = shade(k);
             if (!q.valid) {
@@ -37,8 +42,15 @@ public:
                 closeBand(runFirst, k - 1, runColour);
                 continue;
             }
-            if (runFirst && colour != runColour) closeBand(runFirst, k - 1, runColour);
-            if (!runFirst) runFirst = k, runColour = colour;
+            const Box quad = Box::of(*this, {&a_[static_cast<size_t>(k - 1)], &a_[static_cast<size_t>(k)],
+                                             &b_[static_cast<size_t>(k - 1)], &b_[static_cast<size_t>(k)]});
+            if (runFirst && !joins(runBox, quad, runColour, colour)) closeBand(runFirst, k - 1, runColour);
+            if (!runFirst) {
+                runFirst = k, runColour = colour, runBox = quad;
+            } else {
+                runBox = runBox.with(quad);
+                runColour = colour;
+            }
             setEnd(b_[static_cast<size_t>(k - 1)]);  // the last of the six lines ends at B_(k-1)
         }
         closeBand(runFirst, kRingSteps, runColour);
@@ -49,6 +61,7 @@ public:
         const bool ribbing = scene_.model.ribbingOn == 1;
         int runFirst = 0;
         Rgb runColour;
+        Box runBox;
         for (int k = 1; k <= kRingSteps; ++k) {
             const QuadShade q = shade(k);
             if (!q.valid) {
@@ -62,8 +75,14 @@ public:
                 continue;
             }
             const Rgb colour = GrowthLineColour(q.s);
-            if (runFirst && colour != runColour) closeGrowthLine(runFirst, k - 1, runColour);
-            if (!runFirst) runFirst = k, runColour = colour;
+            const Box step = Box::of(*this, {&a_[static_cast<size_t>(k - 1)], &a_[static_cast<size_t>(k)]});
+            if (runFirst && !joins(runBox, step, runColour, colour)) closeGrowthLine(runFirst, k - 1, runColour);
+            if (!runFirst) {
+                runFirst = k, runColour = colour, runBox = step;
+            } else {
+                runBox = runBox.with(step);
+                runColour = colour;
+            }
             setEnd(a_[static_cast<size_t>(k - 1)]);
         }
         closeGrowthLine(runFirst, kRingSteps, runColour);
@@ -78,6 +97,34 @@ public:
     }
 
 private:
+    // The extent of some ring points on the surface.
+    struct Box {
+        double minX = 0, minY = 0, maxX = 0, maxY = 0;
+        static Box of(const ShapePainter& painter, std::initializer_list<const RingPoint*> points) {
+            Box box{1e300, 1e300, -1e300, -1e300};
+            for (const RingPoint* p : points) {
+                const double x = painter.ox_ + p->x, y = painter.oy_ - p->y;
+                box.minX = std::min(box.minX, x), box.maxX = std::max(box.maxX, x);
+                box.minY = std::min(box.minY, y), box.maxY = std::max(box.maxY, y);
+            }
+            return box;
+        }
+        Box with(const Box& o) const {
+            return {std::min(minX, o.minX), std::min(minY, o.minY), std::max(maxX, o.maxX), std::max(maxY, o.maxY)};
+        }
+        bool withinOnePixel() const { return maxX - minX <= 1 && maxY - minY <= 1; }
+    };
+
+    // Whether the next quad (or growth line step) goes on with the shape
+    // being gathered: in the same colour, or all of it together within one
+    // pixel. On a raster the quads of a pixel make one blot in the colour of
+    // the last one painted, so a tiny shape takes the colour of its last
+    // quad; this keeps the thousands of quads of the early, sub-pixel stages
+    // from making the document huge without changing the picture.
+    static bool joins(const Box& run, const Box& next, Rgb runColour, Rgb colour) {
+        return colour == runColour || run.with(next).withinOnePixel();
+    }
+
     QuadShade shade(int k) const {
         return ShadeQuad(a_[static_cast<size_t>(k)], a_[static_cast<size_t>(k - 1)], b_[static_cast<size_t>(k)],
                          lx_, ly_, lz_);

@@ -126,6 +126,7 @@ SvgSurface::~SvgSurface() {
 void SvgSurface::finish() {
     if (finished_) return;
     flushPath();
+    closeShapes();
     buf_ += "</g>\n</svg>\n";
     finished_ = true;
     spill(true);
@@ -145,7 +146,7 @@ SvgSurface::Hundredths SvgSurface::quantise(double x, double y) {
     return {q(x), q(y)};
 }
 
-void SvgSurface::writeNumber(std::int64_t hundredths) {
+void SvgSurface::writeNumber(std::int64_t hundredths, bool leadingZero) {
     char digits[32];
     int n = 0;
     std::uint64_t a = hundredths < 0 ? static_cast<std::uint64_t>(-hundredths) : static_cast<std::uint64_t>(hundredths);
@@ -156,6 +157,7 @@ void SvgSurface::writeNumber(std::int64_t hundredths) {
         a /= 10;
     } while (a);
     if (hundredths < 0) buf_ += '-';
+    if (!leadingZero && n == 1 && digits[0] == '0' && frac) n = 0;  // -.05 for -0.05
     while (n) buf_ += digits[--n];
     if (frac) {
         buf_ += '.';
@@ -180,6 +182,7 @@ void SvgSurface::writeColour(Rgb c) {
 void SvgSurface::doClear(Rgb colour) {
     if (finished_) return;
     flushPath();
+    closeShapes();
     buf_ += "<rect x=\"0\" y=\"0\" width=\"" + std::to_string(width_) + "\" height=\"" + std::to_string(height_) +
             "\" fill=\"";
     writeColour(colour);
@@ -216,6 +219,7 @@ void SvgSurface::doLine(double x1, double y1, double x2, double y2, Rgb colour, 
         }
     }
     flushPath();
+    closeShapes();
     back_.push_back(a);
     back_.push_back(b);
     pathColour_ = colour;
@@ -256,24 +260,48 @@ void SvgSurface::flushPath() {
     spill();
 }
 
-void SvgSurface::writePointList(const float* xy, int points) {
+int SvgSurface::writePointList(const float* xy, int points) {
+    // Relative steps after the first point, short: a minus sign separates
+    // numbers as well as a blank does, and a step below one pixel drops its
+    // leading zero. A point that falls on the one before it in hundredths
+    // adds nothing and is left out.
     Hundredths prev;
+    int written = 0;
     for (int i = 0; i < points; ++i) {
         const Hundredths p = quantise(xy[2 * i], xy[2 * i + 1]);
-        if (i == 0) {
+        if (written == 0) {
             buf_ += 'M';
             writeNumber(p.x);
             buf_ += ' ';
             writeNumber(p.y);
             buf_ += 'l';
         } else {
-            if (i > 1) buf_ += ' ';
-            writeNumber(p.x - prev.x);
-            buf_ += ' ';
-            writeNumber(p.y - prev.y);
+            if (p == prev) continue;
+            const std::int64_t dx = p.x - prev.x, dy = p.y - prev.y;
+            if (written > 1 && dx >= 0) buf_ += ' ';
+            writeNumber(dx, false);
+            if (dy >= 0) buf_ += ' ';
+            writeNumber(dy, false);
         }
         prev = p;
+        ++written;
     }
+    if (written == 1) buf_ += "0 0";  // all on one spot: a dot, by the round pen
+    return written;
+}
+
+void SvgSurface::openShapes() {
+    if (shapesOpen_) return;
+    flushPath();
+    // Shapes take fill and outline from their colour property.
+    buf_ += "<g fill=\"currentColor\" stroke=\"currentColor\">\n";
+    shapesOpen_ = true;
+}
+
+void SvgSurface::closeShapes() {
+    if (!shapesOpen_) return;
+    buf_ += "</g>\n";
+    shapesOpen_ = false;
 }
 
 namespace {
@@ -293,21 +321,20 @@ bool outsideOrInvalid(const float* xy, int points, int width, int height, double
 
 void SvgSurface::filledPolygon(const float* xy, int points, Rgb colour) {
     if (finished_ || points < 2 || outsideOrInvalid(xy, points, width_, height_, 2)) return;
-    flushPath();
-    buf_ += "<path fill=\"";
-    writeColour(colour);
-    buf_ += "\" stroke=\"";
+    openShapes();
+    buf_ += "<path color=\"";
     writeColour(colour);
     buf_ += "\" d=\"";
-    writePointList(xy, points);
-    buf_ += "z\"/>\n";
+    // A polygon that shrank to a dot stays open, so that the pen's round end shows.
+    if (writePointList(xy, points) > 1) buf_ += 'z';
+    buf_ += "\"/>\n";
     spill();
 }
 
 void SvgSurface::polyline(const float* xy, int points, Rgb colour, int width) {
     if (finished_ || points < 2 || outsideOrInvalid(xy, points, width_, height_, width + 2.0)) return;
-    flushPath();
-    buf_ += "<path stroke=\"";
+    openShapes();
+    buf_ += "<path fill=\"none\" color=\"";
     writeColour(colour);
     if (width != 1) {
         buf_ += "\" stroke-width=\"";
@@ -323,6 +350,7 @@ void SvgSurface::doPoint(double x, double y, Rgb colour, int width) {
     if (finished_ || !std::isfinite(x) || !std::isfinite(y)) return;
     if (x < -width - 2 || y < -width - 2 || x > width_ + width + 2 || y > height_ + width + 2) return;
     flushPath();
+    closeShapes();
     // A square of the pen's width centred on the point.
     buf_ += "<rect x=\"";
     writeNumber(x - width / 2.0);
@@ -339,6 +367,7 @@ void SvgSurface::doCircle(double cx, double cy, double radius, Rgb outline, bool
     radius = std::fabs(radius);
     if (cx < -radius - 2 || cy < -radius - 2 || cx > width_ + radius + 2 || cy > height_ + radius + 2) return;
     flushPath();
+    closeShapes();
     buf_ += "<circle cx=\"";
     writeNumber(cx);
     buf_ += "\" cy=\"";
@@ -371,6 +400,7 @@ void SvgSurface::doText(double x, double y, const std::string& utf8, Rgb colour,
     }
     if (finished_ || utf8.empty() || !std::isfinite(x) || !std::isfinite(y)) return;
     flushPath();
+    closeShapes();
     // (x, y) is the top-left corner of the text; SVG places its baseline.
     buf_ += "<text x=\"";
     writeNumber(x);

@@ -66,8 +66,11 @@ private:
     static Hundredths quantise(double x, double y);
 
     void flushPath();
-    void writePointList(const float* xy, int points);
-    void writeNumber(std::int64_t hundredths);
+    // Writes "M x y l dx dy ..."; returns the number of distinct points written.
+    int writePointList(const float* xy, int points);
+    void openShapes();
+    void closeShapes();
+    void writeNumber(std::int64_t hundredths, bool leadingZero = true);
     void writeNumber(double v);
     void writeColour(Rgb c);
     void spill(bool force = false);
@@ -77,6 +80,7 @@ private:
     SvgTextStyle text_;
     std::string buf_;
     bool finished_ = false;
+    bool shapesOpen_ = false;  // inside the group of shaded polygons and growth lines
     // The path being gathered: its points are reverse(front_) then back_.
     std::vector<Hundredths> front_, back_;
     Rgb pathColour_;
