@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/display_list.h"
 #include "render/rotations.h"
 #include "render/shading_passes.h"
 
@@ -235,6 +236,8 @@ void PaintShadedShell(DrawingSurface& surface, const ShadeScene& scene) {
     if (PixelBuffer* pixels = surface.pixelBuffer()) {
         PaintShadedShellIntoPixels(surface, *pixels, scene);
         surface.pixelsChanged();
+    } else if (VectorTarget* shapes = surface.vectorTarget()) {
+        PaintShadedShellAsShapes(surface, *shapes, scene);
     } else {
         PaintShadedShellByLines(surface, scene);
     }
@@ -250,7 +253,20 @@ void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run) {
     run.sectionAngleStep = 1;  // the shaded rings have a point every degree
     MakeUnitLight(model.lightVector);
     BuildPaintOrder(run.paintOrder, run.viewDepthByStage, shown);
-    PaintShadedShell(surface, ShadeScene{run, model, ribFactor});
+    const ShadeScene scene{run, model, ribFactor};
+    if (!surface.recorder()) {
+        PaintShadedShell(surface, scene);
+        return;
+    }
+    // The tables as they stand now are all the shell needs to be painted
+    // again; the item is recorded once the painting has succeeded.
+    auto snapshot = std::make_shared<ShadedShellSnapshot>();
+    snapshot->model = model;
+    snapshot->run = run;
+    snapshot->ribFactor = ribFactor;
+    RecorderPause pause(surface);
+    PaintShadedShell(surface, scene);
+    pause.list()->addShadedShell(std::move(snapshot));
 }
 
 }  // namespace ammonite

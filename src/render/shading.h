@@ -82,8 +82,9 @@ QuadShade ShadeQuad(const RingPoint& aK, const RingPoint& aPrev, const RingPoint
 
 // Paints the strips and growth lines of both passes onto the surface, which
 // the caller has cleared. With a pixel buffer the quads are rasterised
-// directly (the same pixels as the line calls); otherwise every line goes
-// through DrawingSurface::line.
+// directly (the same pixels as the line calls); on a surface that keeps
+// shapes they are painted as polygons; otherwise every line goes through
+// DrawingSurface::line.
 void PaintShadedShell(DrawingSurface& surface, const ShadeScene& scene);
 // The two ways of painting, chosen by PaintShadedShell: straight line calls,
 // ring points recomputed for every strip and its growth lines ...
@@ -91,9 +92,15 @@ void PaintShadedShellByLines(DrawingSurface& surface, const ShadeScene& scene);
 // ... and rings computed once per stage (two threads), quads rasterised
 // straight into the pixel buffer in the same order.
 void PaintShadedShellIntoPixels(DrawingSurface& surface, PixelBuffer& pixels, const ShadeScene& scene);
+// ... and, on a surface that keeps shapes, the same passes, rings, quads
+// and colours as shapes: the facing quads of a strip that follow each other
+// in one colour as one polygon, the growth lines of a stage as polylines.
+void PaintShadedShellAsShapes(DrawingSurface& surface, VectorTarget& target, const ShadeScene& scene);
 
 // The whole shaded rendering on the tables of the last run: gap counts, rib
-// profile, clearing, unit light, paint order, and painting.
+// profile, clearing, unit light, paint order, and painting. A surface with a
+// display list attached records the painted shell as one item holding copies
+// of the model and run tables and the rib profile, not as its lines.
 void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run);
 
 }  // namespace ammonite

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/display_list.h"
+
 namespace ammonite {
 
 Rgb paletteColour(int index) {
@@ -14,24 +16,28 @@ Rgb paletteColour(int index) {
 }
 
 void DrawingSurface::clear() {
+    if (recorder_) recorder_->clear(backColour_);
     doClear(backColour_);
     curX_ = 0;
     curY_ = 0;
 }
 
 void DrawingSurface::line(double x1, double y1, double x2, double y2, Rgb colour) {
+    if (recorder_) recorder_->addLine(x1, y1, x2, y2, colour, drawWidth_);
     doLine(x1, y1, x2, y2, colour, drawWidth_);
     curX_ = x2;
     curY_ = y2;
 }
 
 void DrawingSurface::point(double x, double y, Rgb colour) {
+    if (recorder_) recorder_->addPoint(x, y, colour, drawWidth_);
     doPoint(x, y, colour, drawWidth_);
     curX_ = x;
     curY_ = y;
 }
 
 void DrawingSurface::circle(double cx, double cy, double radius, Rgb colour) {
+    if (recorder_) recorder_->addCircle(cx, cy, radius, colour, fillStyle_ == 0, fillColour_);
     doCircle(cx, cy, radius, colour, fillStyle_ == 0, fillColour_);
     curX_ = cx;
     curY_ = cy;
@@ -39,6 +45,7 @@ void DrawingSurface::circle(double cx, double cy, double radius, Rgb colour) {
 
 void DrawingSurface::print(const std::string& utf8, bool continued) {
     double advance = 0, lineHeight = 0;
+    if (recorder_) recorder_->addText(curX_, curY_, utf8, foreColour_);
     doText(curX_, curY_, utf8, foreColour_, advance, lineHeight);
     if (continued) {
         curX_ += advance;

@@ -37,6 +37,21 @@ struct PixelBuffer {
     int stride = 0;  // in pixels
 };
 
+class DisplayList;
+
+// Drawing by shapes rather than pixels, for surfaces that keep the geometry
+// (a vector file): renderers that know their shapes paint them whole instead
+// of covering them with lines. Points are given as x0, y0, x1, y1, ...
+class VectorTarget {
+public:
+    virtual ~VectorTarget() = default;
+    // A closed polygon filled in `colour`, its outline stroked in the same
+    // colour (width 1, round joins) so that neighbouring polygons leave no seam.
+    virtual void filledPolygon(const float* xy, int points, Rgb colour) = 0;
+    // An open polyline of the given width.
+    virtual void polyline(const float* xy, int points, Rgb colour, int width) = 0;
+};
+
 class DrawingSurface {
 public:
     virtual ~DrawingSurface() = default;
@@ -81,6 +96,14 @@ public:
     virtual PixelBuffer* pixelBuffer() { return nullptr; }
     // Called after pixels were written directly.
     virtual void pixelsChanged() {}
+    // Shape access when the surface keeps vector shapes; nullptr otherwise.
+    virtual VectorTarget* vectorTarget() { return nullptr; }
+
+    // While a display list is attached, every clear, line, point, circle and
+    // text is also recorded there with its resolved position and colours
+    // (nullptr detaches; the surface does not own the list).
+    void setRecorder(DisplayList* list) { recorder_ = list; }
+    DisplayList* recorder() const { return recorder_; }
 
 protected:
     virtual void doClear(Rgb colour) = 0;
@@ -99,6 +122,7 @@ private:
     int fillStyle_ = 1;
     int drawWidth_ = 1;
     double curX_ = 0, curY_ = 0;
+    DisplayList* recorder_ = nullptr;
 };
 
 // A raster surface of its own pixels. Text is drawn by a subclass (the window
