@@ -18,7 +18,11 @@
 #include "model/main_window_logic.h"
 #include "model/stage_results.h"
 #include "profiles/profile_file.h"
+#include "render/display_list.h"
+#include "render/mesh_files.h"
+#include "render/svg_surface.h"
 #include "ui/image_surface.h"
+#include "ui/svg_text_style.h"
 
 using namespace ammonite;
 
@@ -93,6 +97,9 @@ int main(int argc, char** argv) {
     surface.clear();
     MemoryLog log;
     auto logic = std::make_unique<MainWindowLogic>(*model, surface, log);
+    // The vector picture is replayed from what the model draws.
+    DisplayList drawing;
+    if (options.svgPath) surface.setRecorder(&drawing);
     std::string runtimeError;
     if (!batch::PerformSession(options, *logic, {}, error, runtimeError)) return badArgument(error);
 
@@ -122,6 +129,27 @@ int main(int argc, char** argv) {
     if (options.pngPath && !surface.savePng(QString::fromStdString(*options.pngPath))) {
         std::cerr << "ammonite-batch: cannot write " << *options.pngPath << " (--png)\n";
         status = 2;
+    }
+    if (options.svgPath) {
+        std::string svgError;
+        if (!WriteSvgFile(*options.svgPath, drawing, surface.width(), surface.height(), surface.backColour(),
+                          SvgTextStyleFor(surface), svgError)) {
+            std::cerr << "ammonite-batch: " << svgError << " (--svg)\n";
+            status = 2;
+        }
+    }
+    const std::pair<const std::optional<std::string>&, MeshFormat> meshes[] = {
+        {options.stlPath, MeshFormat::Stl}, {options.plyPath, MeshFormat::Ply}, {options.objPath, MeshFormat::Obj}};
+    for (const auto& [path, format] : meshes) {
+        if (!path) continue;
+        std::vector<std::string> written;
+        std::string meshError;
+        if (!ExportShellMesh(format, *path, *model, logic->run, MeshOptions{options.meshScale, options.meshRingPoints},
+                             written, meshError)) {
+            std::cerr << "ammonite-batch: " << meshError << " (--" << MeshFormatExtension(format) << ")\n";
+            // A run that stopped on an error has its own status already.
+            if (status == 0) status = 2;
+        }
     }
     if (options.profilesOut) {
         std::string saveError;

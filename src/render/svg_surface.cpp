@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 
 #include "render/display_list.h"
 #include "render/shading.h"
@@ -451,6 +453,32 @@ void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height,
         }
     }
     svg.finish();
+}
+
+bool WriteSvgFile(const std::string& path, const DisplayList& list, int width, int height, Rgb background,
+                  const SvgTextStyle& text, std::string& error) {
+    const std::string temporary = path + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            error = "cannot write " + path;
+            return false;
+        }
+        WriteSvg(out, list, width, height, background, text);
+        out.flush();
+        if (!out) {
+            out.close();
+            std::remove(temporary.c_str());
+            error = "cannot write " + path + " (disk full?)";
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ammonite

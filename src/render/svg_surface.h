@@ -93,6 +93,12 @@ private:
 void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height, Rgb background,
               const SvgTextStyle& text = {});
 
+// WriteSvg into a file, through a temporary name renamed into place when the
+// whole document is written, so a failure never leaves half a picture under
+// the name asked for. False with a one-line error naming the file.
+bool WriteSvgFile(const std::string& path, const DisplayList& list, int width, int height, Rgb background,
+                  const SvgTextStyle& text, std::string& error);
+
 // `utf8` made fit for XML character data and attribute values: & < > " '
 // escaped, characters XML does not allow dropped, broken UTF-8 replaced by
 // U+FFFD.

@@ -83,10 +83,6 @@ std::int64_t Hundredths(const std::string& s, size_t& i) {
     const std::int64_t v = whole * 100 + frac;
     return negative ? -v : v;
 }
-std::int64_t Hundredths(const std::string& s) {
-    size_t i = 0;
-    return Hundredths(s, i);
-}
 
 using Point = std::pair<std::int64_t, std::int64_t>;
 
