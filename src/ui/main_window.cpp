@@ -1,7 +1,23 @@
 #include "ui/main_window.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QKeySequence>
+#include <QMenu>
+#include <QSaveFile>
 #include <QScrollBar>
+#include <sstream>
+
+#include "model/stage_plot.h"
+#include "model/stage_results.h"
+#include "render/svg_surface.h"
+#include "ui/svg_text_style.h"
 
 #include "ui/bindings.h"
 #include "ui/profile_window.h"
@@ -63,10 +79,25 @@ QLineEdit* makeEdit(QWidget* parent, const char* name, int x, int y, int w, int 
 }  // namespace
 
 MainWindow::MainWindow(ModelState& model, QWidget* parent)
-    : QWidget(parent), model_(model), surface_(kSurfaceWidth, kSurfaceHeight) {
+    : QWidget(parent), model_(model), surface_(kSurfaceWidth, kSurfaceHeight),
+      plotSurface_(kSurfaceWidth, kSurfaceHeight) {
     setWindowTitle(QStringLiteral("Form1"));
     setObjectName(QStringLiteral("MAIN"));
+    surface_.setRecorder(&drawing_);
+    plotSurface_.setRecorder(&plotDrawing_);
     surface_.clear();
+    lastFolder_ = QDir::homePath();
+    askSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    };
+    askMeshScale = [this](double& mmPerUnit) {
+        bool ok = false;
+        const double v = QInputDialog::getDouble(this, QStringLiteral("Mesh scale"),
+                                                 QStringLiteral("Millimetres per model unit:"), mmPerUnit, 0.001,
+                                                 1e6, 3, &ok);
+        if (ok) mmPerUnit = v;
+        return ok;
+    };
 
     log_ = new LogView(this);
     logic_ = std::make_unique<MainWindowLogic>(model_, surface_, *log_);
@@ -75,7 +106,10 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     view_ = new SurfaceView(surface_, this);
     view_->setObjectName(QStringLiteral("surface"));
     view_->move(0, 0);
-    connect(view_, &SurfaceView::clicked, this, [this] { logic_->ClickWindow(); });
+    // A click clears the shell's picture; on the plot it does nothing.
+    connect(view_, &SurfaceView::clicked, this, [this] {
+        if (!plotShown_) logic_->ClickWindow();
+    });
 
     // Control panel to the right of the drawing surface.
     const int px = kSurfaceWidth + 10;
@@ -83,8 +117,23 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     auto* graph = makeButton(this, "GRAPHcmd", "GRAPH", px + 100, 10, 90, 30);
     auto* set = makeButton(this, "SETcmd", "SETTING", px + 200, 10, 90, 30);
     auto* shade = makeButton(this, "SHADINGcmd", "SHADE", px, 45, 90, 30);
-    connect(start, &QPushButton::clicked, this, [this] { logic_->ClickStart(); });
-    connect(shade, &QPushButton::clicked, this, [this] { logic_->ClickShade(); });
+    // A run or a shaded rendering is shown as it is drawn: back to the shell.
+    connect(start, &QPushButton::clicked, this, [this] {
+        showPlot(false);
+        infoLine_->clear();
+        logic_->ClickStart();
+    });
+    connect(shade, &QPushButton::clicked, this, [this] {
+        showPlot(false);
+        infoLine_->clear();
+        logic_->ClickShade();
+    });
+    auto* exportButton = makeButton(this, "EXPORTcmd", "Export", px + 100, 45, 90, 30);
+    buildExportMenu(exportButton);
+    plotButton_ = makeButton(this, "PLOTcmd", "PLOT", px + 200, 45, 90, 30);
+    plotButton_->setCheckable(true);
+    plotButton_->setToolTip(QStringLiteral("Density, orientation and stability of every stage of the last run"));
+    connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
     connect(set, &QPushButton::clicked, this, &MainWindow::openSettingsWindow);
 
@@ -143,9 +192,12 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
 
     log_->setGeometry(px, 392, 290, 368);
 
-    auto* status = makeLabel(this, "statusLine", "", 4, kSurfaceHeight + 4, kSurfaceWidth + 296, 20);
+    auto* status = makeLabel(this, "statusLine", "", 4, kSurfaceHeight + 4, 640, 20);
     status->setStyleSheet(QStringLiteral("color: rgb(160, 0, 0);"));
     bindLabel(status, logic_->statusLine);
+    infoLine_ = makeLabel(this, "infoLine", "", 650, kSurfaceHeight + 4, kSurfaceWidth + 300 - 650, 20);
+    infoLine_->setStyleSheet(QStringLiteral("color: rgb(60, 60, 60);"));
+    infoLine_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     setFixedSize(kSurfaceWidth + 305, kSurfaceHeight + 28);
 
@@ -160,6 +212,165 @@ MainWindow::~MainWindow() {
 void MainWindow::refresh() {
     log_->flush();
     view_->update();
+}
+
+QString MainWindow::infoText() const { return infoLine_->text(); }
+
+void MainWindow::showError(const std::string& message) {
+    infoLine_->clear();
+    logic_->statusLine.setCaption(message);
+}
+
+void MainWindow::showSaved(const QStringList& paths) {
+    logic_->statusLine.setCaption("");
+    QStringList names;
+    for (const QString& p : paths) names << QFileInfo(p).fileName();
+    infoLine_->setText(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")));
+    infoLine_->setToolTip(paths.join(QLatin1Char('\n')));
+    if (!paths.isEmpty()) lastFolder_ = QFileInfo(paths.front()).absolutePath();
+}
+
+void MainWindow::buildExportMenu(QPushButton* button) {
+    auto* menu = new QMenu(button);
+    menu->setObjectName(QStringLiteral("exportMenu"));
+    auto add = [&](const char* name, const QString& text, const QKeySequence& keys, auto handler) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!keys.isEmpty()) action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);  // the shortcut works anywhere in the window
+        menu->addAction(action);
+        return action;
+    };
+    const QString pngFilter = QStringLiteral("PNG pictures (*.png)");
+    add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(QKeySequence::Save), [=] {
+        exportWithDialog(QStringLiteral("Save picture as PNG"), QStringLiteral("ammonite.png"), pngFilter,
+                         [this](const QString& p) { return savePicturePng(p); });
+    });
+    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(QKeySequence::SaveAs), [=] {
+        exportWithDialog(QStringLiteral("Save picture as SVG"), QStringLiteral("ammonite.svg"),
+                         QStringLiteral("SVG drawings (*.svg)"),
+                         [this](const QString& p) { return savePictureSvg(p); });
+    });
+    add("copyPictureAction", QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy),
+        [this] { copyPicture(); });
+    menu->addSeparator();
+    add("saveCsvAction", QStringLiteral("Stage results as CSV…"), QKeySequence(), [=] {
+        exportWithDialog(QStringLiteral("Save stage results"), QStringLiteral("ammonite_stages.csv"),
+                         QStringLiteral("CSV tables (*.csv)"), [this](const QString& p) { return saveStageTable(p); });
+    });
+    menu->addSeparator();
+    const std::pair<MeshFormat, const char*> meshes[] = {
+        {MeshFormat::Stl, "STL"}, {MeshFormat::Ply, "PLY"}, {MeshFormat::Obj, "OBJ"}};
+    for (const auto& [format, label] : meshes) {
+        const MeshFormat f = format;
+        const QString upper = QString::fromLatin1(label);
+        const QString ext = QString::fromLatin1(MeshFormatExtension(f));
+        const QByteArray name = "saveMesh" + upper.toLatin1() + "Action";
+        add(name.constData(), QStringLiteral("Shell as %1 mesh…").arg(upper), QKeySequence(), [=] {
+            double scale = meshScale_;
+            if (!askMeshScale(scale)) return;
+            exportWithDialog(QStringLiteral("Save shell as %1").arg(upper), QStringLiteral("ammonite.") + ext,
+                             QStringLiteral("%1 meshes (*.%2)").arg(upper, ext), [this, f, scale](const QString& p) {
+                                 if (!saveMesh(f, p, scale)) return false;
+                                 meshScale_ = scale;
+                                 return true;
+                             });
+        });
+    }
+    button->setMenu(menu);
+}
+
+void MainWindow::exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
+                                  const std::function<bool(const QString&)>& save) {
+    const QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
+    if (path.isEmpty()) return;  // cancelled: nothing changes
+    save(path);
+}
+
+bool MainWindow::savePicturePng(const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !shownSurface().image().save(&file, "PNG") || !file.commit()) {
+        showError("cannot write " + path.toStdString());
+        return false;
+    }
+    showSaved({path});
+    return true;
+}
+
+bool MainWindow::savePictureSvg(const QString& path) {
+    ImageSurface& shown = shownSurface();
+    std::string error;
+    if (!WriteSvgFile(path.toStdString(), shownDrawing(), shown.width(), shown.height(), shown.backColour(),
+                      SvgTextStyleFor(shown), error)) {
+        showError(error);
+        return false;
+    }
+    showSaved({path});
+    return true;
+}
+
+void MainWindow::copyPicture() {
+    QGuiApplication::clipboard()->setImage(shownSurface().image().copy());
+    logic_->statusLine.setCaption("");
+    infoLine_->setText(QStringLiteral("Picture copied"));
+}
+
+bool MainWindow::saveStageTable(const QString& path) {
+    const RunState& run = logic_->run;
+    if (run.lastBuiltStage == 0) {
+        showError("Nothing to export yet: press START first");
+        return false;
+    }
+    std::ostringstream table;
+    WriteStageTables(table, *logic_, run.lastBuiltStage);
+    const std::string text = table.str();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        showError("cannot write " + path.toStdString());
+        return false;
+    }
+    showSaved({path});
+    return true;
+}
+
+bool MainWindow::saveMesh(MeshFormat format, const QString& path, double mmPerUnit) {
+    std::vector<std::string> written;
+    std::string error;
+    MeshOptions options;
+    options.mmPerUnit = mmPerUnit;
+    if (!ExportShellMesh(format, path.toStdString(), model_, logic_->run, options, written, error)) {
+        showError(error);
+        return false;
+    }
+    QStringList paths;
+    for (const std::string& w : written) paths << QString::fromStdString(w);
+    showSaved(paths);
+    return true;
+}
+
+bool MainWindow::showPlot(bool on) {
+    if (on && !plotShown_) {
+        if (!DrawStagePlot(plotSurface_, logic_->run)) {
+            showError("Nothing to plot yet: press START first");
+            on = false;
+        } else {
+            logic_->statusLine.setCaption("");
+            plotShown_ = true;
+            view_->setSurface(plotSurface_);
+        }
+    } else if (!on && plotShown_) {
+        plotShown_ = false;
+        view_->setSurface(surface_);
+    }
+    if (plotButton_->isChecked() != plotShown_) {
+        QSignalBlocker block(plotButton_);
+        plotButton_->setChecked(plotShown_);
+    }
+    return plotShown_ == on;
 }
 
 void MainWindow::openProfileWindow() {

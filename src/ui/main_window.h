@@ -3,6 +3,7 @@
 // four threshold bars.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QLabel>
@@ -15,6 +16,8 @@
 
 #include "model/log_sink.h"
 #include "model/main_window_logic.h"
+#include "render/display_list.h"
+#include "render/mesh_files.h"
 #include "ui/image_surface.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
@@ -55,15 +58,52 @@ public:
     ProfileWindow* profileWindow() { return profileWindow_; }
     SettingsWindow* settingsWindow() { return settingsWindow_; }
 
+    // ---- what users take away; each returns false after showing why in the
+    // status line, and says what it wrote in the information line ----
+    // The picture shown (the shell, or the plot when it is shown).
+    bool savePicturePng(const QString& path);
+    bool savePictureSvg(const QString& path);
+    void copyPicture();
+    // The per-stage results of the last run (the batch tool's --tables).
+    bool saveStageTable(const QString& path);
+    // The grown shell as meshes, `mmPerUnit` millimetres per model unit.
+    bool saveMesh(MeshFormat format, const QString& path, double mmPerUnit);
+    // Shows the plot of the per-stage results instead of the shell, or the
+    // shell again; false (and the shell stays) when there is nothing to plot.
+    bool showPlot(bool on);
+    bool plotShown() const { return plotShown_; }
+    ImageSurface& plotSurface() { return plotSurface_; }
+    QString infoText() const;
+
+    // Where the export actions ask for a file name and for the mesh scale; a
+    // test can answer in their place. An empty name or no scale cancels.
+    std::function<QString(const QString& caption, const QString& suggested, const QString& filter)> askSavePath;
+    std::function<bool(double& mmPerUnit)> askMeshScale;
+
 public slots:
     void openProfileWindow();
     void openSettingsWindow();
 
 private:
     void refresh();
+    void buildExportMenu(QPushButton* button);
+    void exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
+                          const std::function<bool(const QString&)>& save);
+    ImageSurface& shownSurface() { return plotShown_ ? plotSurface_ : surface_; }
+    DisplayList& shownDrawing() { return plotShown_ ? plotDrawing_ : drawing_; }
+    void showError(const std::string& message);
+    void showSaved(const QStringList& paths);
 
     ModelState& model_;
     ImageSurface surface_;
+    DisplayList drawing_;         // what the model drew on surface_, for the SVG
+    ImageSurface plotSurface_;
+    DisplayList plotDrawing_;
+    bool plotShown_ = false;
+    QPushButton* plotButton_ = nullptr;
+    QLabel* infoLine_ = nullptr;
+    QString lastFolder_;
+    double meshScale_ = 1;
     LogView* log_ = nullptr;
     std::unique_ptr<MainWindowLogic> logic_;
     SurfaceView* view_ = nullptr;

@@ -5,14 +5,14 @@
 
 namespace ammonite {
 
-SurfaceView::SurfaceView(ImageSurface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
+SurfaceView::SurfaceView(ImageSurface& surface, QWidget* parent) : QWidget(parent), surface_(&surface) {
     setFixedSize(surface.width(), surface.height());
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void SurfaceView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(0, 0, surface_.image());
+    p.drawImage(0, 0, surface_->image());
 }
 
 void SurfaceView::mousePressEvent(QMouseEvent* e) {

@@ -13,7 +13,12 @@ class SurfaceView : public QWidget {
     Q_OBJECT
 public:
     SurfaceView(ImageSurface& surface, QWidget* parent = nullptr);
-    ImageSurface& surface() { return surface_; }
+    ImageSurface& surface() { return *surface_; }
+    // Shows another surface of the same size (the plot instead of the shell).
+    void setSurface(ImageSurface& surface) {
+        surface_ = &surface;
+        update();
+    }
 
 signals:
     void pressed(double x, double y);
@@ -28,7 +33,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    ImageSurface& surface_;
+    ImageSurface* surface_;
 };
 
 }  // namespace ammonite

@@ -1,0 +1,203 @@
+// Morphospace sweeps and the take-away files of ammonite-batch: the grid CSV
+// against single runs of the same model, the refusals, and the SVG and mesh
+// outputs.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/batch_options.h"
+#include "cli/batch_session.h"
+#include "cli/batch_sweep.h"
+#include "model/main_window_logic.h"
+
+using namespace ammonite;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+Outcome run(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(AMMONITE_BATCH), args);
+    Outcome o;
+    if (!p.waitForFinished(120000)) return o;
+    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    o.out = p.readAllStandardOutput().toStdString();
+    o.err = p.readAllStandardError().toStdString();
+    return o;
+}
+
+std::vector<std::vector<std::string>> csvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::string cell;
+        std::istringstream l(line);
+        while (std::getline(l, cell, ',')) cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.push_back("");
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+// One run of the window's model with α and the body-chamber density set.
+float orientationOfSingleRun(double alpha, double densityBody) {
+    auto model = std::make_unique<ModelState>();
+    NullSurface surface;
+    MemoryLog log;
+    auto logic = std::make_unique<MainWindowLogic>(*model, surface, log);
+    logic->Load();
+    model->densities[1] = densityBody;
+    model->alpha = alpha;
+    logic->ClickStart();
+    return logic->run.orientationAngle;
+}
+
+}  // namespace
+
+TEST(BatchSweep, GridOfAlphaAndBodyDensityMatchesSingleRuns) {
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("sweep.csv");
+    Outcome o = run({"--sweep", "alpha=1.004:1.006:2", "--sweep", "density_body=1.0:1.5:10", "--sweep-out", csv});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("20/20 points"), std::string::npos) << o.err;
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    auto rows = csvRows(f.readAll().toStdString());
+    ASSERT_EQ(rows.size(), 21u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"alpha", "density_body", "shown_stage", "orientation_angle_deg",
+                                                 "mean_density_g_cm3", "pt_ratio_percent", "stability_index", "ribs",
+                                                 "error"}));
+    // The first axis runs slowest; both ends of each range are exact.
+    EXPECT_EQ(rows[1][0], "1.004");
+    EXPECT_EQ(rows[1][1], "1");
+    EXPECT_EQ(rows[10][1], "1.5");
+    EXPECT_EQ(rows[11][0], "1.006");
+
+    // Every point agrees with a run of its own, and a heavier body chamber
+    // turns the shell: the orientation is not the same over the grid.
+    std::map<std::string, int> angles;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 9u) << i;
+        EXPECT_EQ(rows[i][8], "") << i;
+        const float expected = orientationOfSingleRun(std::stod(rows[i][0]), std::stod(rows[i][1]));
+        EXPECT_EQ(std::stof(rows[i][3]), expected) << "row " << i;
+        ++angles[rows[i][3]];
+        EXPECT_GT(std::stoi(rows[i][7]), 0);  // the regulated shell has ribs
+    }
+    EXPECT_GT(angles.size(), 10u);
+    // Mean density grows with the body chamber's density.
+    EXPECT_LT(std::stod(rows[1][4]), std::stod(rows[10][4]));
+}
+
+TEST(BatchSweep, OnePointEqualsThePlainRunAndJobsDoNotChangeResults) {
+    Outcome plain = run({"--densities", "0.6,1.2"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    Outcome one = run({"--sweep", "density_body=1.2:1.2:1"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    auto rows = csvRows(one.out);
+    ASSERT_EQ(rows.size(), 2u);
+    std::map<std::string, std::string> summary;
+    std::istringstream in(plain.out);
+    std::string line;
+    while (std::getline(in, line)) summary[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    EXPECT_EQ(std::stod(rows[1][5]), std::stod(summary["stability_index"]));
+    EXPECT_EQ(rows[1][1], summary["shown_stage"]);
+
+    // In process: one thread or two, the same rows.
+    batch::Options options;
+    std::string error;
+    ASSERT_TRUE(batch::ParseArguments({"--sweep", "stages=100:400:4", "--sweep", "ft1=-80:0:3"}, options, error))
+        << error;
+    batch::SweepTiming t1, t2;
+    auto a = batch::RunSweep(options, 1, nullptr, t1);
+    auto b = batch::RunSweep(options, 2, nullptr, t2);
+    ASSERT_EQ(a.size(), 12u);
+    EXPECT_EQ(t2.threads, 2);
+    std::ostringstream ca, cb;
+    batch::WriteSweepCsv(ca, options.sweeps, a);
+    batch::WriteSweepCsv(cb, options.sweeps, b);
+    EXPECT_EQ(ca.str(), cb.str());
+    EXPECT_EQ(a[0].shownStage, 99);  // "100" typed: the run ends one stage lower
+}
+
+TEST(BatchSweep, BadSweepsAndMixedOutputsAreRefused) {
+    const std::vector<QStringList> bad = {
+        {"--sweep", "alpha"},
+        {"--sweep", "alpha=1:2"},
+        {"--sweep", "colour=1:2:3"},
+        {"--sweep", "alpha=1:2:0"},
+        {"--sweep", "alpha=1:2:2.5"},
+        {"--sweep", "st1=0:2000:3"},
+        {"--sweep", "stages=0:10:2"},
+        {"--sweep", "alpha=1:2:2", "--sweep", "beta=1:2:2", "--sweep", "gamma=1:2:2"},
+        {"--sweep", "alpha=1:2:2", "--sweep", "alpha=1:3:2"},
+        {"--sweep", "alpha=1:2:2", "--tables", "x.csv"},
+        {"--sweep", "alpha=1:2:2", "--stl", "x.stl"},
+        {"--sweep", "alpha=1:2:2", "--shade"},
+        {"--sweep-out", "x.csv"},
+        {"--jobs", "2"},
+        {"--mesh-ring-points", "7"},
+        {"--mesh-scale", "0"},
+    };
+    for (const QStringList& args : bad) {
+        Outcome o = run(args);
+        EXPECT_EQ(o.status, 2) << args.join(' ').toStdString();
+        EXPECT_NE(o.err.find("ammonite-batch: "), std::string::npos) << args.join(' ').toStdString();
+        EXPECT_EQ(o.out, "") << args.join(' ').toStdString();
+    }
+}
+
+TEST(BatchSweep, PointsThatStopOnAnErrorSayWhyAndTheOthersStand) {
+    // γ = 1 makes the regulation's rib spacing divide by zero; γ = 4 is fine.
+    Outcome o = run({"--sweep", "gamma=1:4:2", "--stages", "300"});
+    EXPECT_EQ(o.status, 1) << o.err;
+    auto rows = csvRows(o.out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_NE(rows[1].back(), "");
+    EXPECT_EQ(rows[1][3], "");  // no results for a point that stopped
+    EXPECT_EQ(rows[2].back(), "");
+    EXPECT_NE(rows[2][3], "");
+    EXPECT_NE(o.err.find("1 points stopped"), std::string::npos) << o.err;
+}
+
+TEST(BatchExports, SvgAndMeshesOfTheDefaultShell) {
+    QTemporaryDir dir;
+    Outcome o = run({"--svg", dir.filePath("w.svg"), "--stl", dir.filePath("shell.stl"), "--ply",
+                     dir.filePath("shell.ply"), "--obj", dir.filePath("shell.obj"), "--mesh-ring-points", "36",
+                     "--mesh-scale", "0.5"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    for (const char* name : {"w.svg", "shell_phragmocone.stl", "shell_body_chamber.stl", "shell_phragmocone.ply",
+                             "shell_body_chamber.ply", "shell.obj", "shell_volumes.txt"})
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name;
+    QFile svg(dir.filePath("w.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray doc = svg.readAll();
+    EXPECT_TRUE(doc.contains("<svg"));
+    EXPECT_TRUE(doc.contains("<path"));
+    EXPECT_FALSE(doc.contains("<image"));
+    QFile side(dir.filePath("shell_volumes.txt"));
+    ASSERT_TRUE(side.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(side.readAll().contains("mm_per_unit=0.5"));
+
+    // Before a run can finish there is no shell: a message, status 1 kept
+    // from the run's own error, no mesh file.
+    Outcome failed = run({"--sweep-out", "x"});  // refused outright
+    EXPECT_EQ(failed.status, 2);
+    Outcome broken = run({"--stages", "300", "--densities", "0,0", "--stl", dir.filePath("none.stl")});
+    EXPECT_NE(broken.status, 0);
+    EXPECT_FALSE(QFile::exists(dir.filePath("none_phragmocone.stl")));
+}
