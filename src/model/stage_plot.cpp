@@ -27,7 +27,26 @@ struct Panel {
     Rgb colour;
     std::function<double(long)> value;  // the quantity at a stage
     bool seaWaterLine;
+    bool wholeRange;  // bounded values: always show all of them
 };
+
+// The part of a segment between the heights `top` and `bottom`.
+void clippedLine(DrawingSurface& surface, double x1, double y1, double x2, double y2, double top, double bottom,
+                 Rgb colour) {
+    double t0 = 0, t1 = 1;
+    const double dy = y2 - y1;
+    for (const double edge : {top, bottom}) {
+        const bool below = edge == top;  // inside means y >= top, y <= bottom
+        const double d1 = below ? y1 - edge : edge - y1;
+        const double d2 = below ? y2 - edge : edge - y2;
+        if (d1 < 0 && d2 < 0) return;
+        if (d1 < 0) t0 = std::max(t0, d1 / (d1 - d2));
+        if (d2 < 0) t1 = std::min(t1, d1 / (d1 - d2));
+    }
+    if (t0 > t1) return;
+    const double dx = x2 - x1;
+    surface.line(x1 + t0 * dx, y1 + t0 * dy, x1 + t1 * dx, y1 + t1 * dy, colour);
+}
 
 }  // namespace
 
@@ -57,11 +76,11 @@ bool DrawStagePlot(DrawingSurface& surface, const RunState& run) {
 
     const Panel panels[3] = {
         {"Mean density (g/cm³)", Rgb(0, 70, 200), [&](long s) { return run.hydrostaticsByStage[s].meanDensity; },
-         true},
+         true, false},
         {"Orientation angle (°)", Rgb(200, 40, 40), [&](long s) { return double(run.orientationAngleByStage[s]); },
-         false},
+         false, true},
         {"Stability index |B − G| / V^(1/3)", Rgb(0, 130, 60),
-         [&](long s) { return run.hydrostaticsByStage[s].stabilityIndex; }, false},
+         [&](long s) { return run.hydrostaticsByStage[s].stabilityIndex; }, false, false},
     };
 
     const Rgb ink(40, 40, 40), grid(225, 225, 225), axis(120, 120, 120), seaWater(90, 160, 220);
@@ -84,24 +103,33 @@ bool DrawStagePlot(DrawingSurface& surface, const RunState& run) {
         const Panel& panel = panels[p];
         const double top = top0 + p * (panelHeight + gap), bottom = top + panelHeight;
 
-        // Value range with a margin; a flat curve gets a range of its own.
-        double lo = INFINITY, hi = -INFINITY;
+        // Value range: the first stages of a shell can give densities and
+        // stabilities far off the rest (a body chamber longer than the tube),
+        // so their range is that of the middle 98 % of the stages; angles keep
+        // their whole range. A margin is added; a flat curve gets a range of
+        // its own.
+        std::vector<double> values;
         for (long s = first; s <= last; ++s) {
             if (!run.hydrostaticsByStage[s].valid) continue;
             const double v = panel.value(s);
-            if (!std::isfinite(v)) continue;
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
+            if (std::isfinite(v)) values.push_back(v);
         }
-        if (panel.seaWaterLine && lo <= hi) {
+        double lo = 0, hi = 1;
+        if (!values.empty()) {
+            std::sort(values.begin(), values.end());
+            const size_t cut = panel.wholeRange ? 0 : values.size() / 100;
+            lo = values[cut];
+            hi = values[values.size() - 1 - cut];
+        }
+        if (panel.seaWaterLine) {
             lo = std::min(lo, kPlotSeaWaterDensity);
             hi = std::max(hi, kPlotSeaWaterDensity);
         }
-        if (!(lo <= hi)) lo = 0, hi = 1;
         if (hi - lo < 1e-9 * std::max(1.0, std::fabs(hi))) lo -= 0.5, hi += 0.5;
         const double pad = 0.05 * (hi - lo);
         lo -= pad;
         hi += pad;
+        const bool cutOff = !values.empty() && (values.front() < lo || values.back() > hi);
         auto yOf = [&](double v) { return bottom - (v - lo) / (hi - lo) * (bottom - top); };
 
         // Grid, ticks and their texts.
@@ -128,7 +156,7 @@ bool DrawStagePlot(DrawingSurface& surface, const RunState& run) {
             const double y = yOf(kPlotSeaWaterDensity);
             for (double x = left; x < right; x += 12) surface.line(x, y, std::min(x + 6, right), y, seaWater);
             surface.setForeColour(seaWater);
-            surface.setCurrentPosition(right - 110, y - 15);
+            surface.setCurrentPosition(left + 0.4 * (right - left), y - 15);
             surface.print("sea water 1.026");
             surface.setForeColour(ink);
         }
@@ -143,12 +171,18 @@ bool DrawStagePlot(DrawingSurface& surface, const RunState& run) {
                 continue;
             }
             const double x = xOf(static_cast<double>(s)), y = yOf(panel.value(s));
-            if (started) surface.line(px, py, x, y, panel.colour);
+            if (started) clippedLine(surface, px, py, x, y, top, bottom, panel.colour);
             started = true;
             px = x;
             py = y;
         }
         surface.setDrawWidth(1);
+        if (cutOff) {
+            surface.setForeColour(axis);
+            surface.setCurrentPosition(right - 260, top - 16);
+            surface.print("values beyond the panel are cut off");
+            surface.setForeColour(ink);
+        }
     }
     surface.setCurrentPosition(right - 30, top0 + 3 * (panelHeight + gap) - gap + 20);
     surface.print("stage");

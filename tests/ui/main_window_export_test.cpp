@@ -46,6 +46,12 @@ struct ExportWindow {
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 
+void saveGrab(QWidget& w, const char* name) {
+    const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+}
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -60,6 +66,9 @@ TEST(MainWindowExport, ExportMenuHoldsEveryExportAndShortcutsReachThem) {
     QStringList names;
     for (QAction* a : button->menu()->actions())
         if (!a->isSeparator()) names << a->objectName();
+    button->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
+    saveGrab(*button->menu(), "export_menu.png");
+    button->menu()->hide();
     EXPECT_EQ(names, (QStringList{"savePngAction", "saveSvgAction", "copyPictureAction", "saveCsvAction",
                                   "saveMeshSTLAction", "saveMeshPLYAction", "saveMeshOBJAction"}));
     EXPECT_EQ(e.action("savePngAction")->shortcut(), QKeySequence(QKeySequence::Save));
@@ -180,6 +189,7 @@ TEST(MainWindowExport, PlotShowsTheResultsAndStartReturnsToTheShell) {
         }
     EXPECT_GT(density, 500);
     EXPECT_GT(orientation, 500);
+    saveGrab(e.w, "plot_window.png");
     // A click on the plot does not clear the shell's picture.
     QTest::mouseClick(e.w.surfaceView(), Qt::LeftButton, {}, QPoint(500, 300));
     EXPECT_EQ(e.w.surface().image(), shell);
