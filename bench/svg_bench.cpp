@@ -4,14 +4,10 @@
 // the life orientation). Counters give the document sizes.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-
 #include <memory>
 #include <sstream>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
-#include "render/display_list.h"
+#include "bench_window.h"
 #include "render/svg_surface.h"
 #include "ui/image_surface.h"
 #include "ui/svg_text_style.h"
@@ -20,51 +16,14 @@ using namespace ammonite;
 
 namespace {
 
-void ensureGuiApplication() {
-    if (QGuiApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "svg_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
-
 // A main window's model on a window-sized image with a display list attached.
-struct RecordedWindow {
-    RecordedWindow() {
-        ensureGuiApplication();
-        surface = std::make_unique<ImageSurface>(1000, 760);
-        surface->setRecorder(&list);
-        logic = std::make_unique<MainWindowLogic>(*model, *surface, log);
-        logic->Load();
-    }
-    // Back to the state of a fresh window before a START, as in the run benchmark.
-    void freshStart() {
-        logic->TypeStages("1700");
-        model->viewVector = {0, 1, 0};
-        model->orientationSin = 0;
-        model->orientationCos = 1;
-        model->orientationShiftX = 0;
-        model->orientationShiftY = 0;
-        logic->run.orientationAngle = 0;
-        logic->run.pendingRibs = 0;
-        logic->run.ribCountdown = 0;
-    }
-    bool ok(benchmark::State& state) {
-        if (logic->statusLine.caption().empty()) return true;
-        state.SkipWithError(logic->statusLine.caption().c_str());
-        return false;
-    }
-
-    std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
-    std::unique_ptr<ImageSurface> surface;
-    DisplayList list;
-    MemoryLog log;
-    std::unique_ptr<MainWindowLogic> logic;
+struct RecordedWindow : bench::Window {
+    RecordedWindow() : bench::Window((bench::ensureGuiApplication(), std::make_unique<ImageSurface>(1000, 760)), true) {}
+    ImageSurface& image() { return static_cast<ImageSurface&>(*surface); }
 };
 
 void WriteDocuments(benchmark::State& state, RecordedWindow& w) {
-    const SvgTextStyle style = SvgTextStyleFor(*w.surface);
+    const SvgTextStyle style = SvgTextStyleFor(w.image());
     size_t bytes = 0;
     for (auto _ : state) {
         std::ostringstream out;

@@ -1,0 +1,66 @@
+// What the benchmarks share: a toolkit application for the fonts (no screen)
+// and a main window's model on a surface, brought back before every START to
+// the state of a fresh window, so each iteration repeats the very first run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+
+#include <memory>
+
+#include "model/log_sink.h"
+#include "model/main_window_logic.h"
+#include "render/display_list.h"
+
+namespace bench {
+
+inline void ensureGuiApplication() {
+    if (QGuiApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "ammonite_bench";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+}
+
+struct Window {
+    // With `record`, a display list records what the model draws.
+    explicit Window(std::unique_ptr<ammonite::DrawingSurface> s, bool record = false) : surface(std::move(s)) {
+        if (record) surface->setRecorder(&list);
+        logic = std::make_unique<ammonite::MainWindowLogic>(*model, *surface, log);
+        logic->Load();
+    }
+    // Back to the state of a fresh window: the run changes the stage count,
+    // the view, the orientation and the pending ribs.
+    void freshStart() {
+        logic->TypeStages("1700");
+        model->viewVector = {0, 1, 0};
+        model->orientationSin = 0;
+        model->orientationCos = 1;
+        model->orientationShiftX = 0;
+        model->orientationShiftY = 0;
+        logic->run.orientationAngle = 0;
+        logic->run.pendingRibs = 0;
+        logic->run.ribCountdown = 0;
+    }
+    // False (and the benchmark skipped with the message) after a runtime error.
+    bool ok(benchmark::State& state) {
+        if (logic->statusLine.caption().empty()) return true;
+        state.SkipWithError(logic->statusLine.caption().c_str());
+        return false;
+    }
+    bool start(benchmark::State& state) {
+        freshStart();
+        logic->ClickStart();
+        return ok(state);
+    }
+
+    std::unique_ptr<ammonite::ModelState> model = std::make_unique<ammonite::ModelState>();
+    std::unique_ptr<ammonite::DrawingSurface> surface;
+    ammonite::DisplayList list;
+    ammonite::MemoryLog log;
+    std::unique_ptr<ammonite::MainWindowLogic> logic;
+};
+
+}  // namespace bench
