@@ -85,7 +85,21 @@ TEST(MainWindowExport, ExportMenuHoldsEveryExportAndShortcutsReachThem) {
     EXPECT_TRUE(e.w.infoText().contains("shell.png"));
     EXPECT_EQ(e.status->text(), "");
 
+    // Ctrl+C in a text box copies its text, not the picture.
+    auto* num = e.w.findChild<QLineEdit*>("NUMtxt");
+    num->setFocus();
+    num->selectAll();
+    QTest::keyClick(num, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), num->text());
+    EXPECT_FALSE(e.w.infoText().contains("copied"));
+    // Elsewhere in the window it copies the picture.
+    e.w.findChild<QPushButton*>("STARTcmd")->setFocus();
+    QTest::keyClick(&e.w, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(e.w.infoText().contains("copied"));
+    EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
+
     // A cancelled dialog writes nothing and changes nothing.
+    e.w.savePicturePng(e.answer);
     e.answer.clear();
     e.action("saveSvgAction")->trigger();
     EXPECT_EQ(e.dialogs, 2);
