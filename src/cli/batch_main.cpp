@@ -1,6 +1,7 @@
 // ammonite-batch: runs the main window's model headless. It drives the very
 // MainWindowLogic the window uses, on a 1000×760 image surface, with the
 // options applied through the same controls a user would touch.
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -91,6 +92,8 @@ int main(int argc, char** argv) {
     char programName[] = "ammonite-batch";
     char* qtArgv[] = {programName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
+    // The toolkit takes the user's locale; numbers keep '.' as their decimal sign.
+    std::setlocale(LC_NUMERIC, "C");
 
     auto model = std::make_unique<ModelState>();
     ImageSurface surface(kSurfaceWidth, kSurfaceHeight);
