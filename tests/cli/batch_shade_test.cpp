@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
 #include <string>
 
+#include "batch_process.h"
 #include "model/log_sink.h"
 #include "model/main_window_logic.h"
 
@@ -17,11 +17,9 @@ using namespace ammonite;
 namespace {
 
 int runShadeBatch(const QStringList& args, std::string& err) {
-    QProcess p;
-    p.start(QStringLiteral(AMMONITE_BATCH), args);
-    if (!p.waitForFinished(60000)) return -1;
-    err = p.readAllStandardError().toStdString();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    const batch_test::Result r = batch_test::runBatch(args);
+    err = r.err;
+    return r.status;
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <map>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_process.h"
 #include "cli/batch_options.h"
 #include "cli/batch_session.h"
 #include "cli/batch_sweep.h"
@@ -22,21 +22,8 @@ using namespace ammonite;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome run(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(AMMONITE_BATCH), args);
-    Outcome o;
-    if (!p.waitForFinished(120000)) return o;
-    o.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    o.out = p.readAllStandardOutput().toStdString();
-    o.err = p.readAllStandardError().toStdString();
-    return o;
-}
+using Outcome = batch_test::Result;
+Outcome run(const QStringList& args) { return batch_test::runBatch(args); }
 
 std::vector<std::vector<std::string>> csvRows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;
@@ -110,10 +97,7 @@ TEST(BatchSweep, OnePointEqualsThePlainRunAndJobsDoNotChangeResults) {
     ASSERT_EQ(one.status, 0) << one.err;
     auto rows = csvRows(one.out);
     ASSERT_EQ(rows.size(), 2u);
-    std::map<std::string, std::string> summary;
-    std::istringstream in(plain.out);
-    std::string line;
-    while (std::getline(in, line)) summary[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    auto summary = batch_test::parseSummary(plain.out);
     EXPECT_EQ(std::stod(rows[1][5]), std::stod(summary["stability_index"]));
     EXPECT_EQ(rows[1][1], summary["shown_stage"]);
 

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <charconv>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_process.h"
 #include "model/log_sink.h"
 #include "model/main_window_logic.h"
 
@@ -22,32 +22,9 @@ using namespace ammonite;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-Result runBatch(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(AMMONITE_BATCH), args);
-    Result r;
-    if (!p.waitForFinished(60000)) return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
-
-std::map<std::string, std::string> parseSummary(const std::string& text) {
-    std::map<std::string, std::string> out;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        auto eq = line.find('=');
-        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return out;
-}
+using batch_test::Result;
+using batch_test::parseSummary;
+using batch_test::runBatch;
 
 std::string readFile(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);

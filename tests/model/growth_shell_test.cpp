@@ -187,12 +187,7 @@ TEST(GrowShell, FiveThousandTypedRunsToStage3000) {
 TEST(GrowShell, ARuntimeErrorKeepsTheDrawingAndALaterRunWorks) {
     Window w;
     // β drops to 0 at stage 250: the regulated step divides by it.
-    ParameterProfile& beta = w.model->betaProfile;
-    beta.count = 3;
-    beta.setPoint(0, 0, 12);
-    beta.setPoint(1, 249, 12);
-    beta.setPoint(2, 250, 0);
-    beta.setPoint(3, 3000, 0);
+    w.betaDropsToZeroAt(250);
     w.logic->ClickStart();
     EXPECT_NE(w.logic->statusLine.caption().find("Division by zero"), std::string::npos);
     EXPECT_EQ(w.run.lastBuiltStage, 249);

@@ -33,6 +33,16 @@ struct Window {
             if (op.kind == kind) out.push_back(op);
         return out;
     }
+    // β drops to 0 at stage `stage`: the regulated step divides by it, so a
+    // run past it stops with a division by zero there.
+    void betaDropsToZeroAt(double stage) {
+        ParameterProfile& beta = model->betaProfile;
+        beta.count = 3;
+        beta.setPoint(0, 0, 12);
+        beta.setPoint(1, stage - 1, 12);
+        beta.setPoint(2, stage, 0);
+        beta.setPoint(3, 3000, 0);
+    }
     // Makes every profile constant over 0..3000.
     void flatProfiles(double gamma, double curvature, double torsion, double beta) {
         auto flat = [](ParameterProfile& p, double v) {

@@ -521,12 +521,7 @@ TEST(MeshExport, RefusesBeforeAnyRunAndAfterAFailedRun) {
     EXPECT_TRUE(dir.names().empty());
 
     // β drops to 0 at stage 250: the run stops with a division by zero.
-    ParameterProfile& beta = w.model->betaProfile;
-    beta.count = 3;
-    beta.setPoint(0, 0, 12);
-    beta.setPoint(1, 249, 12);
-    beta.setPoint(2, 250, 0);
-    beta.setPoint(3, 3000, 0);
+    w.betaDropsToZeroAt(250);
     w.logic->ClickStart();
     ASSERT_FALSE(w.run.hasRun);
     ASSERT_GT(w.run.lastBuiltStage, 0);

@@ -1,0 +1,41 @@
+// Running the built ammonite-batch as a user would, and reading its summary.
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace batch_test {
+
+struct Result {
+    int status = -1;  // -1: did not finish or crashed
+    std::string out, err;
+};
+
+inline Result runBatch(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(AMMONITE_BATCH), args);
+    Result r;
+    if (!p.waitForFinished(120000)) return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+// The key=value lines of a summary.
+inline std::map<std::string, std::string> parseSummary(const std::string& text) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        auto eq = line.find('=');
+        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return out;
+}
+
+}  // namespace batch_test
