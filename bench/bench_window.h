@@ -9,8 +9,8 @@
 
 #include <memory>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "render/display_list.h"
 
 namespace bench {

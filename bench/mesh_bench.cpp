@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "render/mesh_files.h"
 #include "render/shell_mesh.h"
 

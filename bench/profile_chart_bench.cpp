@@ -9,8 +9,8 @@
 
 #include <QGuiApplication>
 
-#include "profiles/profile_file.h"
-#include "profiles/profile_window_logic.h"
+#include "model/profile_file.h"
+#include "app/profile_window_logic.h"
 #include "ui/image_surface.h"
 
 using namespace ammonite;

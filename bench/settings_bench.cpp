@@ -4,7 +4,7 @@
 
 #include <QGuiApplication>
 
-#include "settings/settings_logic.h"
+#include "app/settings_logic.h"
 #include "ui/settings_window.h"
 
 using namespace ammonite;

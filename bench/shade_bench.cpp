@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "render/shading.h"
 
 using namespace ammonite;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "profiles/profile_file.h"
+#include "model/profile_file.h"
 
 using namespace ammonite;
 

@@ -15,10 +15,10 @@
 #include "cli/batch_output.h"
 #include "cli/batch_session.h"
 #include "cli/batch_sweep.h"
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "model/stage_results.h"
-#include "profiles/profile_file.h"
+#include "model/profile_file.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/svg_surface.h"
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     };
     if (options.tablesPath) {
         std::ofstream out;
-        if (openOut(*options.tablesPath, "--tables", out)) WriteStageTables(out, *logic, logic->run.lastBuiltStage);
+        if (openOut(*options.tablesPath, "--tables", out)) WriteStageTables(out, logic->model, logic->run, logic->run.lastBuiltStage);
     }
     if (options.logPath) {
         std::ofstream out;

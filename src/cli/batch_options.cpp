@@ -3,7 +3,7 @@
 #include <functional>
 #include <map>
 
-#include "model/numeric.h"
+#include "core/numeric.h"
 
 namespace ammonite::batch {
 

@@ -1,6 +1,6 @@
 #include "cli/batch_output.h"
 
-#include "model/log_sink.h"
+#include "app/log_sink.h"
 
 namespace ammonite::batch {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/main_window_logic.h"
+#include "app/main_window_logic.h"
 #include "model/stage_results.h"
 
 namespace ammonite::batch {

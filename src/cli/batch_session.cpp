@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "profiles/profile_file.h"
+#include "model/profile_file.h"
 
 namespace ammonite::batch {
 

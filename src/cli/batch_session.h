@@ -8,7 +8,7 @@
 
 #include "cli/batch_options.h"
 #include "cli/batch_sweep.h"
-#include "model/main_window_logic.h"
+#include "app/main_window_logic.h"
 
 namespace ammonite::batch {
 

@@ -11,7 +11,7 @@
 
 #include "cli/batch_options.h"
 #include "cli/batch_session.h"
-#include "model/numeric.h"
+#include "core/numeric.h"
 #include "model/stage_results.h"
 
 namespace ammonite::batch {

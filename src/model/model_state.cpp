@@ -22,4 +22,13 @@ void ModelState::setDefaultProfiles() {
     torsionProfile.setPoint(1, 3000, 0);
 }
 
+OrientationTurn OrientationFromModel(const ModelState& m) {
+    return {m.orientationSin, m.orientationCos, m.orientationShiftX, m.orientationShiftY};
+}
+
+SurfacePoint ToSurface(const Vec3& v, const ModelState& m) {
+    double scale = m.drawScale;
+    return {static_cast<double>(m.originX) + scale * v.x, static_cast<double>(m.originY) - scale * v.y};
+}
+
 }  // namespace ammonite

@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "model/numeric.h"
-#include "model/stage_table.h"
+#include "core/numeric.h"
+#include "core/rotations.h"
+#include "core/stage_table.h"
 
 namespace ammonite {
 
@@ -77,5 +78,11 @@ struct ModelState {
     // γ 4, β 12, T 0 over 0..3000 and the seven-segment curvature profile.
     void setDefaultProfiles();
 };
+
+// The life-orientation turn the model holds (sin, cos and pivot).
+OrientationTurn OrientationFromModel(const ModelState& model);
+// Surface position of a point already in (turned) view coordinates:
+// (originX + drawScale·x, originY − drawScale·y).
+SurfacePoint ToSurface(const Vec3& view, const ModelState& model);
 
 }  // namespace ammonite

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "model/numeric.h"
-#include "model/stage_table.h"
-#include "render/rotations.h"
+#include "core/numeric.h"
+#include "core/stage_table.h"
+#include "core/rotations.h"
 
 namespace ammonite {
 

@@ -31,9 +31,7 @@ std::string NumberText(float value) { return shortest(value == 0 ? 0.0f : value)
 
 std::string StageTablesHeader() { return kHeader; }
 
-void WriteStageTables(std::ostream& out, const MainWindowLogic& logic, long lastStage) {
-    const RunState& r = logic.run;
-    const ModelState& m = logic.model;
+void WriteStageTables(std::ostream& out, const ModelState& m, const RunState& r, long lastStage) {
     out << kHeader << '\n';
     std::string row;
     for (long s = 0; s <= lastStage; ++s) {

@@ -6,7 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "model/main_window_logic.h"
+#include "model/model_state.h"
+#include "model/run_state.h"
 
 namespace ammonite {
 
@@ -18,7 +19,7 @@ std::string NumberText(float value);
 // Header and one row per stage from 0 to `lastStage`. Lengths are in model
 // units (1 unit = 1 mm, as in the mesh export), densities in g/cm³. The
 // hydrostatic columns are empty for stages that took no part in them.
-void WriteStageTables(std::ostream& out, const MainWindowLogic& logic, long lastStage);
+void WriteStageTables(std::ostream& out, const ModelState& model, const RunState& run, long lastStage);
 
 // The header line (without its line end), for readers and tests.
 std::string StageTablesHeader();

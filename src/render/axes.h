@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/model_state.h"
-#include "render/rotations.h"
+#include "core/rotations.h"
 #include "render/surface.h"
 
 namespace ammonite {

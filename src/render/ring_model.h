@@ -11,9 +11,9 @@
 
 #include <cmath>
 
-#include "model/numeric.h"
+#include "core/numeric.h"
 #include "model/run_state.h"
-#include "render/rotations.h"
+#include "core/rotations.h"
 
 namespace ammonite {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "render/display_list.h"
-#include "render/rotations.h"
+#include "core/rotations.h"
 #include "render/shading_passes.h"
 
 namespace ammonite {

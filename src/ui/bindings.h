@@ -10,7 +10,7 @@
 #include <QScrollBar>
 #include <QCheckBox>
 
-#include "model/controls.h"
+#include "app/controls.h"
 
 namespace ammonite {
 

@@ -14,7 +14,7 @@
 #include <QScrollBar>
 #include <sstream>
 
-#include "model/stage_plot.h"
+#include "render/stage_plot.h"
 #include "model/stage_results.h"
 #include "render/svg_surface.h"
 #include "ui/svg_text_style.h"
@@ -324,7 +324,7 @@ bool MainWindow::saveStageTable(const QString& path) {
         return false;
     }
     std::ostringstream table;
-    WriteStageTables(table, *logic_, run.lastBuiltStage);
+    WriteStageTables(table, logic_->model, run, run.lastBuiltStage);
     const std::string text = table.str();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||

@@ -14,8 +14,8 @@
 #include <QScrollBar>
 #include <QWidget>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "ui/image_surface.h"

@@ -16,8 +16,8 @@
 #include <QWidget>
 
 #include "model/model_state.h"
-#include "profiles/chart_layers.h"
-#include "profiles/profile_window_logic.h"
+#include "render/chart_layers.h"
+#include "app/profile_window_logic.h"
 #include "ui/image_surface.h"
 #include "ui/surface_view.h"
 

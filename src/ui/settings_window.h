@@ -10,7 +10,7 @@
 #include <QWidget>
 
 #include "model/model_state.h"
-#include "settings/settings_logic.h"
+#include "app/settings_logic.h"
 #include "ui/image_surface.h"
 
 class QLabel;

@@ -10,10 +10,10 @@
 #include <memory>
 #include <sstream>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
-#include "profiles/profile_file.h"
-#include "profiles/profile_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
+#include "model/profile_file.h"
+#include "app/profile_window_logic.h"
 
 using namespace ammonite;
 namespace fs = std::filesystem;

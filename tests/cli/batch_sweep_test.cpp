@@ -16,7 +16,7 @@
 #include "cli/batch_options.h"
 #include "cli/batch_session.h"
 #include "cli/batch_sweep.h"
-#include "model/main_window_logic.h"
+#include "app/main_window_logic.h"
 
 using namespace ammonite;
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "batch_process.h"
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 
 using namespace ammonite;
 

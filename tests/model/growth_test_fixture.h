@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "model/main_window_logic.h"
-#include "profiles/interpolation.h"
+#include "app/main_window_logic.h"
+#include "model/interpolation.h"
 
 namespace growth_test {
 

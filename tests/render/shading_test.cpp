@@ -4,8 +4,8 @@
 #include <cmath>
 #include <memory>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "render/shading.h"
 #include "render/shading_passes.h"
 #include "render/shading_test_shell.h"

@@ -8,7 +8,7 @@
 
 #include "model/model_state.h"
 #include "model/run_state.h"
-#include "render/rotations.h"
+#include "core/rotations.h"
 
 namespace ammonite::testshell {
 

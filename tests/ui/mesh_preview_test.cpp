@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/log_sink.h"
-#include "model/main_window_logic.h"
+#include "app/log_sink.h"
+#include "app/main_window_logic.h"
 #include "render/mesh_files.h"
 #include "render/mesh_reader.h"
 

@@ -1,0 +1,378 @@
+// The growth run: the stage parameters (from the tables up to stage 200, from
+// the regulation model after it), the construction of the tube stage by stage
+// and its wireframe rings. Hydrostatics and the final report live in
+// hydrostatics.cpp.
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/main_window_logic.h"
+
+namespace ammonite {
+
+namespace {
+
+// Truncation of a regulation clock to four decimals, toward minus infinity.
+double truncateClock(double value) { return truncateDecimals(value, 4); }
+
+Vec3 centreAt(const RunState& r, long stage) {
+    return {r.centreXByStage[stage], r.centreYByStage[stage], r.centreZByStage[stage]};
+}
+
+// One regulation log line per stage: the event code and the rib mark. The
+// item buffer is reused, so the line costs no allocation of its own.
+void logEvent(LogSink& log, int event, int ribMark) {
+    static thread_local std::vector<std::string> items(2);
+    items[0] = std::to_string(event);
+    items[0] += "：";
+    items[1] = std::to_string(ribMark);
+    log.line(items);
+}
+
+// Colour of the segment that closes each ring.
+constexpr Rgb kClosingSegment{250, 100, 100};
+
+}  // namespace
+
+void MainWindowLogic::LoadStageParameters() {
+    RunState& r = run;
+    const long S = static_cast<long>(r.currentStage);
+    r.stageBeta = model.betaByStage[S];
+    r.stageGamma = model.gammaByStage[S];
+    r.stepLength = model.gammaBetaByStage[S];
+    r.turnRateY = model.curvatureByStage[S];
+    r.turnRateZ = model.torsionByStage[S];
+    r.radiusByStage[S] = model.alpha * r.radiusByStage[S - 1];
+    // No rib is laid before the regulation takes over. Clearing the mark also
+    // drops the gap counts a shaded rendering wrote into these rows, so they
+    // are neither mistaken for a rib under way at the end of a shorter run nor
+    // carried into the next rib profile.
+    r.ribMark[S] = 0;
+}
+
+void MainWindowLogic::RegulateStage() {
+    RunState& r = run;
+    const long S = static_cast<long>(r.currentStage);
+    const float s = r.currentStage;
+
+    model.alpha = 1.005;
+    const double x = checkedLog(r.radiusByStage[S - 1], "logarithm of a radius of 0 or below");
+
+    // Fatigue threshold from the size of the shell.
+    if (x <= r.sizeLow) r.fatigueThreshold = r.fatigueAtSizeLow;
+    if (x >= r.sizeHigh) r.fatigueThreshold = r.fatigueAtSizeHigh;
+    if (r.sizeLow < x && x < r.sizeHigh)
+        r.fatigueThreshold = r.fatigueAtSizeLow + (r.fatigueAtSizeHigh - r.fatigueAtSizeLow) *
+                                                      (x - r.sizeLow) / (r.sizeHigh - r.sizeLow);
+
+    r.stageBeta = model.betaByStage[S];
+    if (r.orientationAngle < -50) r.overturned = 1;
+
+    // γ by orientation: a shell tilted up more than 40° grows slender.
+    if (s <= 1180)
+        r.stageGamma = r.orientationAngle > 40 ? 3.5 : 4.5;
+    else
+        r.stageGamma = r.orientationAngle > 40 ? 1.5 : 4.5;
+    model.gammaByStage[S] = r.stageGamma;
+
+    double& F = r.fatigueClock;
+    double& D = r.scheduleClock;
+    double& R = r.ribClock;
+    const double scheduleStart = r.stageBeta * (model.alpha - 1);
+
+    if (r.regulationStarted == 0) {
+        F = 0;
+        D = scheduleStart;
+        R = checkedDivide(r.ribSpacingFactor, r.stageGamma - 1, "rib spacing with γ = 1");
+        r.regulationStarted = 1;
+        log.line({"疲労　定刻　肋"});
+        log.line({});
+        F = truncateClock(F);
+        D = truncateClock(D);
+        R = truncateClock(R);
+        log.line({formatNumber(F), formatNumber(D), formatNumber(R)});
+    }
+
+    // Choose the step and the event; the three cases are exclusive and
+    // decided on the pending ribs as they stand now.
+    int event = 0;
+    bool ribStage = false;
+    const int pending = r.pendingRibs;
+    if (pending < 1) {
+        if (D >= F && D >= R) {
+            if (R >= F) {
+                r.stepLength = R;
+                event = 1;
+            } else {
+                r.stepLength = F;
+                event = 2;
+            }
+            r.pendingRibs = 1;
+        } else {
+            r.stepLength = D;
+            if (D >= R) r.pendingRibs = toInt16(r.pendingRibs + 1.0);
+            event = 3;
+        }
+        r.ribMark[S] = 0;
+    } else if (F <= 0) {
+        // A rib stage: the aperture does not widen. The countdown rules apply
+        // one after another, so a new rib carries the marks 5, 4, 3, 2, 1.
+        ribStage = true;
+        r.stepLength = 0;
+        if (r.ribCountdown == 0) r.ribCountdown = 5;
+        if (r.ribCountdown == 1) {
+            r.pendingRibs = toInt16(r.pendingRibs - 1.0);
+            r.ribCountdown = 0;
+        } else if (r.ribCountdown > 1) {
+            r.ribCountdown = static_cast<std::int16_t>(r.ribCountdown - 1);
+        }
+        r.ribMark[S] = static_cast<std::int16_t>(r.ribCountdown + 1);
+        event = 6;
+        if (r.pendingRibs == 0) F = r.fatigueThreshold;
+        D = scheduleStart;
+    } else {
+        if (D >= F) {
+            r.stepLength = F;
+            if (F >= R) r.pendingRibs = toInt16(r.pendingRibs + 1.0);
+            event = 4;
+        } else {
+            r.stepLength = D;
+            if (D >= R) r.pendingRibs = toInt16(r.pendingRibs + 1.0);
+            event = 5;
+        }
+        r.ribMark[S] = 0;
+    }
+    logEvent(log, event, r.ribMark[S]);
+
+    if (!ribStage) {
+        F -= r.stepLength;
+        D -= r.stepLength;
+        R -= r.stepLength;
+        if (D == 0) D = scheduleStart;
+        if (R <= 0) R += checkedDivide(r.ribSpacingFactor, r.stageGamma - 1, "rib spacing with γ = 1");
+    }
+    F = truncateClock(F);
+    D = truncateClock(D);
+    R = truncateClock(R);
+
+    r.radiusByStage[S] =
+        r.radiusByStage[S - 1] * (1 + checkedDivide(r.stepLength, r.stageBeta, "step over β = 0"));
+    // A rib stage still advances the tube by a fifth of the rib spacing.
+    if (r.stepLength == 0) r.stepLength = r.ribSpacingFactor / 5;
+    model.gammaBetaByStage[S] = r.stepLength;
+
+    // An overturned shell is bent back through a half turn.
+    r.turnRateY = 0;
+    if ((s >= 1180 || (s >= 801 && s < 900)) && r.overturned == 1) {
+        r.turnRateY = s < 900 ? 0.9 : 0.7;
+        r.turnAngle = static_cast<float>(r.turnAngle + r.turnRateY * r.stepLength);
+        if (r.turnAngle > kPiSingle) {
+            r.turnRateY = r.turnRateY - (static_cast<double>(r.turnAngle) - kPi) / r.stepLength;
+            r.overturned = 0;
+            r.turnAngle = 0;
+        }
+    }
+    model.curvatureByStage[S] = r.turnRateY;
+    r.turnRateZ = 0;
+    model.torsionByStage[S] = 0;
+}
+
+void MainWindowLogic::GrowShell() {
+    RunState& r = run;
+
+    // ---- start of the run ----
+    r.hasRun = false;
+    r.axisDirection = {0, 0, 1};
+    r.previousDirection = r.axisDirection;
+    r.rimPoint = {1, 0, 0};
+    r.segmentVolume = 0;
+    r.totalVolume = 0;
+    r.volumeMomentX = r.volumeMomentY = r.volumeMomentZ = 0;
+    r.radiusByStage[0] = 1;
+    r.centreXByStage[0] = 0;
+    r.centreYByStage[0] = 0;
+    r.centreZByStage[0] = 0;
+    r.rimXByStage[0] = 1;
+    r.rimYByStage[0] = 0;
+    r.rimZByStage[0] = 0;
+    r.cumulativeLength[0] = 0;
+    r.lengthsAscending = true;
+    r.viewXByStage[0] = 0;
+    r.viewYByStage[0] = 0;
+    r.viewDepthByStage[0] = 0;
+    r.orientationAngleByStage[0] = r.orientationAngle;
+    // Rows a shorter run does not reach must not show an earlier run's results.
+    r.hydrostaticsByStage.fill(StageHydrostatics{});
+    r.stabilityIndex = 0;
+    r.frame = FramePairs{};
+    r.section = SectionPair{};
+    r.sectionAngleStep = 10;
+    r.buoyancyVector = {0, 0, -999};
+    r.currentStage = 1;
+    r.segmentsDrawn = 0;
+    r.lastBuiltStage = 0;
+
+    // The ring of a stage in its section axes, for a radius of 1: the angle
+    // runs 0..360 in sectionAngleStep degrees (single precision, 360 closes
+    // the ring at angle 0).
+    struct RingPoint {
+        double cos, sin;
+        bool startsNoLine;
+        bool closing;
+    };
+    std::array<RingPoint, 362> ring{};
+    int ringPoints = 0;
+    for (int angle = 0; angle <= 360 && ringPoints < 362; angle += r.sectionAngleStep) {
+        const float theta = angle == 360 ? 0.0f : static_cast<float>(angle) * kPiSingle / 180.0f;
+        const std::int16_t index = toInt16(static_cast<double>(angle) / r.sectionAngleStep);
+        ring[static_cast<size_t>(ringPoints++)] = {std::cos(static_cast<double>(theta)),
+                                                   std::sin(static_cast<double>(theta)), index == 0,
+                                                   angle == 360};
+    }
+    const Rgb ringColour = paletteColour(3);
+    const double ox = model.originX, oy = model.originY, scale = model.drawScale;
+    const OrientationTurn turn = OrientationFromModel(model);
+
+    // The orientation label shows the angle at the start of each stage; only
+    // the last value can be seen, so it is set when the loop ends.
+    float labelAngle = r.orientationAngle;
+    auto moreStages = [&] {
+        const long S = static_cast<long>(r.currentStage);
+        if (S <= model.shownStage) return true;
+        // A rib under way is finished, but never past the last stage with tables.
+        return S <= model.lastStage && r.ribMark[S - 1] != 0;
+    };
+
+    try {
+        while (moreStages()) {
+            const long S = static_cast<long>(r.currentStage);
+            labelAngle = r.orientationAngle;
+
+            // Stage parameters.
+            model.regulatedGrowth = r.currentStage > 200 ? 1 : 0;
+            if (model.regulatedGrowth == 0)
+                LoadStageParameters();
+            else
+                RegulateStage();
+
+            // Hydrostatics and orientation of the shell so far; stages of a rib
+            // finished past the requested count take no part.
+            if (S <= model.shownStage) {
+                HydrostaticStep();
+                OrientStage(r.axisDirection);
+            }
+            r.orientationAngleByStage[S] = r.orientationAngle;
+
+            // Stage frame from the growth direction.
+            const Vec3& d = r.axisDirection;
+            const double h = std::sqrt(d.x * d.x + d.y * d.y);
+            if (h == 0) {
+                r.frame.cosA = 1;
+                r.frame.sinA = 0;
+            } else {
+                r.frame.cosA = d.x / h;
+                r.frame.sinA = -d.y / h;
+            }
+            const double n = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+            if (n == 0) {
+                r.frame.cosB = 1;
+                r.frame.sinB = 0;
+            } else {
+                r.frame.cosB = d.z / n;
+                r.frame.sinB = h / n;
+            }
+            r.frameCosAByStage[S] = r.frame.cosA;
+            r.frameSinAByStage[S] = r.frame.sinA;
+            r.frameCosBByStage[S] = r.frame.cosB;
+            r.frameSinBByStage[S] = r.frame.sinB;
+
+            // Section axis: the rim point as seen in the stage frame.
+            const Vec3 centre = centreAt(r, S - 1);
+            Vec3 p{r.rimPoint.x - centre.x, r.rimPoint.y - centre.y, r.rimPoint.z - centre.z};
+            ToStageFrame(p, r.frame);
+            const double g = std::sqrt(p.x * p.x + p.y * p.y);
+            if (g == 0) {
+                r.section.cos = 1;
+                r.section.sin = 0;
+            } else {
+                r.section.cos = p.x / g;
+                r.section.sin = -p.y / g;
+            }
+            r.sectionCosByStage[S] = r.section.cos;
+            r.sectionSinByStage[S] = r.section.sin;
+
+            // The ring of this stage around the previous centre.
+            const double radius = r.radiusByStage[S - 1];
+            for (int k = 0; k < ringPoints; ++k) {
+                const RingPoint& rp = ring[static_cast<size_t>(k)];
+                Vec3 q{radius * rp.cos, radius * rp.sin, 0};
+                FromSectionAxis(q, r.section);
+                FromStageFrame(q, r.frame);
+                q.x += centre.x;
+                q.y += centre.y;
+                q.z += centre.z;
+                ApplyViewRotation(q, r.view);
+                q.x -= turn.shiftX;
+                q.y -= turn.shiftY;
+                ApplyOrientationRotation(q, turn.sin, turn.cos);
+                if (!rp.startsNoLine) {
+                    surface.line(static_cast<float>(ox + scale * q.x), static_cast<float>(oy - scale * q.y),
+                                 static_cast<float>(ox + scale * r.previousPoint.x),
+                                 static_cast<float>(oy - scale * r.previousPoint.y),
+                                 rp.closing ? kClosingSegment : ringColour);
+                    ++r.segmentsDrawn;
+                }
+                r.previousPoint = q;
+            }
+
+            // Rim point at the end of the stage.
+            p = {r.radiusByStage[S], 0, 0};
+            TurnAboutZ(p, r.stepLength, r.turnRateZ);
+            TurnAboutY(p, r.stepLength, r.turnRateY);
+            p.z += r.stepLength * radius;
+            FromSectionAxis(p, r.section);
+            FromStageFrame(p, r.frame);
+            r.rimPoint = {centre.x + p.x, centre.y + p.y, centre.z + p.z};
+            r.rimXByStage[S] = r.rimPoint.x;
+            r.rimYByStage[S] = r.rimPoint.y;
+            r.rimZByStage[S] = r.rimPoint.z;
+
+            // New growth direction.
+            p = {0, 0, 1};
+            TurnAboutY(p, r.stepLength, r.turnRateY);
+            FromSectionAxis(p, r.section);
+            FromStageFrame(p, r.frame);
+            r.axisDirection = p;
+            r.previousDirection = p;
+
+            // New centre, and where it lies in the view.
+            p = {0, 0, r.stepLength * radius};
+            FromStageFrame(p, r.frame);
+            p.x += centre.x;
+            p.y += centre.y;
+            p.z += centre.z;
+            r.centreXByStage[S] = p.x;
+            r.centreYByStage[S] = p.y;
+            r.centreZByStage[S] = p.z;
+            ApplyViewRotation(p, r.view);
+            r.viewXByStage[S] = p.x;
+            r.viewYByStage[S] = p.y;
+            r.viewDepthByStage[S] = p.z;
+
+            r.lastBuiltStage = static_cast<std::int16_t>(S);
+            r.currentStage = r.currentStage + 1;
+        }
+    } catch (...) {
+        ORIlbl.setCaption(formatSingle(labelAngle));
+        throw;
+    }
+    ORIlbl.setCaption(formatSingle(labelAngle));
+    r.hasRun = true;
+
+    model.shownStage = toInt16(r.currentStage - 2.0);
+    NUMtxt.setText(std::to_string(model.shownStage));
+    FinalReport();
+}
+
+}  // namespace ammonite

@@ -1,0 +1,218 @@
+// The profile window's commands: load, activation and its timer, the
+// parameter buttons, "Point Del.", "OK"-independent redraws and the data file.
+#include "app/profile_window_logic.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "model/profile_file.h"
+
+namespace fs = std::filesystem;
+
+namespace ammonite {
+
+ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c) : model(m), chart(c) {
+    DScmd.setCaption("\xCE\xB1 = 1.002");  // design text, replaced by Load
+    XCMtxt.onChange = [this] {
+        if (!dragging && editingPoints()) ApplyTypedPoint();
+    };
+    YCMtxt.onChange = [this] {
+        if (!dragging && editingPoints()) ApplyTypedPoint();
+    };
+    DShsc.onChange = [this] {
+        model.alpha = 1 + DShsc.value() * 0.0001;
+        DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
+        DrawProfiles();
+    };
+}
+
+bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
+    bool ok = true;
+    try {
+        action();
+    } catch (const RuntimeError& e) {
+        statusLine.setCaption(e.what());
+        ok = false;
+    }
+    if (surfaceChanged) surfaceChanged();
+    return ok;
+}
+
+void ProfileWindowLogic::setAlphaControls(bool shown) {
+    if (shown == alphaControlsShown) return;
+    alphaControlsShown = shown;
+    if (alphaControlsChanged) alphaControlsChanged();
+}
+
+void ProfileWindowLogic::setFileList(bool shown) {
+    fileListShown = shown;
+    if (fileListChanged) fileListChanged();
+}
+
+void ProfileWindowLogic::setTimer(bool on) {
+    timerOn = on;
+    if (timerChanged) timerChanged();
+}
+
+// Makes sure the folder "ammonite" exists below the current directory;
+// `message` says what was done or what went wrong.
+bool ProfileWindowLogic::ensureProfileFolder(std::string& message) {
+    std::error_code ec;
+    fs::path folder = kProfileFolderName;
+    if (fs::is_directory(folder, ec)) return true;
+    fs::path full = fs::absolute(folder, ec).lexically_normal();
+    if (fs::exists(folder, ec)) {
+        message = full.string() + " exists but is not a folder; profile files cannot be kept there.";
+        return false;
+    }
+    if (!fs::create_directories(folder, ec)) {
+        message = "Cannot create the folder " + full.string() + ": " + ec.message();
+        return false;
+    }
+    message = "Created the folder " + full.string() + " for profile files.";
+    return true;
+}
+
+void ProfileWindowLogic::Load() {
+    Guard([this] {
+        // 1. The file list's folder, created when it is missing.
+        std::string message;
+        bool ok = ensureProfileFolder(message);
+        std::error_code ec;
+        fileListFolder = fs::absolute(kProfileFolderName, ec).lexically_normal().string();
+        model.profileFolderPath = fileListFolder;
+        if (message.empty() && ok) message = "Profile files are kept in " + fileListFolder + ".";
+        statusLine.setCaption(message);
+        // 2.
+        model.profileWindowOpened = 1;
+        // 3. Chart constants and the α caption.
+        chartLeft = 21;
+        chartBaseline = 400;
+        gammaScale = 40;
+        curvatureScale = 200;
+        torsionScale = 200;
+        betaScale = 20;
+        DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
+        // 4.
+        DrawChartBackground();
+        setTimer(true);
+    });
+}
+
+void ProfileWindowLogic::Activate() { setTimer(true); }
+
+void ProfileWindowLogic::TimerTick() {
+    Guard([this] { DrawProfiles(); });
+    setTimer(false);
+}
+
+void ProfileWindowLogic::ClickFreeArea() {
+    statusLine.setCaption("");
+    Guard([this] {
+        DrawChartBackground();
+        DrawProfiles();
+    });
+}
+
+void ProfileWindowLogic::ClickProfileButton(int mode) {
+    if (mode < kGamma || mode > kBeta) return;
+    statusLine.setCaption("");
+    Guard([&] {
+        chart.clear();
+        editMode = static_cast<std::int16_t>(mode);
+        DrawProfiles();
+        axisLineColour = kEditedAxisColour;
+        switch (mode) {
+            case kGamma: DrawGammaAxis(); break;
+            case kBeta: DrawBetaAxis(); break;
+            default: DrawCurvatureTorsionAxis(); break;
+        }
+        DrawEditedProfile(false);
+    });
+}
+
+void ProfileWindowLogic::ClickAlpha() {
+    statusLine.setCaption("");
+    Guard([this] {
+        editMode = kFinalStage;
+        DrawProfiles();
+        DrawMarker(model.lastStage);
+    });
+}
+
+void ProfileWindowLogic::ClickPointDel() {
+    statusLine.setCaption("");
+    Guard([this] {
+        if (editMode == kFinalStage) {
+            UndoCut();
+        } else if (editingPoints()) {
+            DeletePoint();
+        }
+    });
+}
+
+void ProfileWindowLogic::ClickSave() {
+    statusLine.setCaption("");
+    Guard([this] { SaveProfiles(); });
+}
+
+void ProfileWindowLogic::SaveProfiles() {
+    std::string created;
+    if (!ensureProfileFolder(created)) {
+        statusLine.setCaption(created + " Nothing was saved.");
+        return;
+    }
+    std::string path = std::string(kProfileFolderName) + "/" + kProfileFileName, error;
+    if (!WriteProfileFile(path, model, error)) {
+        statusLine.setCaption("Not saved: " + error);
+        return;
+    }
+    statusLine.setCaption((created.empty() ? "" : created + " ") + "Saved " + path + ".");
+}
+
+void ProfileWindowLogic::refreshFileNames() {
+    fileNames.clear();
+    std::error_code ec;
+    for (fs::directory_iterator it(fileListFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path& p = it->path();
+        std::error_code fec;
+        if (!it->is_directory(fec) && p.extension() == ".txt") fileNames.push_back(p.filename().string());
+    }
+    std::sort(fileNames.begin(), fileNames.end());
+    if (ec)
+        statusLine.setCaption("Cannot list " + fileListFolder + ": " + ec.message());
+    else if (fileNames.empty())
+        statusLine.setCaption("No profile files (*.txt) in " + fileListFolder + " yet; \"D-save\" writes one.");
+}
+
+void ProfileWindowLogic::ClickLoad() {
+    statusLine.setCaption("");
+    Guard([this] {
+        fileListFolder = model.profileFolderPath;
+        refreshFileNames();
+        setFileList(true);
+    });
+}
+
+void ProfileWindowLogic::ClickFile(const std::string& name) {
+    statusLine.setCaption("");
+    Guard([&] { LoadProfiles(name); });
+}
+
+void ProfileWindowLogic::LoadProfiles(const std::string& name) {
+    std::string error;
+    if (!ReadProfileFile(fileListFolder + "/" + name, model, error)) {
+        statusLine.setCaption("Not loaded: " + error);
+        return;
+    }
+    DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
+    markerStage = model.stageRange[1];
+    cutDone_ = false;
+    DrawChartBackground();
+    DrawProfiles();
+    setFileList(false);
+    statusLine.setCaption("Loaded " + name + ".");
+}
+
+}  // namespace ammonite
