@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/batch_options.h"
-#include "cli/batch_sweep.h"
+#include "app/sweep.h"
 
 using namespace ammonite;
 
@@ -28,7 +28,9 @@ void BM_Sweep2x10(benchmark::State& state) {
     double wall = 0, cpu = 0;
     for (auto _ : state) {
         batch::SweepTiming timing;
-        auto rows = batch::RunSweep(options, jobs, nullptr, timing);
+        ammonite::SweepControl control;
+        control.jobs = jobs;
+        auto rows = ammonite::RunSweep(options, options.sweeps, control, timing);
         benchmark::DoNotOptimize(rows.data());
         wall += timing.wallSeconds;
         cpu += timing.cpuSeconds;

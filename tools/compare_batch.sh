@@ -20,6 +20,11 @@ sets=(
   "early-stop|--stages 10 --summary S.txt --tables T.csv --stl M.stl"
   "sweep|--sweep alpha=1.001:1.01:4 --sweep density_body=1.1:1.5:3 --jobs 2 --sweep-out W.csv"
   "sweep-profiles|--sweep gamma=1.5:6:3 --sweep st1=100:300:2 --stages 400 --jobs 1 --sweep-out W.csv"
+  "sweep-chart-error|--sweep gamma=1:2:3 --sweep ft2=-80:0:2 --stages 300 --sweep-out W.csv"
+  "bars|--thresholds 100,500,-40,-10 --stages 900 --runs 2 --summary S.txt --png P.png --log L.txt --svg V.svg"
+  "scale-text|--scale 2.5 --stages 1e3 --summary S.txt --png P.png"
+  "stage-text|--stages 12abc --shade --summary S.txt --png P.png --tables T.csv"
+  "overflow|--stages 1e9 --summary S.txt"
 )
 
 status=0

@@ -1,10 +1,5 @@
 #include "app/main_window_logic.h"
 
-#include <cmath>
-
-#include "model/interpolation.h"
-#include "render/axes.h"
-
 namespace ammonite {
 
 MainWindowLogic::MainWindowLogic(ModelState& m, DrawingSurface& s, LogSink& l)
@@ -42,28 +37,7 @@ bool MainWindowLogic::Guard(const std::function<void()>& action) {
 
 void MainWindowLogic::Load() {
     if (model.profileWindowOpened == 1) return;
-    model.shownStage = 1700;
-    model.alpha = 1.002;
-    model.stageRange[0] = 0;
-    model.growthIncrement = 0.05f;
-    model.stageRange[1] = 3000;
-    model.lastStage = toInt16(model.stageRange[1]);
-    model.densities[0] = 0.6;
-    model.densities[1] = 1.3;
-    model.setDefaultProfiles();
-    model.viewVector = {0, 1, 0};
-    model.lightVector = {1, 0, 1};
-    run.sectionAngleStep = 4;
-    model.originX = 500;
-    model.originY = 650;
-    model.orientationCos = 1;
-    model.orientationSin = 0;
-    model.orientationShiftX = 0;
-    model.orientationShiftY = 0;
-    model.ribbingOn = 1;
-    model.orientationMode = 2;
-    // The scale box's design text gives the drawing scale.
-    model.drawScale = parseLeadingNumber(SCLtxt.text());
+    LoadModelDefaults(model, run, SCLtxt.text());
     FT1lbl.setCaption(formatNumber(FT1vsc.value() / 100.0));
     FT2lbl.setCaption(formatNumber(FT2vsc.value() / 100.0));
     ST1lbl.setCaption(formatNumber(ST1hsc.value() / 100.0));
@@ -72,13 +46,7 @@ void MainWindowLogic::Load() {
 }
 
 void MainWindowLogic::ResetRegulation() {
-    model.alpha = 1 + 5.0 / 1000;
-    run.ribSpacingFactor = 0.3;
-    run.sizeLow = ST1hsc.value() / 100.0;
-    run.fatigueAtSizeLow = FT1vsc.value() / 100.0;
-    run.sizeHigh = ST2hsc.value() / 100.0;
-    run.fatigueAtSizeHigh = FT2vsc.value() / 100.0;
-    run.fatigueThreshold = 0;
+    ammonite::ResetRegulation(model, run, {ST1hsc.value(), ST2hsc.value(), FT1vsc.value(), FT2vsc.value()});
 }
 
 void MainWindowLogic::ClickStart() {
@@ -94,34 +62,31 @@ void MainWindowLogic::ClickWindow() {
 }
 
 void MainWindowLogic::Start() {
-    // 1. Clear the regulation log.
-    log.clear();
-    // 2. Clamp the stage count (3999, not 4000).
-    if (model.shownStage < 1) model.shownStage = 1;
-    if (model.shownStage > 3999) model.shownStage = 3999;
-    // 3. Regulation flags.
-    run.regulationStarted = 0;
-    run.overturned = 0;
-    run.turnAngle = 0;
-    // 4. Per-stage tables from the profiles; sets lastStage.
-    InterpolateProfiles(model);
-    // 5.
-    if (model.shownStage > model.lastStage) model.shownStage = model.lastStage;
-    // 6.
-    NUMtxt.setText(std::to_string(model.shownStage));
-    MAXtxt.setText(std::to_string(model.lastStage));
+    // Steps 1 to 6: log, stage count, regulation flags, tables; the boxes
+    // show the stage count and the last stage.
+    StartRun(model, run, &presenter_);
     // 7. Strict conversion of the scale text.
     model.drawScale = parseWholeNumber(SCLtxt.text());
     // 8. View direction pairs.
-    run.view = ViewPairsFromVector(model.viewVector.x, model.viewVector.y, model.viewVector.z);
-    // 9. Surface: solid fill, grey fore colour, cleared.
-    surface.setFillStyle(0);
-    surface.setForeColour(Rgb(100, 100, 100));
-    surface.clear();
-    // 10. Axes.
-    DrawAxes(surface, model, run.view);
+    PrepareView(model, run);
+    // 9, 10. Surface cleared, axes.
+    presenter_.runPrepared(model, run);
     // 11. The growth run.
-    GrowShell();
+    GrowShell(model, run, &presenter_);
+}
+
+void MainWindowLogic::DrawRegulationChart() { TraceRegulationChart(model, run, presenter_); }
+
+void MainWindowLogic::Presenter::stagesSettled(const ModelState& m) {
+    w_.NUMtxt.setText(std::to_string(m.shownStage));
+    w_.MAXtxt.setText(std::to_string(m.lastStage));
+}
+
+void MainWindowLogic::Presenter::reportChanged(const RunReport& report) {
+    w_.ORIlbl.setCaption(report.orientationLabel);
+    if (!report.densityLabel.empty()) w_.DNSlbl.setCaption(report.densityLabel);
+    if (!report.stabilityLabel.empty()) w_.STBlbl.setCaption(report.stabilityLabel);
+    if (!report.ptRatioText.empty()) w_.PTRtxt.setText(report.ptRatioText);
 }
 
 void MainWindowLogic::onNumTextChanged() {
@@ -130,6 +95,31 @@ void MainWindowLogic::onNumTextChanged() {
 
 void MainWindowLogic::onSclTextChanged() {
     model.drawScale = parseLeadingNumber(SCLtxt.text());
+}
+
+void MainWindowLogic::onThresholdBarChanged(ScrollBarModel& bar) {
+    double stored = 0;
+    LabelModel* label = nullptr;
+    if (&bar == &ST1hsc) {
+        SetSizeLow(run, bar.value());
+        stored = run.sizeLow;
+        label = &ST1lbl;
+    } else if (&bar == &ST2hsc) {
+        SetSizeHigh(run, bar.value());
+        stored = run.sizeHigh;
+        label = &ST2lbl;
+    } else if (&bar == &FT1vsc) {
+        SetFatigueAtSizeLow(run, bar.value());
+        stored = run.fatigueAtSizeLow;
+        label = &FT1lbl;
+    } else {
+        SetFatigueAtSizeHigh(run, bar.value());
+        stored = run.fatigueAtSizeHigh;
+        label = &FT2lbl;
+    }
+    surface.clear();
+    DrawRegulationChart();
+    label->setCaption(formatNumber(stored));
 }
 
 }  // namespace ammonite

@@ -1,7 +1,8 @@
 // The main window's behaviour without the toolkit: its controls as plain
-// models, its run state, the load step and the handlers of START, SHADE, the
-// stage and scale boxes, the threshold bars and a click on the window. The
-// window layer and the headless batch tool both drive this one class.
+// models, the handlers of START, SHADE, the stage and scale boxes, the
+// threshold bars and a click on the window. It reads the controls into the
+// engine's inputs, runs the engine and draws what the engine reports on the
+// window's surface; labels and boxes show the run's report.
 #pragma once
 
 #include <functional>
@@ -9,14 +10,13 @@
 
 #include "app/controls.h"
 #include "app/log_sink.h"
+#include "model/growth.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
+#include "render/run_painter.h"
 #include "render/surface.h"
 
 namespace ammonite {
-
-// Text of the orientation label: the angle truncated to tenths of a degree.
-std::string OrientationLabel(float angle);
 
 class MainWindowLogic {
 public:
@@ -41,21 +41,12 @@ public:
     // when it ended with an error (the message is in statusLine).
     bool Guard(const std::function<void()>& action);
 
-    // ---- run command and growth run ----
     void Start();                  // START, steps 1 to 11
-    void GrowShell();              // the growth run
-    void LoadStageParameters();    // stages up to 200
-    void RegulateStage();          // stages from 201
     void DrawRegulationChart();
     void ShadeShell();
 
-    // ---- hydrostatics and life orientation of the stage being built ----
-    void HydrostaticStep();        // volumes, centres and density after currentStage
-    void SimpleUpVector();         // "up" = from the body chamber to the air chamber
-    void FindTangentPoint();       // "up" from the point the shell rests on
-    // Orientation angle and lifeViewVector for the growth direction given.
-    void OrientStage(const Vec3& direction);
-    void FinalReport();            // labels, markers, life orientation, chart
+    // What the engine reports while it runs, shown in this window.
+    GrowthObserver& observer() { return presenter_; }
 
     ModelState& model;
     DrawingSurface& surface;
@@ -76,6 +67,21 @@ public:
     std::function<void()> surfaceChanged;
 
 private:
+    // Draws the run on the window's surface, writes its log and shows its
+    // report in the labels and boxes.
+    class Presenter : public RunPainter {
+    public:
+        explicit Presenter(MainWindowLogic& window) : RunPainter(window.surface), w_(window) {}
+        void logCleared() override { w_.log.clear(); }
+        void logLine(const std::vector<std::string>& items) override { w_.log.line(items); }
+        void stagesSettled(const ModelState& model) override;
+        void reportChanged(const RunReport& report) override;
+
+    private:
+        MainWindowLogic& w_;
+    };
+
+    Presenter presenter_{*this};
     int guardDepth_ = 0;
     void onNumTextChanged();
     void onSclTextChanged();

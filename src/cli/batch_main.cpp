@@ -13,10 +13,6 @@
 
 #include "cli/batch_options.h"
 #include "cli/batch_output.h"
-#include "cli/batch_session.h"
-#include "cli/batch_sweep.h"
-#include "app/log_sink.h"
-#include "app/main_window_logic.h"
 #include "model/stage_results.h"
 #include "model/profile_file.h"
 #include "render/display_list.h"
@@ -53,12 +49,15 @@ int runSweep(const batch::Options& options) {
         if (!file) return badArgument("cannot write " + *options.sweepOut + " (--sweep-out)");
     }
     batch::SweepTiming timing;
-    const std::vector<batch::SweepRow> rows = batch::RunSweep(options, options.jobs, &std::cerr, timing);
-    batch::WriteSweepCsv(options.sweepOut ? static_cast<std::ostream&>(file) : std::cout, options.sweeps, rows);
+    SweepControl control;
+    control.jobs = options.jobs;
+    control.progress = &std::cerr;
+    const std::vector<SweepRow> rows = RunSweep(options, options.sweeps, control, timing);
+    WriteSweepCsv(options.sweepOut ? static_cast<std::ostream&>(file) : std::cout, options.sweeps, rows);
     std::fprintf(stderr, "sweep: %zu points in %.3f s wall, %.3f s CPU, %d threads\n", rows.size(),
                  timing.wallSeconds, timing.cpuSeconds, timing.threads);
     int failed = 0;
-    for (const batch::SweepRow& row : rows) failed += row.error.empty() ? 0 : 1;
+    for (const SweepRow& row : rows) failed += row.error.empty() ? 0 : 1;
     if (failed > 0) std::fprintf(stderr, "sweep: %d points stopped with a runtime error\n", failed);
     if (options.sweepOut && !file.flush()) return badArgument("cannot write " + *options.sweepOut + " (--sweep-out)");
     return failed > 0 ? 1 : 0;
@@ -95,16 +94,17 @@ int main(int argc, char** argv) {
     // The toolkit takes the user's locale; numbers keep '.' as their decimal sign.
     std::setlocale(LC_NUMERIC, "C");
 
-    auto model = std::make_unique<ModelState>();
     ImageSurface surface(kSurfaceWidth, kSurfaceHeight);
     surface.clear();
-    MemoryLog log;
-    auto logic = std::make_unique<MainWindowLogic>(*model, surface, log);
+    Session session;
+    session.surface = &surface;
+    ModelState* model = session.model.get();
+    const RunState& run = *session.run;
     // The vector picture is replayed from what the model draws.
     DisplayList drawing;
     if (options.svgPath) surface.setRecorder(&drawing);
-    std::string runtimeError;
-    if (!batch::PerformSession(options, *logic, {}, error, runtimeError)) return badArgument(error);
+    if (!PerformSession(options, session, {}, error)) return badArgument(error);
+    const std::string& runtimeError = session.runtimeError;
 
     // Results, with whatever the actions reached.
     int status = 0;
@@ -123,11 +123,11 @@ int main(int argc, char** argv) {
     };
     if (options.tablesPath) {
         std::ofstream out;
-        if (openOut(*options.tablesPath, "--tables", out)) WriteStageTables(out, logic->model, logic->run, logic->run.lastBuiltStage);
+        if (openOut(*options.tablesPath, "--tables", out)) WriteStageTables(out, *model, run, run.lastBuiltStage);
     }
     if (options.logPath) {
         std::ofstream out;
-        if (openOut(*options.logPath, "--log", out)) batch::WriteLog(out, log.lines);
+        if (openOut(*options.logPath, "--log", out)) batch::WriteLog(out, session.log);
     }
     if (options.pngPath && !surface.savePng(QString::fromStdString(*options.pngPath))) {
         std::cerr << "ammonite-batch: cannot write " << *options.pngPath << " (--png)\n";
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
         if (!path) continue;
         std::vector<std::string> written;
         std::string meshError;
-        if (!ExportShellMesh(format, *path, *model, logic->run, MeshOptions{options.meshScale, options.meshRingPoints},
+        if (!ExportShellMesh(format, *path, *model, run, MeshOptions{options.meshScale, options.meshRingPoints},
                              written, meshError)) {
             std::cerr << "ammonite-batch: " << meshError << " (--" << MeshFormatExtension(format) << ")\n";
             // A run that stopped on an error has its own status already.
@@ -163,9 +163,9 @@ int main(int argc, char** argv) {
     }
     if (options.summaryPath) {
         std::ofstream out;
-        if (openOut(*options.summaryPath, "--summary", out)) batch::WriteSummary(out, *logic);
+        if (openOut(*options.summaryPath, "--summary", out)) WriteSummary(out, session);
     } else {
-        batch::WriteSummary(std::cout, *logic);
+        WriteSummary(std::cout, session);
     }
     return status;
 }

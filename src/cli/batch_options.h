@@ -7,26 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "cli/batch_sweep.h"
+#include "app/session.h"
+#include "app/sweep.h"
 
 namespace ammonite::batch {
 
-struct Options {
-    std::optional<std::string> stagesText;  // typed into NUMtxt
-    std::optional<std::string> scaleText;   // typed into SCLtxt
-    std::optional<std::array<double, 3>> view;
-    std::optional<std::array<double, 3>> light;
-    std::optional<std::array<double, 2>> origin;
-    std::optional<std::array<double, 2>> densities;
-    std::optional<bool> orientation;
-    std::optional<bool> ribbing;
-    // Raw positions of ST1hsc, ST2hsc, FT1vsc, FT2vsc.
-    std::optional<std::array<int, 4>> thresholds;
-    int runs = 1;
-    bool shade = false;
+using ammonite::SweepAxis;
+using ammonite::SweepRow;
+using ammonite::SweepTiming;
 
-    // Profile data files read before and written after the runs.
-    std::optional<std::string> profilesIn;
+// The session's inputs and actions (stage and scale texts, settings,
+// thresholds, runs, SHADE, the profile data file read before the runs), and
+// where the results go.
+struct Options : SessionOptions {
+    // Profile data file written after the runs.
     std::optional<std::string> profilesOut;
 
     std::optional<std::string> tablesPath;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window_logic.h"
+#include "app/session.h"
 #include "model/stage_results.h"
 
 namespace ammonite::batch {
@@ -14,6 +14,6 @@ namespace ammonite::batch {
 using ammonite::NumberText;
 
 void WriteLog(std::ostream& out, const std::vector<std::vector<std::string>>& lines);
-void WriteSummary(std::ostream& out, const MainWindowLogic& logic);
+using ammonite::WriteSummary;
 
 }  // namespace ammonite::batch

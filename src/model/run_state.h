@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/numeric.h"
 #include "core/stage_table.h"
@@ -25,6 +26,18 @@ struct StageHydrostatics {
 // and its centre of mass G over the cube root of its volume, so that shells of
 // every size compare (0 = neutral; larger = a stronger righting lever).
 double StabilityIndex(const Vec3& buoyancyCentre, const Vec3& massCentre, double volume);
+
+// Text of the orientation label: the angle truncated to tenths of a degree.
+std::string OrientationLabel(float angle);
+
+// The texts a run reports, as they stand after the last run (a run that
+// stops on an error leaves the texts it had not reached as they were).
+struct RunReport {
+    std::string orientationLabel;   // degrees, truncated to tenths
+    std::string densityLabel;       // g/cm³, truncated to thousandths
+    std::string stabilityLabel;     // three decimals
+    std::string ptRatioText;        // percent, truncated to tenths
+};
 
 struct RunState {
     // ---- stage parameters and regulation ----
@@ -49,12 +62,11 @@ struct RunState {
     Vec3 axisDirection{0, 0, 1};
     Vec3 rimPoint{1, 0, 0};
     Vec3 previousDirection{0, 0, 1};
-    Vec3 previousPoint;
     std::int16_t sectionAngleStep = 4;
     FramePairs frame;
     SectionPair section;
     ViewPairs view;                   // set by START from viewVector
-    long segmentsDrawn = 0;           // wireframe segments of the last run
+    long segmentsDrawn = 0;           // wireframe ring segments of the last run
     std::int16_t lastBuiltStage = 0;  // last stage the last run completed
 
     StageTable<Fixed4> centreXByStage, centreYByStage, centreZByStage;
@@ -85,6 +97,7 @@ struct RunState {
     // ---- shaded rendering ----
     StageTable<std::int16_t> paintOrder;
     bool hasRun = false;              // a run has filled the tables
+    RunReport report;
 };
 
 }  // namespace ammonite

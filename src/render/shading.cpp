@@ -269,4 +269,14 @@ void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run) {
     pause.list()->addShadedShell(std::move(snapshot));
 }
 
+std::string ShadeLastRun(DrawingSurface& surface, ModelState& model, RunState& run) {
+    // Without a run the per-stage tables are empty and the tube would have no
+    // surface. A run that stopped on an error leaves its tables half written.
+    if (!run.hasRun)
+        return run.lastBuiltStage > 0 ? "Nothing to shade: the last run did not finish; press START"
+                                      : "Nothing to shade yet: press START first";
+    ShadeRun(surface, model, run);
+    return "";
+}
+
 }  // namespace ammonite

@@ -4,6 +4,8 @@
 // growth lines between the ribs.
 #pragma once
 
+#include <string>
+
 #include <cstdint>
 #include <vector>
 
@@ -102,5 +104,9 @@ void PaintShadedShellAsShapes(DrawingSurface& surface, VectorTarget& target, con
 // display list attached records the painted shell as one item holding copies
 // of the model and run tables and the rib profile, not as its lines.
 void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run);
+
+// SHADE: shades the last run, or, when there is no finished run to shade,
+// leaves everything as it is and returns the reason ("" when it shaded).
+std::string ShadeLastRun(DrawingSurface& surface, ModelState& model, RunState& run);
 
 }  // namespace ammonite

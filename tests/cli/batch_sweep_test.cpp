@@ -14,9 +14,8 @@
 
 #include "batch_process.h"
 #include "cli/batch_options.h"
-#include "cli/batch_session.h"
-#include "cli/batch_sweep.h"
 #include "app/main_window_logic.h"
+#include "app/sweep.h"
 
 using namespace ammonite;
 
@@ -107,13 +106,16 @@ TEST(BatchSweep, OnePointEqualsThePlainRunAndJobsDoNotChangeResults) {
     ASSERT_TRUE(batch::ParseArguments({"--sweep", "stages=100:400:4", "--sweep", "ft1=-80:0:3"}, options, error))
         << error;
     batch::SweepTiming t1, t2;
-    auto a = batch::RunSweep(options, 1, nullptr, t1);
-    auto b = batch::RunSweep(options, 2, nullptr, t2);
+    SweepControl oneThread, twoThreads;
+    oneThread.jobs = 1;
+    twoThreads.jobs = 2;
+    auto a = RunSweep(options, options.sweeps, oneThread, t1);
+    auto b = RunSweep(options, options.sweeps, twoThreads, t2);
     ASSERT_EQ(a.size(), 12u);
     EXPECT_EQ(t2.threads, 2);
     std::ostringstream ca, cb;
-    batch::WriteSweepCsv(ca, options.sweeps, a);
-    batch::WriteSweepCsv(cb, options.sweeps, b);
+    WriteSweepCsv(ca, options.sweeps, a);
+    WriteSweepCsv(cb, options.sweeps, b);
     EXPECT_EQ(ca.str(), cb.str());
     EXPECT_EQ(a[0].shownStage, 99);  // "100" typed: the run ends one stage lower
 }

@@ -32,7 +32,7 @@ struct StraightTube : Window {
             w.run.radiusByStage[s] = 1;
             w.run.centreZByStage[s] = static_cast<double>(s);
             w.run.stageBeta = 2;
-            w.logic->HydrostaticStep();
+            w.steps().HydrostaticStep();
         }
     }
 };
@@ -89,7 +89,7 @@ TEST(Hydrostatics, AShellOfNoMassIsARuntimeError) {
     w.run.currentStage = 1;
     w.run.stepLength = 1;
     w.run.stageBeta = 0.5;
-    EXPECT_THROW(w.logic->HydrostaticStep(), RuntimeError);
+    EXPECT_THROW(w.steps().HydrostaticStep(), RuntimeError);
 }
 
 TEST(Orientation, AngleFromTiltAndUpDirection) {
@@ -108,7 +108,7 @@ TEST(Orientation, AngleFromTiltAndUpDirection) {
     };
     for (const Case& c : cases) {
         w.run.buoyancyVector = c.up;
-        w.logic->OrientStage(c.direction);
+        w.steps().OrientStage(c.direction);
         EXPECT_FLOAT_EQ(w.run.orientationAngle, c.angle) << c.up.x << "," << c.up.z;
         const Vec3F4& L = w.model->lifeViewVector;
         const double len = std::sqrt(L.x * L.x + L.y * L.y + L.z * L.z);
@@ -122,7 +122,7 @@ TEST(Orientation, AngleFromTiltAndUpDirection) {
 TEST(Orientation, AngleIsTruncatedToTwoDecimals) {
     Window w;
     w.run.buoyancyVector = {std::sin(0.3), 0, std::cos(0.3)};
-    w.logic->OrientStage({0, 0, 1});
+    w.steps().OrientStage({0, 0, 1});
     // c = −cos 0.3 < 0: arctan gives −0.3 rad, −17.1887...°, floored to
     // −17.19; the angle is then 90 − (−17.19).
     EXPECT_FLOAT_EQ(w.run.orientationAngle, 90.0f + 17.19f);

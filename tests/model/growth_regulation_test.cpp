@@ -23,7 +23,7 @@ struct Regulation : Window {
         run.radiusByStage[first - 1] = previousRadius;
     }
     void regulate() {
-        logic->RegulateStage();
+        steps().RegulateStage();
         run.currentStage += 1;
     }
 };
@@ -209,7 +209,7 @@ TEST(RegulateStage, NoBendOutsideTheBendingStages) {
 
 TEST(RegulateStage, RadiusOfZeroIsARuntimeError) {
     Regulation w(300, 0);
-    EXPECT_THROW(w.logic->RegulateStage(), RuntimeError);
+    EXPECT_THROW(w.steps().RegulateStage(), RuntimeError);
 }
 
 TEST(LoadStageParameters, ReadsTheTablesAndGrowsByAlpha) {
@@ -217,7 +217,7 @@ TEST(LoadStageParameters, ReadsTheTablesAndGrowsByAlpha) {
     InterpolateProfiles(*w.model);
     w.run.currentStage = 100;
     w.run.radiusByStage[99] = 2;
-    w.logic->LoadStageParameters();
+    w.steps().LoadStageParameters();
     EXPECT_DOUBLE_EQ(w.run.stageBeta, 12);
     EXPECT_DOUBLE_EQ(w.run.stageGamma, 4);
     EXPECT_DOUBLE_EQ(w.run.stepLength, 0.24);

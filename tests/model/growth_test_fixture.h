@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_window_logic.h"
+#include "model/growth_steps.h"
 #include "model/interpolation.h"
 
 namespace growth_test {
@@ -21,6 +22,10 @@ struct Window {
     RunState& run = logic->run;
 
     Window() { logic->Load(); }
+
+    // The engine's steps on this window's model and run, reporting to the
+    // window as a run would.
+    growth_steps::Grower steps() { return {*model, run, &logic->observer()}; }
 
     std::vector<std::string> logLines() const {
         std::vector<std::string> out;

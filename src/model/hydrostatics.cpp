@@ -1,12 +1,12 @@
 // Hydrostatics of the shell built so far: volumes and centroids of the air
 // chamber (phragmocone) and the body chamber, the mean density, the direction
 // taken as "up", the life-orientation angle, and the final report of a run
-// (labels, markers, the life orientation the next run is drawn in).
+// (report texts, markers, the life orientation the next run is drawn in).
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "app/main_window_logic.h"
+#include "model/growth_steps.h"
 
 namespace ammonite {
 
@@ -26,6 +26,8 @@ double length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.
 
 }  // namespace
 
+using growth_steps::Grower;
+
 double StabilityIndex(const Vec3& B, const Vec3& G, double volume) {
     const double dx = B.x - G.x, dy = B.y - G.y, dz = B.z - G.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz) / std::cbrt(volume);
@@ -38,7 +40,7 @@ std::string OrientationLabel(float angle) {
     return formatNumber(std::floor(static_cast<double>(tenths)) / 10);
 }
 
-void MainWindowLogic::HydrostaticStep() {
+void Grower::HydrostaticStep() {
     RunState& r = run;
     const long S = static_cast<long>(r.currentStage);
     const double rPrev = r.radiusByStage[S - 1];
@@ -136,13 +138,13 @@ void MainWindowLogic::HydrostaticStep() {
         FindTangentPoint();
 }
 
-void MainWindowLogic::SimpleUpVector() {
+void Grower::SimpleUpVector() {
     RunState& r = run;
     r.buoyancyVector = {r.airCentre.x - r.bodyCentre.x, r.airCentre.y - r.bodyCentre.y,
                         r.airCentre.z - r.bodyCentre.z};
 }
 
-void MainWindowLogic::FindTangentPoint() {
+void Grower::FindTangentPoint() {
     RunState& r = run;
     const Vec3& G = r.massCentre;
     const Vec3& B = r.buoyancyCentre;
@@ -177,7 +179,7 @@ void MainWindowLogic::FindTangentPoint() {
         r.buoyancyVector = {ez, 0, -ex};
 }
 
-void MainWindowLogic::OrientStage(const Vec3& direction) {
+void Grower::OrientStage(const Vec3& direction) {
     RunState& r = run;
     Vec3 u = r.buoyancyVector;
     const double lu = length(u);
@@ -223,12 +225,13 @@ void MainWindowLogic::OrientStage(const Vec3& direction) {
     }
 }
 
-void MainWindowLogic::FinalReport() {
+void Grower::FinalReport() {
     RunState& r = run;
     OrientStage(r.previousDirection);
-    ORIlbl.setCaption(OrientationLabel(r.orientationAngle));
-    DNSlbl.setCaption(formatNumber(std::floor(1000 * r.meanDensity) / 1000));
-    STBlbl.setCaption(formatDecimals(r.stabilityIndex, 3));
+    r.report.orientationLabel = OrientationLabel(r.orientationAngle);
+    r.report.densityLabel = formatNumber(std::floor(1000 * r.meanDensity) / 1000);
+    r.report.stabilityLabel = formatDecimals(r.stabilityIndex, 3);
+    reportChanged();
 
     // Tangent construction.
     const bool lifeOrientation = model.orientationMode == 2;
@@ -258,24 +261,19 @@ void MainWindowLogic::FinalReport() {
 
     // Markers, drawn in the orientation of the run just ended.
     const OrientationTurn turn = OrientationFromModel(model);
-    auto marker = [&](const Vec3& viewPoint, double radius, Rgb fill, Rgb outline, const std::string& text) {
-        const SurfacePoint sp = ToSurface(viewPoint, model);
-        surface.setFillColour(fill);
-        surface.circle(static_cast<float>(sp.x), static_cast<float>(sp.y), radius, outline);
-        surface.print(text);
-        surface.setFillColour(paletteColour(0));
+    auto marker = [&](MarkerKind kind, const Vec3& viewPoint, const std::string& text) {
+        if (observer) observer->marker(kind, viewPoint, text);
     };
     Vec3 tangentMark = tangentView;
     tangentMark.x -= turn.shiftX;
     tangentMark.y -= turn.shiftY;
     ApplyOrientationRotation(tangentMark, turn.sin, turn.cos);
-    marker(tangentMark, 2, paletteColour(14), paletteColour(14), " tangent point " + std::to_string(t));
-    marker(ProjectShellPoint(r.airCentre, r.view, turn), 3, paletteColour(11), paletteColour(9),
-           " Center of air chamber");
-    marker(ProjectShellPoint(r.bodyCentre, r.view, turn), 3, paletteColour(5), paletteColour(9),
-           " Center of body chamber");
+    marker(MarkerKind::TangentPoint, tangentMark, " tangent point " + std::to_string(t));
+    marker(MarkerKind::AirChamberCentre, ProjectShellPoint(r.airCentre, r.view, turn), " Center of air chamber");
+    marker(MarkerKind::BodyChamberCentre, ProjectShellPoint(r.bodyCentre, r.view, turn), " Center of body chamber");
 
-    PTRtxt.setText(formatNumber(std::floor(1000 * r.ptRatio) / 10));
+    r.report.ptRatioText = formatNumber(std::floor(1000 * r.ptRatio) / 10);
+    reportChanged();
 
     if (model.orientationMode == 0) {
         model.orientationSin = 0;
@@ -296,7 +294,10 @@ void MainWindowLogic::FinalReport() {
         model.orientationShiftY = p2.y;
     }
 
-    DrawRegulationChart();
+    // The chart is traced even when nobody draws it: its own checks (a radius
+    // of 0, γ = 1) end the run as they do at the window.
+    GrowthObserver nobody;
+    TraceRegulationChart(model, run, observer ? *observer : nobody);
 }
 
 }  // namespace ammonite

@@ -1,4 +1,4 @@
-#include "cli/batch_sweep.h"
+#include "app/sweep.h"
 
 #include <atomic>
 #include <chrono>
@@ -9,12 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/batch_options.h"
-#include "cli/batch_session.h"
 #include "core/numeric.h"
 #include "model/stage_results.h"
 
-namespace ammonite::batch {
+namespace ammonite {
 
 namespace {
 
@@ -109,62 +107,95 @@ bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error
     return true;
 }
 
-std::vector<SweepRow> RunSweep(const Options& options, int jobs, std::ostream* progress, SweepTiming& timing) {
-    const std::vector<SweepAxis>& axes = options.sweeps;
-    size_t total = 1;
-    for (const SweepAxis& a : axes) total *= static_cast<size_t>(a.steps);
-    std::vector<SweepRow> rows(total);
+double SweepPointCount(const std::vector<SweepAxis>& axes) {
+    if (axes.empty()) return 0;
+    double total = 1;
+    for (const SweepAxis& a : axes) total *= a.steps;
+    return total;
+}
 
-    // Grid values of each point, the last axis running fastest.
-    for (size_t p = 0; p < total; ++p) {
-        size_t rest = p;
-        rows[p].values.resize(axes.size());
-        for (size_t k = axes.size(); k-- > 0;) {
-            const int steps = axes[k].steps;
-            rows[p].values[k] = axes[k].valueAt(static_cast<int>(rest % static_cast<size_t>(steps)));
-            rest /= static_cast<size_t>(steps);
-        }
+std::vector<double> SweepPointValues(const std::vector<SweepAxis>& axes, size_t index) {
+    std::vector<double> values(axes.size());
+    size_t rest = index;
+    for (size_t k = axes.size(); k-- > 0;) {
+        const size_t steps = static_cast<size_t>(axes[k].steps);
+        values[k] = axes[k].valueAt(static_cast<int>(rest % steps));
+        rest /= steps;
     }
+    return values;
+}
+
+namespace {
+
+// One grid point in a session that draws nothing (the results do not depend
+// on the picture) and keeps no log.
+void runPoint(const SessionOptions& options, const std::vector<SweepAxis>& axes, Session& session, SweepRow& row) {
+    std::vector<SweepValue> values;
+    for (size_t k = 0; k < axes.size(); ++k) values.push_back({axes[k].target, row.values[k]});
+    session.model = std::make_unique<ModelState>();
+    session.run = std::make_unique<RunState>();
+    session.log.clear();
+    session.stageText = "0";
+    session.scaleText = "2";
+    std::string fileError;
+    if (!PerformSession(options, session, values, fileError))
+        row.error = fileError;
+    else
+        row.error = session.runtimeError;
+    const RunState& r = *session.run;
+    row.shownStage = session.model->shownStage;
+    row.orientationAngle = r.orientationAngle;
+    row.meanDensity = r.meanDensity;
+    row.ptRatio = r.ptRatio;
+    row.stabilityIndex = r.stabilityIndex;
+    row.ribs = CountRibs(r);
+    row.computed = true;
+}
+
+}  // namespace
+
+SweepRow RunSweepPoint(const SessionOptions& options, const std::vector<SweepAxis>& axes, size_t index) {
+    Session session;
+    SweepRow row;
+    row.values = SweepPointValues(axes, index);
+    runPoint(options, axes, session, row);
+    return row;
+}
+
+std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
+                               const SweepControl& control, SweepTiming& timing) {
+    const size_t total = static_cast<size_t>(SweepPointCount(axes));
+    std::vector<SweepRow> rows(total);
+    for (size_t p = 0; p < total; ++p) rows[p].values = SweepPointValues(axes, p);
 
     std::atomic<size_t> next{0};
-    std::atomic<size_t> done{0};
+    size_t done = 0;
     std::mutex mutex;
     std::condition_variable finished;
+    auto cancelled = [&] { return control.cancel && control.cancel->load(); };
 
-    // Each point is a model of its own: its state, a surface that draws
-    // nothing (the results do not depend on the picture) and no log.
+    // Each point is a fresh session, as a fresh window would run it.
     auto worker = [&] {
-        auto model = std::make_unique<ModelState>();
-        NullSurface surface;
-        DiscardLog log;
+        Session session;
         for (;;) {
             const size_t p = next.fetch_add(1);
             if (p >= total) break;
-            *model = ModelState{};
-            auto owned = std::make_unique<MainWindowLogic>(*model, surface, log);
-            MainWindowLogic& logic = *owned;
             SweepRow& row = rows[p];
-            std::vector<SweepValue> values;
-            for (size_t k = 0; k < axes.size(); ++k) values.push_back({axes[k].target, row.values[k]});
-            std::string fileError;
-            if (!PerformSession(options, logic, values, fileError, row.error)) row.error = fileError;
-            const RunState& r = logic.run;
-            row.shownStage = model->shownStage;
-            row.orientationAngle = r.orientationAngle;
-            row.meanDensity = r.meanDensity;
-            row.ptRatio = r.ptRatio;
-            row.stabilityIndex = r.stabilityIndex;
-            row.ribs = CountRibs(r);
+            if (cancelled())
+                row.error = "cancelled";
+            else
+                runPoint(options, axes, session, row);
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
+                if (row.computed && control.pointDone) control.pointDone(p, row);
             }
             finished.notify_one();
         }
     };
 
     unsigned cores = std::thread::hardware_concurrency();
-    size_t threads = jobs > 0 ? static_cast<size_t>(jobs) : (cores == 0 ? 1 : cores);
+    size_t threads = control.jobs > 0 ? static_cast<size_t>(control.jobs) : (cores == 0 ? 1 : cores);
     if (threads > total) threads = total;
     const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
@@ -177,7 +208,8 @@ std::vector<SweepRow> RunSweep(const Options& options, int jobs, std::ostream* p
         for (;;) {
             if (done != shown) {
                 shown = done;
-                if (progress) *progress << "\rsweep: " << shown << "/" << total << " points" << std::flush;
+                if (control.progress)
+                    *control.progress << "\rsweep: " << shown << "/" << total << " points" << std::flush;
             }
             if (done == total) break;
             finished.wait(lock, [&] { return done != shown; });
@@ -187,24 +219,33 @@ std::vector<SweepRow> RunSweep(const Options& options, int jobs, std::ostream* p
     timing.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     timing.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     timing.threads = static_cast<int>(threads);
-    if (progress) *progress << '\n';
+    if (control.progress) *control.progress << '\n';
     return rows;
 }
 
-void WriteSweepCsv(std::ostream& out, const std::vector<SweepAxis>& axes, const std::vector<SweepRow>& rows) {
-    for (const SweepAxis& a : axes) out << a.name << ',';
-    out << "shown_stage,orientation_angle_deg,mean_density_g_cm3,pt_ratio_percent,stability_index,ribs,error\n";
-    for (const SweepRow& row : rows) {
-        for (double v : row.values) out << NumberText(v) << ',';
-        if (row.error.empty()) {
-            out << row.shownStage << ',' << NumberText(row.orientationAngle) << ',' << NumberText(row.meanDensity)
-                << ',' << NumberText(100 * row.ptRatio) << ',' << NumberText(row.stabilityIndex) << ',' << row.ribs
-                << ",\n";
-        } else {
-            // A point that stopped on an error has no results to show.
-            out << ",,,,,," << quoted(row.error) << '\n';
-        }
-    }
+std::string SweepCsvHeader(const std::vector<SweepAxis>& axes) {
+    std::string out;
+    for (const SweepAxis& a : axes) out += a.name + ',';
+    return out + "shown_stage,orientation_angle_deg,mean_density_g_cm3,pt_ratio_percent,stability_index,ribs,error\n";
 }
 
-}  // namespace ammonite::batch
+std::string SweepCsvRow(const SweepRow& row) {
+    std::string out;
+    for (double v : row.values) out += NumberText(v) + ',';
+    if (row.error.empty()) {
+        out += std::to_string(row.shownStage) + ',' + NumberText(row.orientationAngle) + ',' +
+               NumberText(row.meanDensity) + ',' + NumberText(100 * row.ptRatio) + ',' +
+               NumberText(row.stabilityIndex) + ',' + std::to_string(row.ribs) + ",\n";
+    } else {
+        // A point that stopped on an error has no results to show.
+        out += ",,,,,," + quoted(row.error) + '\n';
+    }
+    return out;
+}
+
+void WriteSweepCsv(std::ostream& out, const std::vector<SweepAxis>& axes, const std::vector<SweepRow>& rows) {
+    out << SweepCsvHeader(axes);
+    for (const SweepRow& row : rows) out << SweepCsvRow(row);
+}
+
+}  // namespace ammonite

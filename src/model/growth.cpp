@@ -1,13 +1,14 @@
 // The growth run: the stage parameters (from the tables up to stage 200, from
 // the regulation model after it), the construction of the tube stage by stage
-// and its wireframe rings. Hydrostatics and the final report live in
+// and its cross-section rings. Hydrostatics and the final report live in
 // hydrostatics.cpp.
 #include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "app/main_window_logic.h"
+#include "model/growth_steps.h"
+#include "model/interpolation.h"
 
 namespace ammonite {
 
@@ -22,20 +23,20 @@ Vec3 centreAt(const RunState& r, long stage) {
 
 // One regulation log line per stage: the event code and the rib mark. The
 // item buffer is reused, so the line costs no allocation of its own.
-void logEvent(LogSink& log, int event, int ribMark) {
+void logEvent(GrowthObserver* observer, int event, int ribMark) {
+    if (!observer) return;
     static thread_local std::vector<std::string> items(2);
     items[0] = std::to_string(event);
     items[0] += "：";
     items[1] = std::to_string(ribMark);
-    log.line(items);
+    observer->logLine(items);
 }
-
-// Colour of the segment that closes each ring.
-constexpr Rgb kClosingSegment{250, 100, 100};
 
 }  // namespace
 
-void MainWindowLogic::LoadStageParameters() {
+using growth_steps::Grower;
+
+void Grower::LoadStageParameters() {
     RunState& r = run;
     const long S = static_cast<long>(r.currentStage);
     r.stageBeta = model.betaByStage[S];
@@ -51,7 +52,7 @@ void MainWindowLogic::LoadStageParameters() {
     r.ribMark[S] = 0;
 }
 
-void MainWindowLogic::RegulateStage() {
+void Grower::RegulateStage() {
     RunState& r = run;
     const long S = static_cast<long>(r.currentStage);
     const float s = r.currentStage;
@@ -86,12 +87,12 @@ void MainWindowLogic::RegulateStage() {
         D = scheduleStart;
         R = checkedDivide(r.ribSpacingFactor, r.stageGamma - 1, "rib spacing with γ = 1");
         r.regulationStarted = 1;
-        log.line({"疲労　定刻　肋"});
-        log.line({});
+        log({"疲労　定刻　肋"});
+        log({});
         F = truncateClock(F);
         D = truncateClock(D);
         R = truncateClock(R);
-        log.line({formatNumber(F), formatNumber(D), formatNumber(R)});
+        log({formatNumber(F), formatNumber(D), formatNumber(R)});
     }
 
     // Choose the step and the event; the three cases are exclusive and
@@ -143,7 +144,7 @@ void MainWindowLogic::RegulateStage() {
         }
         r.ribMark[S] = 0;
     }
-    logEvent(log, event, r.ribMark[S]);
+    logEvent(observer, event, r.ribMark[S]);
 
     if (!ribStage) {
         F -= r.stepLength;
@@ -178,7 +179,8 @@ void MainWindowLogic::RegulateStage() {
     model.torsionByStage[S] = 0;
 }
 
-void MainWindowLogic::GrowShell() {
+void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
+    Grower grower{model, run, observer};
     RunState& r = run;
 
     // ---- start of the run ----
@@ -230,9 +232,6 @@ void MainWindowLogic::GrowShell() {
                                                    std::sin(static_cast<double>(theta)), index == 0,
                                                    angle == 360};
     }
-    const Rgb ringColour = paletteColour(3);
-    const double ox = model.originX, oy = model.originY, scale = model.drawScale;
-    const OrientationTurn turn = OrientationFromModel(model);
 
     // The orientation label shows the angle at the start of each stage; only
     // the last value can be seen, so it is set when the loop ends.
@@ -252,15 +251,15 @@ void MainWindowLogic::GrowShell() {
             // Stage parameters.
             model.regulatedGrowth = r.currentStage > 200 ? 1 : 0;
             if (model.regulatedGrowth == 0)
-                LoadStageParameters();
+                grower.LoadStageParameters();
             else
-                RegulateStage();
+                grower.RegulateStage();
 
             // Hydrostatics and orientation of the shell so far; stages of a rib
             // finished past the requested count take no part.
             if (S <= model.shownStage) {
-                HydrostaticStep();
-                OrientStage(r.axisDirection);
+                grower.HydrostaticStep();
+                grower.OrientStage(r.axisDirection);
             }
             r.orientationAngleByStage[S] = r.orientationAngle;
 
@@ -312,18 +311,8 @@ void MainWindowLogic::GrowShell() {
                 q.x += centre.x;
                 q.y += centre.y;
                 q.z += centre.z;
-                ApplyViewRotation(q, r.view);
-                q.x -= turn.shiftX;
-                q.y -= turn.shiftY;
-                ApplyOrientationRotation(q, turn.sin, turn.cos);
-                if (!rp.startsNoLine) {
-                    surface.line(static_cast<float>(ox + scale * q.x), static_cast<float>(oy - scale * q.y),
-                                 static_cast<float>(ox + scale * r.previousPoint.x),
-                                 static_cast<float>(oy - scale * r.previousPoint.y),
-                                 rp.closing ? kClosingSegment : ringColour);
-                    ++r.segmentsDrawn;
-                }
-                r.previousPoint = q;
+                if (!rp.startsNoLine) ++r.segmentsDrawn;
+                if (observer) observer->ringPoint(q, rp.startsNoLine, rp.closing);
             }
 
             // Rim point at the end of the stage.
@@ -364,15 +353,99 @@ void MainWindowLogic::GrowShell() {
             r.currentStage = r.currentStage + 1;
         }
     } catch (...) {
-        ORIlbl.setCaption(formatSingle(labelAngle));
+        r.report.orientationLabel = formatSingle(labelAngle);
+        grower.reportChanged();
         throw;
     }
-    ORIlbl.setCaption(formatSingle(labelAngle));
+    r.report.orientationLabel = formatSingle(labelAngle);
+    grower.reportChanged();
     r.hasRun = true;
 
     model.shownStage = toInt16(r.currentStage - 2.0);
-    NUMtxt.setText(std::to_string(model.shownStage));
-    FinalReport();
+    if (observer) observer->stagesSettled(model);
+    grower.FinalReport();
+}
+
+void StartRun(ModelState& model, RunState& run, GrowthObserver* observer) {
+    // 1. Clear the regulation log.
+    if (observer) observer->logCleared();
+    // 2. Clamp the stage count (3999, not 4000).
+    if (model.shownStage < 1) model.shownStage = 1;
+    if (model.shownStage > 3999) model.shownStage = 3999;
+    // 3. Regulation flags.
+    run.regulationStarted = 0;
+    run.overturned = 0;
+    run.turnAngle = 0;
+    // 4. Per-stage tables from the profiles; sets lastStage.
+    InterpolateProfiles(model);
+    // 5.
+    if (model.shownStage > model.lastStage) model.shownStage = model.lastStage;
+    // 6. The stage box and MAX show them.
+    if (observer) observer->stagesSettled(model);
+}
+
+void PrepareView(const ModelState& model, RunState& run) {
+    run.view = ViewPairsFromVector(model.viewVector.x, model.viewVector.y, model.viewVector.z);
+}
+
+void Start(ModelState& model, RunState& run, const RunInputs& inputs, GrowthObserver* observer) {
+    StartRun(model, run, observer);
+    // 7. Strict conversion of the scale text.
+    model.drawScale = parseWholeNumber(inputs.scaleText);
+    // 8. View direction pairs.
+    PrepareView(model, run);
+    // 9, 10. The window clears its surface and draws the axes.
+    if (observer) observer->runPrepared(model, run);
+    // 11. The growth run.
+    GrowShell(model, run, observer);
+}
+
+void LoadModelDefaults(ModelState& model, RunState& run, const std::string& scaleText) {
+    model.shownStage = 1700;
+    model.alpha = 1.002;
+    model.stageRange[0] = 0;
+    model.growthIncrement = 0.05f;
+    model.stageRange[1] = 3000;
+    model.lastStage = toInt16(model.stageRange[1]);
+    model.densities[0] = 0.6;
+    model.densities[1] = 1.3;
+    model.setDefaultProfiles();
+    model.viewVector = {0, 1, 0};
+    model.lightVector = {1, 0, 1};
+    run.sectionAngleStep = 4;
+    model.originX = 500;
+    model.originY = 650;
+    model.orientationCos = 1;
+    model.orientationSin = 0;
+    model.orientationShiftX = 0;
+    model.orientationShiftY = 0;
+    model.ribbingOn = 1;
+    model.orientationMode = 2;
+    // The scale box's design text gives the drawing scale.
+    model.drawScale = parseLeadingNumber(scaleText);
+}
+
+void ResetRegulation(ModelState& model, RunState& run, const ThresholdBars& bars) {
+    model.alpha = 1 + 5.0 / 1000;
+    run.ribSpacingFactor = 0.3;
+    run.sizeLow = bars.st1 / 100.0;
+    run.fatigueAtSizeLow = bars.ft1 / 100.0;
+    run.sizeHigh = bars.st2 / 100.0;
+    run.fatigueAtSizeHigh = bars.ft2 / 100.0;
+    run.fatigueThreshold = 0;
+}
+
+void SetSizeLow(RunState& run, int position) { run.sizeLow = position / 100.0; }
+void SetSizeHigh(RunState& run, int position) { run.sizeHigh = position / 100.0; }
+// The top of a vertical bar is -80: the threshold grows as it moves up.
+void SetFatigueAtSizeLow(RunState& run, int position) { run.fatigueAtSizeLow = -position / 100.0; }
+void SetFatigueAtSizeHigh(RunState& run, int position) { run.fatigueAtSizeHigh = -position / 100.0; }
+
+int CountRibs(const RunState& run) {
+    int ribs = 0;
+    for (long s = 1; s <= run.lastBuiltStage; ++s)
+        if (run.ribMark[s] == 5) ++ribs;
+    return ribs;
 }
 
 }  // namespace ammonite

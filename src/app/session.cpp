@@ -1,0 +1,215 @@
+#include "app/session.h"
+
+#include <cmath>
+
+#include "model/profile_file.h"
+#include "model/stage_results.h"
+#include "render/run_painter.h"
+#include "render/shading.h"
+
+namespace ammonite {
+
+namespace {
+
+// Makes a profile one straight segment of constant value over the stage range.
+void constantProfile(ParameterProfile& profile, const ModelState& model, double value) {
+    profile.count = 1;
+    profile.setPoint(0, model.stageRange[0], value);
+    profile.setPoint(1, model.stageRange[1], value);
+}
+
+std::string wholeNumberText(double v) { return std::to_string(std::lround(v)); }
+
+std::string vectorText(const Vec3F4& v) {
+    return NumberText(v.x.toDouble()) + "," + NumberText(v.y.toDouble()) + "," + NumberText(v.z.toDouble());
+}
+
+// What the run reports goes into the session's log (and onto its surface,
+// when it has one).
+class SessionObserver : public GrowthObserver {
+public:
+    explicit SessionObserver(Session& s) : session_(s) {
+        if (s.surface) painter_ = std::make_unique<RunPainter>(*s.surface);
+    }
+    void logCleared() override { session_.log.clear(); }
+    void logLine(const std::vector<std::string>& items) override { session_.log.push_back(items); }
+    void stagesSettled(const ModelState& model) override { session_.stageText = std::to_string(model.shownStage); }
+    void runPrepared(const ModelState& m, const RunState& r) override {
+        if (painter_) painter_->runPrepared(m, r);
+    }
+    void ringPoint(const Vec3& p, bool starts, bool closes) override {
+        if (painter_) painter_->ringPoint(p, starts, closes);
+    }
+    void marker(MarkerKind kind, const Vec3& p, const std::string& text) override {
+        if (painter_) painter_->marker(kind, p, text);
+    }
+    void chartBegin() override {
+        if (painter_) painter_->chartBegin();
+    }
+    void chartPoint(ChartSeries series, double x, double y) override {
+        if (painter_) painter_->chartPoint(series, x, y);
+    }
+    void chartText(const std::string& text) override {
+        if (painter_) painter_->chartText(text);
+    }
+    void chartLine(double x1, double y1, double x2, double y2) override {
+        if (painter_) painter_->chartLine(x1, y1, x2, y2);
+    }
+    void chartKnot(double x, double y) override {
+        if (painter_) painter_->chartKnot(x, y);
+    }
+    void chartEnd() override {
+        if (painter_) painter_->chartEnd();
+    }
+
+private:
+    Session& session_;
+    std::unique_ptr<RunPainter> painter_;
+};
+
+}  // namespace
+
+bool PerformSession(const SessionOptions& options, Session& session, const std::vector<SweepValue>& values,
+                    std::string& fileError) {
+    ModelState& model = *session.model;
+    RunState& run = *session.run;
+    session.runtimeError.clear();
+    SessionObserver observer(session);
+
+    // The main window's load step, with the bars where the window puts them.
+    ThresholdBars bars;
+    LoadModelDefaults(model, run, session.scaleText);
+    ResetRegulation(model, run, bars);
+
+    // A profile data file, read as the profile window loads it (the final
+    // stage also becomes the stage count); a bad file changes nothing.
+    if (options.profilesIn && !ReadProfileFile(*options.profilesIn, model, fileError)) return false;
+    if (options.profiles) {
+        const ModelState& p = *options.profiles;
+        model.gammaProfile = p.gammaProfile;
+        model.curvatureProfile = p.curvatureProfile;
+        model.torsionProfile = p.torsionProfile;
+        model.betaProfile = p.betaProfile;
+        model.alpha = p.alpha;
+        model.stageRange = p.stageRange;
+        model.shownStage = toInt16(p.stageRange[1]);
+        model.profileFileName = p.profileFileName;
+    }
+
+    // Settings, straight into the model as the settings window would write them.
+    if (options.view) model.viewVector = {(*options.view)[0], (*options.view)[1], (*options.view)[2]};
+    if (options.light) model.lightVector = {(*options.light)[0], (*options.light)[1], (*options.light)[2]};
+    if (options.origin) {
+        model.originX = (*options.origin)[0];
+        model.originY = (*options.origin)[1];
+    }
+    if (options.densities) {
+        model.densities[0] = (*options.densities)[0];
+        model.densities[1] = (*options.densities)[1];
+    }
+    if (options.orientation) model.orientationMode = *options.orientation ? 2 : 0;
+    if (options.ribbing) model.ribbingOn = *options.ribbing ? 1 : 0;
+
+    // Sweep values that are model inputs; the others act as the controls below.
+    std::optional<std::string> stagesText = options.stagesText;
+    std::optional<std::array<int, 4>> barPositions = options.thresholds;
+    std::optional<double> alpha;
+    for (const SweepValue& v : values) {
+        switch (v.target) {
+        case SweepTarget::Stages: stagesText = wholeNumberText(v.value); break;
+        case SweepTarget::Alpha: alpha = v.value; break;
+        case SweepTarget::DensityAir: model.densities[0] = v.value; break;
+        case SweepTarget::DensityBody: model.densities[1] = v.value; break;
+        case SweepTarget::Gamma: constantProfile(model.gammaProfile, model, v.value); break;
+        case SweepTarget::Curvature: constantProfile(model.curvatureProfile, model, v.value); break;
+        case SweepTarget::Torsion: constantProfile(model.torsionProfile, model, v.value); break;
+        case SweepTarget::Beta: constantProfile(model.betaProfile, model, v.value); break;
+        case SweepTarget::St1:
+        case SweepTarget::St2:
+        case SweepTarget::Ft1:
+        case SweepTarget::Ft2: {
+            if (!barPositions) barPositions = std::array<int, 4>{bars.st1, bars.st2, bars.ft1, bars.ft2};
+            const size_t i = static_cast<size_t>(static_cast<int>(v.target) - static_cast<int>(SweepTarget::St1));
+            (*barPositions)[i] = static_cast<int>(std::lround(v.value));
+            break;
+        }
+        }
+    }
+
+    // User actions; the first runtime error ends them, as it would end the
+    // user's session at the window.
+    auto act = [&](const auto& action) {
+        if (!session.runtimeError.empty()) return;
+        try {
+            action();
+        } catch (const RuntimeError& e) {
+            session.runtimeError = e.what();
+        }
+    };
+    // A box's text is read only when it changes, as the box's change event fires.
+    if (stagesText && *stagesText != session.stageText) act([&] {
+        session.stageText = *stagesText;
+        model.shownStage = toInt16(parseLeadingNumber(session.stageText));
+    });
+    if (options.scaleText && *options.scaleText != session.scaleText) act([&] {
+        session.scaleText = *options.scaleText;
+        model.drawScale = parseLeadingNumber(session.scaleText);
+    });
+    if (barPositions && session.runtimeError.empty()) {
+        int* current[4] = {&bars.st1, &bars.st2, &bars.ft1, &bars.ft2};
+        void (*set[4])(RunState&, int) = {SetSizeLow, SetSizeHigh, SetFatigueAtSizeLow, SetFatigueAtSizeHigh};
+        for (size_t i = 0; i < 4; ++i) {
+            const int position = (*barPositions)[i];
+            if (position == *current[i]) continue;
+            *current[i] = position;
+            set[i](run, position);
+            // A moved bar redraws the chart; before any run that redraw has
+            // no radii to plot and stops, which is not counted as an error.
+            if (session.surface) session.surface->clear();
+            try {
+                TraceRegulationChart(model, run, observer);
+            } catch (const RuntimeError& e) {
+                if (run.hasRun) {
+                    session.runtimeError = e.what();
+                    break;
+                }
+            }
+        }
+    }
+    for (int k = 0; k < options.runs; ++k) {
+        // The regulation sets α back to its own value; a swept α holds for every run.
+        if (alpha) model.alpha = *alpha;
+        act([&] { Start(model, run, RunInputs{session.scaleText}, &observer); });
+    }
+    if (options.shade) act([&] {
+        NullSurface nowhere;
+        const std::string refusal = ShadeLastRun(session.surface ? *session.surface : nowhere, model, run);
+        if (!refusal.empty()) session.runtimeError = refusal;
+    });
+    return true;
+}
+
+void WriteSummary(std::ostream& out, const Session& session) {
+    const RunState& r = *session.run;
+    const ModelState& m = *session.model;
+    out << "shown_stage=" << m.shownStage << '\n'
+        << "last_stage=" << m.lastStage << '\n'
+        << "alpha=" << NumberText(m.alpha) << '\n'
+        << "orientation_label=" << session.orientationLabel() << '\n'
+        << "density_label=" << session.densityLabel() << '\n'
+        << "pt_ratio_text=" << session.ptRatioText() << '\n'
+        << "tangent_stage=" << r.tangentStage << '\n'
+        << "view_vector=" << vectorText(m.viewVector) << '\n'
+        << "life_view_vector=" << vectorText(m.lifeViewVector) << '\n'
+        << "orientation_sin=" << NumberText(m.orientationSin) << '\n'
+        << "orientation_cos=" << NumberText(m.orientationCos) << '\n'
+        << "orientation_shift_x=" << NumberText(m.orientationShiftX) << '\n'
+        << "orientation_shift_y=" << NumberText(m.orientationShiftY) << '\n'
+        << "pending_ribs=" << r.pendingRibs << '\n'
+        << "rib_countdown=" << r.ribCountdown << '\n'
+        << "segments=" << r.segmentsDrawn << '\n'
+        << "stability_index=" << NumberText(r.stabilityIndex) << '\n'
+        << "stability_label=" << session.stabilityLabel() << '\n';
+}
+
+}  // namespace ammonite

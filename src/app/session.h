@@ -1,0 +1,89 @@
+// One headless session of the main window: the model set up as the options
+// say and START (and SHADE) pressed on it, with no window and no controls.
+// The batch tool's single run, every point of a sweep and the Python package
+// go through this one path; the texts typed into the stage and scale boxes
+// are read by the same rules the boxes use.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "model/growth.h"
+#include "model/model_state.h"
+#include "model/run_state.h"
+#include "render/surface.h"
+
+namespace ammonite {
+
+// What a session sets before its runs, and how often it presses START.
+struct SessionOptions {
+    std::optional<std::string> stagesText;  // typed into the stage box
+    std::optional<std::string> scaleText;   // typed into the scale box
+    std::optional<std::array<double, 3>> view;
+    std::optional<std::array<double, 3>> light;
+    std::optional<std::array<double, 2>> origin;
+    std::optional<std::array<double, 2>> densities;
+    std::optional<bool> orientation;
+    std::optional<bool> ribbing;
+    // Raw positions of the threshold bars ST1, ST2 (0..1000), FT1, FT2 (-80..0).
+    std::optional<std::array<int, 4>> thresholds;
+    int runs = 1;
+    bool shade = false;
+    // Profile data file read before the runs.
+    std::optional<std::string> profilesIn;
+    // Profiles, α and stage range given directly (instead of a file).
+    std::shared_ptr<const ModelState> profiles;
+};
+
+// Inputs a sweep sets at each of its points.
+enum class SweepTarget {
+    Stages,       // typed into the stage box
+    Alpha,        // radius ratio per stage up to stage 200, set before every START
+    DensityAir,
+    DensityBody,
+    St1, St2,     // size thresholds: raw positions of the bars ST1, ST2 (0..1000)
+    Ft1, Ft2,     // fatigue thresholds: raw positions of the bars FT1, FT2 (-80..0)
+    Gamma, Curvature, Torsion, Beta,  // the profile made constant at this value
+};
+
+struct SweepValue {
+    SweepTarget target;
+    double value;
+};
+
+struct Session {
+    std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
+    std::unique_ptr<RunState> run = std::make_unique<RunState>();
+    // The regulation log of the last START, line by line.
+    std::vector<std::vector<std::string>> log;
+    // Where the runs are drawn; none for a session whose picture nobody sees.
+    DrawingSurface* surface = nullptr;
+    // Message of the runtime error that ended the actions ("" when none).
+    std::string runtimeError;
+    // Texts of the stage and scale boxes as they stand.
+    std::string stageText = "0", scaleText = "2";
+
+    // Labels and boxes of the main window as they would show now.
+    std::string orientationLabel() const { return run->report.orientationLabel; }
+    std::string densityLabel() const { return run->report.densityLabel; }
+    std::string stabilityLabel() const { return run->report.stabilityLabel; }
+    std::string ptRatioText() const { return run->report.ptRatioText.empty() ? "60" : run->report.ptRatioText; }
+};
+
+// Loads the window's defaults, reads the profile data file, applies the
+// settings and `values`, then types the texts, moves the bars and presses
+// START (and SHADE) as the options say. Returns false when the profile data
+// file is bad (`fileError` says why; nothing ran). Otherwise the session's
+// runtimeError holds the message of the runtime error that ended the actions,
+// or "".
+bool PerformSession(const SessionOptions& options, Session& session, const std::vector<SweepValue>& values,
+                    std::string& fileError);
+
+// The key=value summary of the session's last run.
+void WriteSummary(std::ostream& out, const Session& session);
+
+}  // namespace ammonite

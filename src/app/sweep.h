@@ -1,0 +1,77 @@
+// Morphospace sweeps: a grid of model inputs, each grid point an independent
+// session of its own, the points spread over the cores, one CSV row per
+// point. The batch tool, the morphospace window and the Python package all
+// run their grids here.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+
+namespace ammonite {
+
+struct SweepAxis {
+    std::string name;  // as written on the command line
+    SweepTarget target = SweepTarget::Alpha;
+    double from = 0, to = 0;
+    int steps = 1;     // number of grid values, FROM and TO included
+    bool integral = false;
+    // Value i of 0..steps-1, evenly spaced (rounded for whole-number inputs).
+    double valueAt(int i) const;
+};
+
+// Parses NAME=FROM:TO:STEPS. On failure returns false with a one-line reason.
+bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error);
+// The names a sweep accepts, for the usage text.
+std::string SweepNames();
+
+// Result of one grid point.
+struct SweepRow {
+    std::vector<double> values;  // one per axis
+    bool computed = false;       // false for a point a cancelled sweep skipped
+    std::string error;           // runtime error that ended the point's actions
+    int shownStage = 0;
+    float orientationAngle = 0;
+    double meanDensity = 0, ptRatio = 0, stabilityIndex = 0;
+    int ribs = 0;
+};
+
+struct SweepTiming {
+    double wallSeconds = 0, cpuSeconds = 0;
+    int threads = 0;
+};
+
+// Number of grid points (the product of the axes' steps; 0 for no axis).
+double SweepPointCount(const std::vector<SweepAxis>& axes);
+
+// Grid values of point `index` (the first axis outermost, the last fastest).
+std::vector<double> SweepPointValues(const std::vector<SweepAxis>& axes, size_t index);
+
+// Runs one grid point: the session's options with the point's values.
+SweepRow RunSweepPoint(const SessionOptions& options, const std::vector<SweepAxis>& axes, size_t index);
+
+struct SweepControl {
+    int jobs = 0;                      // threads; 0 = all cores
+    std::ostream* progress = nullptr;  // a progress line, when given
+    // Called from the worker threads as each point finishes (under a lock,
+    // one call at a time).
+    std::function<void(size_t index, const SweepRow& row)> pointDone;
+    // Set from any thread to stop: points not yet started are skipped and
+    // keep their grid values with the error "cancelled".
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Runs every grid point with the control's threads; rows in grid order.
+std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
+                               const SweepControl& control, SweepTiming& timing);
+
+// The header of the sweep CSV and one row of it (with its line end).
+std::string SweepCsvHeader(const std::vector<SweepAxis>& axes);
+std::string SweepCsvRow(const SweepRow& row);
+void WriteSweepCsv(std::ostream& out, const std::vector<SweepAxis>& axes, const std::vector<SweepRow>& rows);
+
+}  // namespace ammonite
