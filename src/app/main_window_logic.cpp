@@ -86,7 +86,7 @@ void MainWindowLogic::Presenter::reportChanged(const RunReport& report) {
     w_.ORIlbl.setCaption(report.orientationLabel);
     if (!report.densityLabel.empty()) w_.DNSlbl.setCaption(report.densityLabel);
     if (!report.stabilityLabel.empty()) w_.STBlbl.setCaption(report.stabilityLabel);
-    if (!report.ptRatioText.empty()) w_.PTRtxt.setText(report.ptRatioText);
+    w_.PTRtxt.setText(report.ptRatioText);
 }
 
 void MainWindowLogic::onNumTextChanged() {

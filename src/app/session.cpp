@@ -20,10 +20,6 @@ void constantProfile(ParameterProfile& profile, const ModelState& model, double 
 
 std::string wholeNumberText(double v) { return std::to_string(std::lround(v)); }
 
-std::string vectorText(const Vec3F4& v) {
-    return NumberText(v.x.toDouble()) + "," + NumberText(v.y.toDouble()) + "," + NumberText(v.z.toDouble());
-}
-
 // What the run reports goes into the session's log (and onto its surface,
 // when it has one).
 class SessionObserver : public GrowthObserver {
@@ -189,27 +185,6 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     return true;
 }
 
-void WriteSummary(std::ostream& out, const Session& session) {
-    const RunState& r = *session.run;
-    const ModelState& m = *session.model;
-    out << "shown_stage=" << m.shownStage << '\n'
-        << "last_stage=" << m.lastStage << '\n'
-        << "alpha=" << NumberText(m.alpha) << '\n'
-        << "orientation_label=" << session.orientationLabel() << '\n'
-        << "density_label=" << session.densityLabel() << '\n'
-        << "pt_ratio_text=" << session.ptRatioText() << '\n'
-        << "tangent_stage=" << r.tangentStage << '\n'
-        << "view_vector=" << vectorText(m.viewVector) << '\n'
-        << "life_view_vector=" << vectorText(m.lifeViewVector) << '\n'
-        << "orientation_sin=" << NumberText(m.orientationSin) << '\n'
-        << "orientation_cos=" << NumberText(m.orientationCos) << '\n'
-        << "orientation_shift_x=" << NumberText(m.orientationShiftX) << '\n'
-        << "orientation_shift_y=" << NumberText(m.orientationShiftY) << '\n'
-        << "pending_ribs=" << r.pendingRibs << '\n'
-        << "rib_countdown=" << r.ribCountdown << '\n'
-        << "segments=" << r.segmentsDrawn << '\n'
-        << "stability_index=" << NumberText(r.stabilityIndex) << '\n'
-        << "stability_label=" << session.stabilityLabel() << '\n';
-}
+void WriteSummary(std::ostream& out, const Session& session) { WriteRunSummary(out, *session.model, *session.run); }
 
 }  // namespace ammonite

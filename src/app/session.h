@@ -71,7 +71,7 @@ struct Session {
     std::string orientationLabel() const { return run->report.orientationLabel; }
     std::string densityLabel() const { return run->report.densityLabel; }
     std::string stabilityLabel() const { return run->report.stabilityLabel; }
-    std::string ptRatioText() const { return run->report.ptRatioText.empty() ? "60" : run->report.ptRatioText; }
+    std::string ptRatioText() const { return run->report.ptRatioText; }
 };
 
 // Loads the window's defaults, reads the profile data file, applies the

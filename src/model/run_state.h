@@ -36,7 +36,7 @@ struct RunReport {
     std::string orientationLabel;   // degrees, truncated to tenths
     std::string densityLabel;       // g/cm³, truncated to thousandths
     std::string stabilityLabel;     // three decimals
-    std::string ptRatioText;        // percent, truncated to tenths
+    std::string ptRatioText = "60"; // percent, truncated to tenths (the box's text before any run)
 };
 
 struct RunState {

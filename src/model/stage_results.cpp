@@ -85,4 +85,31 @@ void WriteStageTables(std::ostream& out, const ModelState& m, const RunState& r,
     }
 }
 
+namespace {
+std::string vectorText(const Vec3F4& v) {
+    return NumberText(v.x.toDouble()) + "," + NumberText(v.y.toDouble()) + "," + NumberText(v.z.toDouble());
+}
+}  // namespace
+
+void WriteRunSummary(std::ostream& out, const ModelState& m, const RunState& r) {
+    out << "shown_stage=" << m.shownStage << '\n'
+        << "last_stage=" << m.lastStage << '\n'
+        << "alpha=" << NumberText(m.alpha) << '\n'
+        << "orientation_label=" << r.report.orientationLabel << '\n'
+        << "density_label=" << r.report.densityLabel << '\n'
+        << "pt_ratio_text=" << r.report.ptRatioText << '\n'
+        << "tangent_stage=" << r.tangentStage << '\n'
+        << "view_vector=" << vectorText(m.viewVector) << '\n'
+        << "life_view_vector=" << vectorText(m.lifeViewVector) << '\n'
+        << "orientation_sin=" << NumberText(m.orientationSin) << '\n'
+        << "orientation_cos=" << NumberText(m.orientationCos) << '\n'
+        << "orientation_shift_x=" << NumberText(m.orientationShiftX) << '\n'
+        << "orientation_shift_y=" << NumberText(m.orientationShiftY) << '\n'
+        << "pending_ribs=" << r.pendingRibs << '\n'
+        << "rib_countdown=" << r.ribCountdown << '\n'
+        << "segments=" << r.segmentsDrawn << '\n'
+        << "stability_index=" << NumberText(r.stabilityIndex) << '\n'
+        << "stability_label=" << r.report.stabilityLabel << '\n';
+}
+
 }  // namespace ammonite

@@ -21,6 +21,11 @@ std::string NumberText(float value);
 // hydrostatic columns are empty for stages that took no part in them.
 void WriteStageTables(std::ostream& out, const ModelState& model, const RunState& run, long lastStage);
 
+// The key=value summary of the last run: stage count, α, the report texts,
+// the tangent stage, the view and life orientation, the rib state carried to
+// the next run, the ring segments and the stability index.
+void WriteRunSummary(std::ostream& out, const ModelState& model, const RunState& run);
+
 // The header line (without its line end), for readers and tests.
 std::string StageTablesHeader();
 
