@@ -11,6 +11,17 @@
 
 namespace ammonite::batch {
 
+// Exit status of ammonite-batch, one meaning each. When an output cannot be
+// written after a run that stopped on a runtime error, the status is
+// kExitWriteFailed and the runtime error is still printed.
+constexpr int kExitDone = 0;
+constexpr int kExitRuntimeError = 1;  // the model stopped; every output is still written
+constexpr int kExitBadInput = 2;      // bad arguments or a bad input file
+constexpr int kExitWriteFailed = 3;   // an output could not be written
+
+// The largest sweep grid (the product of the axes' STEPS).
+constexpr long long kMaxSweepPoints = 10000000;
+
 struct Options {
     std::optional<std::string> stagesText;  // typed into NUMtxt
     std::optional<std::string> scaleText;   // typed into SCLtxt

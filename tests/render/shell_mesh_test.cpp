@@ -577,19 +577,24 @@ TEST(MeshExport, AFileThatCannotBeWrittenIsNamedAndNothingIsLeftBehind) {
     std::string error;
     const std::string missing = dir / "no_such_folder/shell.stl";
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Stl, missing, d.model(), d.run(), MeshOptions{1, 36}, written, error));
-    EXPECT_EQ(error, "Cannot write " + dir / "no_such_folder/shell_phragmocone.stl" + ": No such file or directory");
+    EXPECT_EQ(error, "cannot write " + dir / "no_such_folder/shell_phragmocone.stl" + ": No such file or directory");
     EXPECT_TRUE(written.empty());
 
-    // Earlier files of an export that fails later stay unwritten: the sidecar's
-    // temporary name is taken by a folder, and old files keep their content.
+    // Earlier files of an export that fails later stay unwritten: the
+    // sidecar's name is taken by a folder, so the export stops before any
+    // file is moved into place; old files keep their content, and an
+    // unrelated ".part" file is not touched.
     {
         std::ofstream old(dir / "s_phragmocone.stl");
         old << "old";
+        std::ofstream part(dir / "s_phragmocone.stl.part");
+        part << "not ours";
     }
-    fs::create_directory(dir / "s_volumes.txt.part");
+    fs::create_directory(dir / "s_volumes.txt");
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Stl, dir / "s.stl", d.model(), d.run(), MeshOptions{1, 36}, written, error));
-    EXPECT_EQ(error.rfind("Cannot write " + dir / "s_volumes.txt" + ": ", 0), 0u) << error;
+    EXPECT_EQ(error, "cannot write " + dir / "s_volumes.txt" + ": it is a folder");
     EXPECT_TRUE(written.empty());
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"s_phragmocone.stl", "s_volumes.txt.part"}));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"s_phragmocone.stl", "s_phragmocone.stl.part", "s_volumes.txt"}));
+    EXPECT_EQ(meshread::readAll(dir / "s_phragmocone.stl.part"), "not ours");
     EXPECT_EQ(meshread::readAll(dir / "s_phragmocone.stl"), "old");
 }
