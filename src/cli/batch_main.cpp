@@ -168,9 +168,15 @@ int main(int argc, char** argv) {
         std::vector<std::string> written;
         std::string why;
         const std::string option = std::string("--") + MeshFormatExtension(format);
-        if (!ExportShellMesh(format, *path, *model, logic->run, MeshOptions{options.meshScale, options.meshRingPoints},
-                             written, why))
+        if (ExportShellMesh(format, *path, *model, logic->run, MeshOptions{options.meshScale, options.meshRingPoints},
+                            written, why))
+            continue;
+        if (!runtimeError.empty() && !logic->run.hasRun) {
+            // A run that stopped leaves no shell to export: part of its runtime error, status 1.
+            std::cerr << "ammonite-batch: " << why << " (" << option << ")\n";
+        } else {
             writeFailed(why, option.c_str(), failed);
+        }
     }
     if (options.profilesOut) {
         std::string why;

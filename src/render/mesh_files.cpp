@@ -160,6 +160,7 @@ std::string fileName(const std::string& path) {
 
 // A number with up to 12 significant digits and a '.', whatever the locale.
 std::string num(double v) {
+    if (v == 0) v = 0;  // never "-0"
     char s[64];
     const auto r = std::to_chars(s, s + sizeof s, v, std::chars_format::general, 12);
     return std::string(s, r.ptr);
@@ -230,9 +231,11 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
     s << "last_stage=" << mesh.lastStage << '\n';
     s << "rings=1.." << mesh.lastStage + 1 << '\n';
     s << "ring_points=" << mesh.ringPoints << '\n';
-    s << "body_chamber_start_stage=" << run.bodyStartStage << '\n';
-    s << "body_chamber_start_fraction=" << num(run.bodyStartFraction) << '\n';
-    s << "body_chamber_start_ring=" << num(mesh.bodyStartRing) << '\n';
+    // A body chamber longer than the tube starts at the first ring.
+    const bool wholeTube = mesh.bodyStartRing < 1;
+    s << "body_chamber_start_stage=" << (wholeTube ? 0 : run.bodyStartStage) << '\n';
+    s << "body_chamber_start_fraction=" << num(wholeTube ? 0 : run.bodyStartFraction) << '\n';
+    s << "body_chamber_start_ring=" << num(wholeTube ? 1 : mesh.bodyStartRing) << '\n';
     s << "phragmocone_triangles=" << mesh.phragmocone.triangles.size() << '\n';
     s << "body_chamber_triangles=" << mesh.bodyChamber.triangles.size() << '\n';
     s << "phragmocone_volume_mm3=" << num(airMm3) << '\n';

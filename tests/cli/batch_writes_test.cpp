@@ -180,4 +180,12 @@ TEST(BatchWrites, AWriteFailureOutranksARuntimeErrorWhichIsStillPrinted) {
     EXPECT_TRUE(contains(both.err, "Division by zero")) << both.err;
     EXPECT_TRUE(contains(both.err, "(--log)")) << both.err;
     EXPECT_TRUE(contains(readFile(csv), "stage,"));  // the other outputs are written
+
+    // A mesh needs a finished run: said plainly, and part of the runtime error.
+    Result mesh = runBatch({"--densities", "0,0", "--stl", dir.filePath("m.stl")});
+    EXPECT_EQ(mesh.status, 1);
+    EXPECT_TRUE(contains(mesh.err, "Cannot export: the last run stopped on an error at stage 1, before the shell "
+                                   "was complete (--stl)"))
+        << mesh.err;
+    EXPECT_FALSE(contains(mesh.err, "press START first")) << mesh.err;
 }

@@ -322,6 +322,11 @@ TEST(ShellMesh, BodyChamberTakingTheWholeTubeLeavesNoPhragmocone) {
     EXPECT_EQ(kv["phragmocone"], "empty");
     EXPECT_EQ(kv.count("phragmocone_file"), 0u);
     EXPECT_EQ(kv["phragmocone_volume_mm3"], "0");
+    // The body chamber, longer than the tube, starts at the first ring; no value reads "-0".
+    EXPECT_EQ(kv["body_chamber_start_stage"], "0");
+    EXPECT_EQ(kv["body_chamber_start_fraction"], "0");
+    EXPECT_EQ(kv["body_chamber_start_ring"], "1");
+    for (const auto& [key, value] : kv) EXPECT_NE(value, "-0") << key;
     // OBJ: only the body chamber group.
     ASSERT_TRUE(ExportShellMesh(MeshFormat::Obj, dir / "short.obj", *w.model, w.run, MeshOptions{1, 36}, written,
                                 error))
@@ -526,7 +531,7 @@ TEST(MeshExport, RefusesBeforeAnyRunAndAfterAFailedRun) {
     ASSERT_FALSE(w.run.hasRun);
     ASSERT_GT(w.run.lastBuiltStage, 0);
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Obj, dir / "x.obj", *w.model, w.run, MeshOptions{}, written, error));
-    EXPECT_EQ(error, "Nothing to export: the last run did not finish; press START");
+    EXPECT_EQ(error, "Cannot export: the last run stopped on an error at stage 250, before the shell was complete");
     EXPECT_TRUE(dir.names().empty());
 }
 
