@@ -319,7 +319,8 @@ void MainWindow::copyPicture() {
 
 bool MainWindow::saveStageTable(const QString& path) {
     const RunState& run = logic_->run;
-    if (run.lastBuiltStage == 0) {
+    // A run that stopped on an error still has its rows up to where it stopped.
+    if (run.currentStage < 1) {
         showError("Nothing to export yet: press START first");
         return false;
     }

@@ -86,3 +86,27 @@ TEST(WindowWrites, AStageBeyondTheBoxNamesTheBoxAndTheRange) {
     EXPECT_EQ(w.findChild<QLabel*>("statusLine")->text(), "STAGE: 1e9 is too large (at most 32767)");
     EXPECT_EQ(model->shownStage, 1);  // from "1", the last text that fitted
 }
+
+TEST(WindowWrites, AfterARunThatStoppedTheTablesAreExportedAndTheMeshSaysWhyNot) {
+    auto model = std::make_unique<ModelState>();
+    MainWindow w(*model);
+    w.show();
+    QTemporaryDir dir;
+    QString answer;
+    w.askSavePath = [&](const QString&, const QString&, const QString&) { return answer; };
+    w.askMeshScale = [](double&) { return true; };
+    auto* status = w.findChild<QLabel*>("statusLine");
+    model->densities = {0, 0};  // a shell of no mass: the first stage stops the run
+    QTest::mouseClick(w.findChild<QPushButton*>("STARTcmd"), Qt::LeftButton);
+    ASSERT_TRUE(status->text().contains("Division by zero"));
+
+    answer = dir.filePath("t.csv");
+    w.findChild<QAction*>("saveCsvAction")->trigger();
+    EXPECT_EQ(status->text(), "");
+    EXPECT_EQ(readAll(answer).count('\n'), 2);  // the header and stage 0
+
+    answer = dir.filePath("m.stl");
+    w.findChild<QAction*>("saveMeshSTLAction")->trigger();
+    EXPECT_EQ(status->text(), "Cannot export: the last run stopped on an error at stage 1, before the shell was complete");
+    EXPECT_FALSE(QFile::exists(dir.filePath("m_volumes.txt")));
+}
