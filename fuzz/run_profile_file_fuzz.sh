@@ -11,7 +11,7 @@ seconds=${FUZZ_SECONDS:-25}
 mkdir -p "$out/profile_file_corpus"
 clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$root/src" "$here/profile_file_fuzz.cpp" "$root/src/model/profile_file.cpp" \
-    "$root/src/core/numeric.cpp" "$root/src/model/model_state.cpp" -o "$out/profile_file_fuzz"
+    "$root/src/core/numeric.cpp" "$root/src/core/safe_file.cpp" "$root/src/model/model_state.cpp" -o "$out/profile_file_fuzz"
 # New inputs go to the build folder; the seeds in fuzz/corpus stay as they are.
 "$out/profile_file_fuzz" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
     -artifact_prefix="$out/" "$out/profile_file_corpus" "$here/corpus"

@@ -90,11 +90,12 @@ void MainWindowLogic::Presenter::reportChanged(const RunReport& report) {
 }
 
 void MainWindowLogic::onNumTextChanged() {
-    model.shownStage = toInt16(parseLeadingNumber(NUMtxt.text()));
+    // A value outside the box's range names the box and the range; the stage keeps its old value.
+    model.shownStage = toInt16(ReadTypedNumber("STAGE", NUMtxt.text(), -32768, 32767, true));
 }
 
 void MainWindowLogic::onSclTextChanged() {
-    model.drawScale = parseLeadingNumber(SCLtxt.text());
+    model.drawScale = ReadTypedNumber("SCALE", SCLtxt.text(), -kFixed4Limit, kFixed4Limit, false);
 }
 
 void MainWindowLogic::onThresholdBarChanged(ScrollBarModel& bar) {

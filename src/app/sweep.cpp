@@ -26,8 +26,8 @@ struct TargetInfo {
 const TargetInfo kTargets[] = {
     {"stages", SweepTarget::Stages, true, 1, 3999},
     {"alpha", SweepTarget::Alpha, false, -1e6, 1e6},
-    {"density_air", SweepTarget::DensityAir, false, -1e12, 1e12},
-    {"density_body", SweepTarget::DensityBody, false, -1e12, 1e12},
+    {"density_air", SweepTarget::DensityAir, false, 0, 1e12},
+    {"density_body", SweepTarget::DensityBody, false, 0, 1e12},
     {"st1", SweepTarget::St1, true, 0, 1000},
     {"st2", SweepTarget::St2, true, 0, 1000},
     {"ft1", SweepTarget::Ft1, true, -80, 0},
@@ -69,7 +69,7 @@ std::string SweepNames() {
 bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error) {
     const auto eq = text.find('=');
     if (eq == std::string::npos) {
-        error = "sweep '" + text + "' is not NAME=FROM:TO:STEPS";
+        error = "--sweep '" + text + "' is not NAME=FROM:TO:STEPS";
         return false;
     }
     axis.name = text.substr(0, eq);
@@ -87,11 +87,11 @@ bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error
     if (c2 == std::string::npos || !tryParseWholeNumber(range.substr(0, c1), axis.from) ||
         !tryParseWholeNumber(range.substr(c1 + 1, c2 - c1 - 1), axis.to) ||
         !tryParseWholeNumber(range.substr(c2 + 1), steps)) {
-        error = "sweep '" + text + "' is not NAME=FROM:TO:STEPS";
+        error = "--sweep '" + text + "' is not NAME=FROM:TO:STEPS";
         return false;
     }
     if (steps != std::floor(steps) || steps < 1 || steps > kMaxSteps) {
-        error = "sweep '" + text + "': STEPS must be a whole number from 1 to " + std::to_string(kMaxSteps);
+        error = "--sweep '" + text + "': STEPS must be a whole number from 1 to " + std::to_string(kMaxSteps);
         return false;
     }
     axis.steps = static_cast<int>(steps);
@@ -99,7 +99,7 @@ bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error
     axis.integral = info->integral;
     for (double v : {axis.valueAt(0), axis.valueAt(axis.steps - 1)}) {
         if (!(v >= info->lo && v <= info->hi)) {
-            error = "sweep '" + text + "': " + axis.name + " must lie in " + formatNumber(info->lo) + ".." +
+            error = "--sweep '" + text + "': " + axis.name + " must lie in " + formatNumber(info->lo) + ".." +
                     formatNumber(info->hi);
             return false;
         }

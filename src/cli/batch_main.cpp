@@ -3,7 +3,9 @@
 // options applied through the same controls a user would touch.
 #include <clocale>
 #include <cstdio>
-#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include "cli/batch_options.h"
 #include "cli/batch_output.h"
+#include "core/safe_file.h"
 #include "model/stage_results.h"
 #include "model/profile_file.h"
 #include "render/display_list.h"
@@ -37,30 +40,57 @@ void toolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& me
 
 int badArgument(const std::string& message) {
     std::cerr << "ammonite-batch: " << message << '\n';
-    return 2;
+    return batch::kExitBadInput;
+}
+
+// An output that could not be written: its message, naming the option.
+void writeFailed(const std::string& message, const char* option, bool& failed) {
+    std::cerr << "ammonite-batch: " << message << " (" << option << ")\n";
+    failed = true;
+}
+
+// A failed output outranks a runtime error: the results the user asked for
+// are missing, whereas after a runtime error they are all there.
+int exitStatus(bool runtimeError, bool writeFailure) {
+    if (writeFailure) return batch::kExitWriteFailed;
+    return runtimeError ? batch::kExitRuntimeError : batch::kExitDone;
 }
 
 // A grid of independent runs; the grid CSV goes to --sweep-out or standard
 // output, the progress and the timing to standard error.
 int runSweep(const batch::Options& options) {
-    std::ofstream file;
+    // The output file is checked before the points run, not after.
+    std::optional<SafeFileWriter> file;
     if (options.sweepOut) {
-        file.open(*options.sweepOut, std::ios::binary | std::ios::trunc);
-        if (!file) return badArgument("cannot write " + *options.sweepOut + " (--sweep-out)");
+        file.emplace(*options.sweepOut);
+        if (!file->open()) {
+            bool failed = false;
+            writeFailed(file->error(), "--sweep-out", failed);
+            return batch::kExitWriteFailed;
+        }
     }
     batch::SweepTiming timing;
     SweepControl control;
     control.jobs = options.jobs;
     control.progress = &std::cerr;
     const std::vector<SweepRow> rows = RunSweep(options, options.sweeps, control, timing);
-    WriteSweepCsv(options.sweepOut ? static_cast<std::ostream&>(file) : std::cout, options.sweeps, rows);
     std::fprintf(stderr, "sweep: %zu points in %.3f s wall, %.3f s CPU, %d threads\n", rows.size(),
                  timing.wallSeconds, timing.cpuSeconds, timing.threads);
-    int failed = 0;
-    for (const SweepRow& row : rows) failed += row.error.empty() ? 0 : 1;
-    if (failed > 0) std::fprintf(stderr, "sweep: %d points stopped with a runtime error\n", failed);
-    if (options.sweepOut && !file.flush()) return badArgument("cannot write " + *options.sweepOut + " (--sweep-out)");
-    return failed > 0 ? 1 : 0;
+    int stopped = 0;
+    for (const SweepRow& row : rows) stopped += row.error.empty() ? 0 : 1;
+    if (stopped > 0) std::fprintf(stderr, "sweep: %d points stopped with a runtime error\n", stopped);
+
+    bool failed = false;
+    if (file) {
+        WriteSweepCsv(file->stream(), options.sweeps, rows);
+        if (!file->commit()) writeFailed(file->error(), "--sweep-out", failed);
+    } else {
+        std::ostringstream csv;
+        WriteSweepCsv(csv, options.sweeps, rows);
+        std::string error;
+        if (!WriteStandardOutput(csv.str(), error)) writeFailed(error, "the sweep table", failed);
+    }
+    return exitStatus(stopped > 0, failed);
 }
 
 }  // namespace
@@ -71,8 +101,9 @@ int main(int argc, char** argv) {
     std::string error;
     if (!batch::ParseArguments(args, options, error)) return badArgument(error);
     if (options.help) {
-        std::cout << batch::UsageText();
-        return 0;
+        if (WriteStandardOutput(batch::UsageText(), error)) return batch::kExitDone;
+        std::cerr << "ammonite-batch: " << error << '\n';
+        return batch::kExitWriteFailed;
     }
 
     // A bad profile data file is reported before anything else starts.
@@ -106,66 +137,58 @@ int main(int argc, char** argv) {
     if (!PerformSession(options, session, {}, error)) return badArgument(error);
     const std::string& runtimeError = session.runtimeError;
 
-    // Results, with whatever the actions reached.
-    int status = 0;
-    if (!runtimeError.empty()) {
-        std::cerr << "ammonite-batch: " << runtimeError << '\n';
-        status = 1;
-    }
-    auto openOut = [&](const std::string& path, const char* option, std::ofstream& out) {
-        out.open(path, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            std::cerr << "ammonite-batch: cannot write " << path << " (" << option << ")\n";
-            status = 2;
-            return false;
-        }
-        return true;
+    // Results, with whatever the actions reached; every output is tried even
+    // when an earlier one failed.
+    if (!runtimeError.empty()) std::cerr << "ammonite-batch: " << runtimeError << '\n';
+    bool failed = false;
+    auto writeText = [&](const std::optional<std::string>& path, const char* option,
+                         const std::function<void(std::ostream&)>& body) {
+        if (!path) return;
+        std::string why;
+        if (!WriteFileSafely(*path, body, why)) writeFailed(why, option, failed);
     };
-    if (options.tablesPath) {
-        std::ofstream out;
-        if (openOut(*options.tablesPath, "--tables", out)) WriteStageTables(out, *model, run, run.lastBuiltStage);
-    }
-    if (options.logPath) {
-        std::ofstream out;
-        if (openOut(*options.logPath, "--log", out)) batch::WriteLog(out, session.log);
-    }
-    if (options.pngPath && !surface.savePng(QString::fromStdString(*options.pngPath))) {
-        std::cerr << "ammonite-batch: cannot write " << *options.pngPath << " (--png)\n";
-        status = 2;
+    writeText(options.tablesPath, "--tables", [&](std::ostream& out) {
+        WriteStageTables(out, *model, run, run.lastBuiltStage);
+    });
+    writeText(options.logPath, "--log", [&](std::ostream& out) { batch::WriteLog(out, session.log); });
+    if (options.pngPath) {
+        std::string why;
+        if (!surface.savePng(*options.pngPath, why)) writeFailed(why, "--png", failed);
     }
     if (options.svgPath) {
-        std::string svgError;
+        std::string why;
         if (!WriteSvgFile(*options.svgPath, drawing, surface.width(), surface.height(), surface.backColour(),
-                          SvgTextStyleFor(surface), svgError)) {
-            std::cerr << "ammonite-batch: " << svgError << " (--svg)\n";
-            status = 2;
-        }
+                          SvgTextStyleFor(surface), why))
+            writeFailed(why, "--svg", failed);
     }
     const std::pair<const std::optional<std::string>&, MeshFormat> meshes[] = {
         {options.stlPath, MeshFormat::Stl}, {options.plyPath, MeshFormat::Ply}, {options.objPath, MeshFormat::Obj}};
     for (const auto& [path, format] : meshes) {
         if (!path) continue;
         std::vector<std::string> written;
-        std::string meshError;
-        if (!ExportShellMesh(format, *path, *model, run, MeshOptions{options.meshScale, options.meshRingPoints},
-                             written, meshError)) {
-            std::cerr << "ammonite-batch: " << meshError << " (--" << MeshFormatExtension(format) << ")\n";
-            // A run that stopped on an error has its own status already.
-            if (status == 0) status = 2;
+        std::string why;
+        const std::string option = std::string("--") + MeshFormatExtension(format);
+        if (ExportShellMesh(format, *path, *model, run, MeshOptions{options.meshScale, options.meshRingPoints},
+                            written, why))
+            continue;
+        if (!runtimeError.empty() && !run.hasRun) {
+            // A run that stopped leaves no shell to export: part of its runtime error, status 1.
+            std::cerr << "ammonite-batch: " << why << " (" << option << ")\n";
+        } else {
+            writeFailed(why, option.c_str(), failed);
         }
     }
     if (options.profilesOut) {
-        std::string saveError;
-        if (!WriteProfileFile(*options.profilesOut, *model, saveError)) {
-            std::cerr << "ammonite-batch: " << saveError << " (--save-profiles)\n";
-            status = 2;
-        }
+        std::string why;
+        if (!WriteProfileFile(*options.profilesOut, *model, why)) writeFailed(why, "--save-profiles", failed);
     }
+    std::ostringstream summary;
+    WriteSummary(summary, session);
     if (options.summaryPath) {
-        std::ofstream out;
-        if (openOut(*options.summaryPath, "--summary", out)) WriteSummary(out, session);
+        writeText(options.summaryPath, "--summary", [&](std::ostream& out) { out << summary.str(); });
     } else {
-        WriteSummary(std::cout, session);
+        std::string why;
+        if (!WriteStandardOutput(summary.str(), why)) writeFailed(why, "the summary", failed);
     }
-    return status;
+    return exitStatus(!runtimeError.empty(), failed);
 }

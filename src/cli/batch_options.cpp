@@ -67,6 +67,15 @@ bool CheckCombinations(const Options& o, std::string& error) {
             return false;
         }
     }
+    // Every grid point is a model run and a row of the table: a grid beyond
+    // kMaxSweepPoints is refused before anything runs.
+    double points = 1;
+    for (const SweepAxis& axis : o.sweeps) points *= axis.steps;
+    if (points > kMaxSweepPoints) {
+        error = "--sweep: the grid has " + std::to_string(static_cast<long long>(points)) +
+                " points, more than " + std::to_string(kMaxSweepPoints) + " (fewer STEPS)";
+        return false;
+    }
     if (o.sweeps.empty()) {
         if (o.sweepOut) error = "--sweep-out needs --sweep";
         if (o.jobs != 0) error = "--jobs needs --sweep";
@@ -91,11 +100,30 @@ bool CheckCombinations(const Options& o, std::string& error) {
 
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
     using Handler = std::function<bool(const std::string&)>;
-    std::string sweepError;  // why a --sweep value was refused
+    std::string reason;  // why a value was refused, when more can be said than "bad value"
+    // A text typed into a box of the main window, refused here when the box
+    // would refuse it, naming the option and the range.
+    auto typedInRange = [&](const char* option, const std::string& v, double lo, double hi, bool whole) {
+        try {
+            ReadTypedNumber(option, v, lo, hi, whole);
+            return true;
+        } catch (const RuntimeError& e) {
+            reason = e.what();
+            return false;
+        }
+    };
     // Options that take a value; each handler returns false for a bad value.
     const std::map<std::string, Handler> valued = {
-        {"--stages", [&](const std::string& v) { return o.stagesText = v, true; }},
-        {"--scale", [&](const std::string& v) { return o.scaleText = v, true; }},
+        {"--stages",
+         [&](const std::string& v) {
+             if (!typedInRange("--stages", v, -32768, 32767, true)) return false;
+             return o.stagesText = v, true;
+         }},
+        {"--scale",
+         [&](const std::string& v) {
+             if (!typedInRange("--scale", v, -kFixed4Limit, kFixed4Limit, false)) return false;
+             return o.scaleText = v, true;
+         }},
         {"--view",
          [&](const std::string& v) {
              std::array<double, 3> a{};
@@ -118,6 +146,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
          [&](const std::string& v) {
              std::array<double, 2> a{};
              if (!parseNumbers(v, a)) return false;
+             for (double d : a) {
+                 if (d < 0) {
+                     reason = "--densities: " + v + ": a density cannot be negative";
+                     return false;
+                 }
+             }
              return o.densities = a, true;
          }},
         {"--orientation",
@@ -175,7 +209,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         {"--sweep",
          [&](const std::string& v) {
              SweepAxis axis;
-             if (!ParseSweepAxis(v, axis, sweepError)) return false;
+             if (!ParseSweepAxis(v, axis, reason)) return false;
              o.sweeps.push_back(axis);
              return true;
          }},
@@ -230,7 +264,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             value = args[++i];
         }
         if (!it->second(*value)) {
-            error = !sweepError.empty() ? sweepError : "bad value '" + *value + "' for " + name + " (see --help)";
+            error = !reason.empty() ? reason : "bad value '" + *value + "' for " + name + " (see --help)";
             return false;
         }
     }
@@ -249,6 +283,7 @@ std::string UsageText() {
            "  --light X,Y,Z          light direction of the shaded rendering\n"
            "  --origin X,Y           drawing origin in pixels\n"
            "  --densities A,B        densities of the air chamber and the body chamber\n"
+           "                         (g/cm3, not negative)\n"
            "  --orientation on|off   life orientation\n"
            "  --ribbing on|off       ribs in the shaded rendering\n"
            "  --thresholds ST1,ST2,FT1,FT2\n"
@@ -285,13 +320,26 @@ std::string UsageText() {
            "                         (st1..ft2: threshold bar positions; gamma, C, T, beta:\n"
            "                         the profile made constant). Every grid point is an\n"
            "                         independent model; the points run on all cores.\n"
+           "                         A grid has at most 10000000 points.\n"
            "  --sweep-out FILE.csv   one row per grid point (default: standard output);\n"
            "                         progress is shown on standard error\n"
            "  --jobs N               threads of a sweep (default: all cores)\n"
            "  --help                 this text\n"
            "\n"
-           "Exit status: 0 done, 1 the model stopped with a runtime error (the results\n"
-           "requested are still written), 2 bad arguments or a bad --profiles file.\n";
+           "Every file is written under a temporary name in its folder and moved into\n"
+           "place only when complete; a file that cannot be written keeps its old\n"
+           "contents. A target that is a folder, a device or a FIFO, or that you may not\n"
+           "write, is refused; a symbolic link is written through.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  done\n"
+           "  1  the model stopped with a runtime error; every output asked for is still\n"
+           "     written with what the run reached, except the meshes, which need a\n"
+           "     finished run (a message says so)\n"
+           "  2  bad arguments or a bad --profiles file; nothing is run or written\n"
+           "  3  an output (a file or the standard output) could not be written; this\n"
+           "     outranks 1: the runtime error is still printed, the other outputs are\n"
+           "     still written\n";
 }
 
 }  // namespace ammonite::batch

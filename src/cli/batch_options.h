@@ -16,6 +16,17 @@ using ammonite::SweepAxis;
 using ammonite::SweepRow;
 using ammonite::SweepTiming;
 
+// Exit status of ammonite-batch, one meaning each. When an output cannot be
+// written after a run that stopped on a runtime error, the status is
+// kExitWriteFailed and the runtime error is still printed.
+constexpr int kExitDone = 0;
+constexpr int kExitRuntimeError = 1;  // the model stopped; every output is still written
+constexpr int kExitBadInput = 2;      // bad arguments or a bad input file
+constexpr int kExitWriteFailed = 3;   // an output could not be written
+
+// The largest sweep grid (the product of the axes' STEPS).
+constexpr long long kMaxSweepPoints = 10000000;
+
 // The session's inputs and actions (stage and scale texts, settings,
 // thresholds, runs, SHADE, the profile data file read before the runs), and
 // where the results go.

@@ -28,6 +28,11 @@ RuntimeError::RuntimeError(Kind kind, const std::string& detail)
                                         : std::string(kindText(kind)) + ": " + detail),
       kind_(kind) {}
 
+RuntimeError::RuntimeError(Plain, Kind kind, const std::string& message)
+    : std::runtime_error(message), kind_(kind) {}
+
+RuntimeError RuntimeError::plain(Kind kind, const std::string& message) { return RuntimeError(Plain{}, kind, message); }
+
 void throwOverflow(const std::string& d) { throw RuntimeError(RuntimeError::Kind::Overflow, d); }
 void throwDivisionByZero(const std::string& d) {
     throw RuntimeError(RuntimeError::Kind::DivisionByZero, d);
@@ -266,6 +271,30 @@ bool tryParseWholeNumber(const std::string& text, double& out) {
 double parseWholeNumber(const std::string& text) {
     double v = 0;
     if (!tryParseWholeNumber(text, v)) throwTypeMismatch("\"" + text + "\" is not a number");
+    return v;
+}
+
+std::string OutOfRangeText(const std::string& field, const std::string& typed, bool tooLarge, double limit) {
+    size_t b = 0, e = typed.size();
+    while (b < e && isBlank(typed[b])) ++b;
+    while (e > b && isBlank(typed[e - 1])) --e;
+    return field + ": " + typed.substr(b, e - b) + (tooLarge ? " is too large (at most " : " is too small (at least ") +
+           formatNumber(limit) + ")";
+}
+
+double ReadTypedNumber(const std::string& field, const std::string& text, double lo, double hi, bool whole) {
+    double v = 0;
+    try {
+        v = parseLeadingNumber(text);
+    } catch (const RuntimeError& e) {
+        if (e.kind() != RuntimeError::Kind::Overflow) throw;
+        // Beyond the double range: the sign says which end it passed.
+        const auto sign = text.find_first_not_of(" \t");
+        v = sign != std::string::npos && text[sign] == '-' ? -HUGE_VAL : HUGE_VAL;
+    }
+    const double checked = whole ? roundHalfEven(v) : v;
+    if (checked > hi) throw RuntimeError::plain(RuntimeError::Kind::Overflow, OutOfRangeText(field, text, true, hi));
+    if (checked < lo) throw RuntimeError::plain(RuntimeError::Kind::Overflow, OutOfRangeText(field, text, false, lo));
     return v;
 }
 

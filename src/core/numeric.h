@@ -19,9 +19,14 @@ class RuntimeError : public std::runtime_error {
 public:
     enum class Kind { Overflow, DivisionByZero, OutOfRange, TypeMismatch, InvalidArgument };
     RuntimeError(Kind kind, const std::string& detail);
+    // An error whose whole text is `message`, without the kind in front: for
+    // messages that already say what was wrong in the user's words.
+    static RuntimeError plain(Kind kind, const std::string& message);
     Kind kind() const { return kind_; }
 
 private:
+    struct Plain {};
+    RuntimeError(Plain, Kind kind, const std::string& message);
     Kind kind_;
 };
 
@@ -104,5 +109,20 @@ double parseLeadingNumber(const std::string& text);
 double parseWholeNumber(const std::string& text);
 // Like parseWholeNumber but reports failure instead of throwing.
 bool tryParseWholeNumber(const std::string& text, double& out);
+
+// ---- typed values out of range -----------------------------------------------
+
+// The message for a typed value outside its field, naming the field (a box
+// or an option) as the user knows it and the text as typed (blanks trimmed):
+// "STAGE: 1e9 is too large (at most 32767)",
+// "--stages: -40000 is too small (at least -32768)".
+std::string OutOfRangeText(const std::string& field, const std::string& typed, bool tooLarge, double limit);
+// The largest magnitude a Fixed4 field holds as a whole number.
+constexpr double kFixed4Limit = 922337203685477.0;
+// The number at the start of a typed text (as parseLeadingNumber reads it),
+// checked against lo..hi, after rounding halves to even when `whole`. A
+// value outside, or too large to read at all, is an overflow whose text is
+// OutOfRangeText.
+double ReadTypedNumber(const std::string& field, const std::string& text, double lo, double hi, bool whole);
 
 }  // namespace ammonite

@@ -109,10 +109,12 @@ void Grower::HydrostaticStep() {
     const double d0 = model.densities[0], d1 = model.densities[1];
     r.totalMass = d0 * Va + d1 * Vb;
     const double M = r.totalMass;
+    const Vec3 moment{d0 * Va * A.x + d1 * Vb * C.x, d0 * Va * A.y + d1 * Vb * C.y, d0 * Va * A.z + d1 * Vb * C.z};
+    if (!std::isfinite(M) || !std::isfinite(moment.x) || !std::isfinite(moment.y) || !std::isfinite(moment.z))
+        throwOverflow("the mass of the shell is infinite at these densities");
     const char* const noMass = "centre of mass of a shell of no mass";
-    r.massCentre = {checkedDivide(d0 * Va * A.x + d1 * Vb * C.x, M, noMass),
-                    checkedDivide(d0 * Va * A.y + d1 * Vb * C.y, M, noMass),
-                    checkedDivide(d0 * Va * A.z + d1 * Vb * C.z, M, noMass)};
+    r.massCentre = {checkedDivide(moment.x, M, noMass), checkedDivide(moment.y, M, noMass),
+                    checkedDivide(moment.z, M, noMass)};
     r.meanDensity = checkedDivide(M, Va + Vb, "density of a shell of no volume");
     r.ptRatio = checkedDivide(r.cumulativeLength[S] - r.stageBeta * rNow, r.cumulativeLength[S],
                               "P/T ratio of a tube of no length");

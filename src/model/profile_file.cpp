@@ -1,5 +1,7 @@
 #include "model/profile_file.h"
 
+#include "core/safe_file.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -194,19 +196,7 @@ std::string FormatProfileFile(const ModelState& model) {
 }
 
 bool WriteProfileFile(const std::string& path, const ModelState& model, std::string& error) {
-    std::string bytes = FormatProfileFile(model);
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    f.close();
-    if (!f) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return WriteFileSafely(path, FormatProfileFile(model), error);
 }
 
 // ---- reading ----

@@ -40,8 +40,9 @@ bool ParseProfileFile(const std::string& bytes, ProfileFileContents& into, std::
 // shownStage = the final stage, as a load from the profile window does.
 bool ReadProfileFile(const std::string& path, ModelState& model, std::string& error);
 
-// Writes the model's profile file to `path` (create or overwrite). Returns
-// false with a one-line `error` when the file cannot be written.
+// Writes the model's profile file to `path` through the safe writer (the old
+// file stays whole until the new one is complete). Returns false with a
+// one-line `error` naming the file and the reason when it cannot be written.
 bool WriteProfileFile(const std::string& path, const ModelState& model, std::string& error);
 
 }  // namespace ammonite

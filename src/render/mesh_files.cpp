@@ -1,5 +1,7 @@
 #include "render/mesh_files.h"
 
+#include "core/safe_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -11,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <locale>
+#include <memory>
 #include <new>
 #include <sstream>
 
@@ -18,29 +21,16 @@ namespace ammonite {
 
 namespace {
 
-// A file written through a buffer, in little-endian byte order whatever the
-// machine's. The first failure is kept and reported by close().
+// A file written through the safe writer, in little-endian byte order
+// whatever the machine's. Nothing appears under the final name before
+// publish(); the first failure is kept and reported.
 class FileOut {
 public:
-    FileOut() { buffer_.reserve(kChunk + 64); }
-    ~FileOut() {
-        if (file_) std::fclose(file_);
-    }
-    FileOut(const FileOut&) = delete;
-    FileOut& operator=(const FileOut&) = delete;
+    explicit FileOut(const std::string& path) : file_(path) {}
 
-    bool open(const std::string& path) {
-        errno = 0;
-        file_ = std::fopen(path.c_str(), "wb");
-        if (!file_) errorNumber_ = errno ? errno : EIO;
-        return file_ != nullptr;
-    }
-    void bytes(const void* data, size_t size) {
-        const char* p = static_cast<const char*>(data);
-        buffer_.insert(buffer_.end(), p, p + size);
-        if (buffer_.size() >= kChunk) flush();
-    }
-    void text(const std::string& s) { bytes(s.data(), s.size()); }
+    bool open() { return file_.open(); }
+    void bytes(const void* data, size_t size) { file_.write(static_cast<const char*>(data), size); }
+    void text(const std::string& s) { file_.write(s); }
     void u8(std::uint8_t v) { bytes(&v, 1); }
     void u16(std::uint16_t v) {
         const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
@@ -68,35 +58,14 @@ public:
         const auto r = std::to_chars(s, s + sizeof s, v);
         bytes(s, static_cast<size_t>(r.ptr - s));
     }
-    void ch(char c) { buffer_.push_back(c); }
+    void ch(char c) { bytes(&c, 1); }
 
-    // Flushes and closes; false with the reason when anything failed.
-    bool close(std::string& reason) {
-        flush();
-        if (file_) {
-            if (std::fclose(file_) != 0 && !errorNumber_) errorNumber_ = errno ? errno : EIO;
-            file_ = nullptr;
-        }
-        if (errorNumber_) {
-            reason = std::strerror(errorNumber_);
-            return false;
-        }
-        return true;
-    }
+    bool finish() { return file_.finish(); }
+    bool publish() { return file_.publish(); }
+    const std::string& error() const { return file_.error(); }
 
 private:
-    static constexpr size_t kChunk = 1 << 20;
-    void flush() {
-        if (file_ && !errorNumber_ && !buffer_.empty()) {
-            errno = 0;
-            if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
-                errorNumber_ = errno ? errno : EIO;
-        }
-        buffer_.clear();
-    }
-    std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
-    int errorNumber_ = 0;
+    SafeFileWriter file_;
 };
 
 bool fail(std::string& error, const std::string& message) {
@@ -104,19 +73,12 @@ bool fail(std::string& error, const std::string& message) {
     return false;
 }
 
-// Opens, lets `body` write, closes; the error names the file. `created`
-// tells whether the file was opened (and so exists now).
-bool writeFile(const std::string& path, const std::string& shownName, const std::function<void(FileOut&)>& body,
-               std::string& error, bool* created = nullptr) {
-    FileOut out;
-    std::string reason;
-    if (!out.open(path)) {
-        out.close(reason);
-        return fail(error, "Cannot write " + shownName + ": " + reason);
-    }
-    if (created) *created = true;
+// Opens, lets `body` write, and puts the file in place; the error names the file.
+bool writeFile(const std::string& path, const std::function<void(FileOut&)>& body, std::string& error) {
+    FileOut out(path);
+    if (!out.open()) return fail(error, out.error());
     body(out);
-    if (!out.close(reason)) return fail(error, "Cannot write " + shownName + ": " + reason);
+    if (!out.finish() || !out.publish()) return fail(error, out.error());
     return true;
 }
 
@@ -198,6 +160,7 @@ std::string fileName(const std::string& path) {
 
 // A number with up to 12 significant digits and a '.', whatever the locale.
 std::string num(double v) {
+    if (v == 0) v = 0;  // never "-0"
     char s[64];
     const auto r = std::to_chars(s, s + sizeof s, v, std::chars_format::general, 12);
     return std::string(s, r.ptr);
@@ -238,15 +201,15 @@ MeshFilePaths MeshFilePathsFor(MeshFormat format, const std::string& path) {
 }
 
 bool WriteMeshStl(const std::string& path, const std::string& name, const MeshObject& object, std::string& error) {
-    return writeFile(path, path, [&](FileOut& out) { stlBody(out, name, object); }, error);
+    return writeFile(path, [&](FileOut& out) { stlBody(out, name, object); }, error);
 }
 
 bool WriteMeshPly(const std::string& path, const std::string& name, const MeshObject& object, std::string& error) {
-    return writeFile(path, path, [&](FileOut& out) { plyBody(out, name, object); }, error);
+    return writeFile(path, [&](FileOut& out) { plyBody(out, name, object); }, error);
 }
 
 bool WriteMeshObj(const std::string& path, const ShellMesh& mesh, std::string& error) {
-    return writeFile(path, path, [&](FileOut& out) { objBody(out, mesh); }, error);
+    return writeFile(path, [&](FileOut& out) { objBody(out, mesh); }, error);
 }
 
 std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const ShellMesh& mesh,
@@ -268,9 +231,11 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
     s << "last_stage=" << mesh.lastStage << '\n';
     s << "rings=1.." << mesh.lastStage + 1 << '\n';
     s << "ring_points=" << mesh.ringPoints << '\n';
-    s << "body_chamber_start_stage=" << run.bodyStartStage << '\n';
-    s << "body_chamber_start_fraction=" << num(run.bodyStartFraction) << '\n';
-    s << "body_chamber_start_ring=" << num(mesh.bodyStartRing) << '\n';
+    // A body chamber longer than the tube starts at the first ring.
+    const bool wholeTube = mesh.bodyStartRing < 1;
+    s << "body_chamber_start_stage=" << (wholeTube ? 0 : run.bodyStartStage) << '\n';
+    s << "body_chamber_start_fraction=" << num(wholeTube ? 0 : run.bodyStartFraction) << '\n';
+    s << "body_chamber_start_ring=" << num(wholeTube ? 1 : mesh.bodyStartRing) << '\n';
     s << "phragmocone_triangles=" << mesh.phragmocone.triangles.size() << '\n';
     s << "body_chamber_triangles=" << mesh.bodyChamber.triangles.size() << '\n';
     s << "phragmocone_volume_mm3=" << num(airMm3) << '\n';
@@ -289,11 +254,6 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
 bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelState& model, const RunState& run,
                      const MeshOptions& options, std::vector<std::string>& written, std::string& error) {
     written.clear();
-    std::vector<std::string> temporaries;
-    auto removeTemporaries = [&temporaries] {
-        for (const std::string& t : temporaries) std::remove(t.c_str());
-        temporaries.clear();
-    };
     try {
         if (format != MeshFormat::Stl && format != MeshFormat::Ply && format != MeshFormat::Obj)
             return fail(error, "Bad mesh option: unknown file format");
@@ -327,38 +287,26 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
         const std::string volumes = MeshVolumesText(format, files, mesh, model, run);
         jobs.push_back({files.volumes, [&volumes](FileOut& out) { out.text(volumes); }});
 
-        // Everything under temporary names first ...
+        // Every file checked and written in full under a temporary name first ...
+        std::vector<std::unique_ptr<FileOut>> outs;
         for (const Job& job : jobs) {
-            const std::string temporary = job.finalPath + ".part";
-            bool created = false;
-            const bool ok = writeFile(temporary, job.finalPath, job.body, error, &created);
-            if (created) temporaries.push_back(temporary);  // only what this export made is removed
-            if (!ok) {
-                removeTemporaries();
-                return false;
-            }
+            outs.push_back(std::make_unique<FileOut>(job.finalPath));
+            FileOut& out = *outs.back();
+            if (!out.open()) return fail(error, out.error());
+            job.body(out);
+            if (!out.finish()) return fail(error, out.error());
         }
         // ... then into place.
         for (size_t i = 0; i < jobs.size(); ++i) {
-            errno = 0;
-            if (std::rename(temporaries[i].c_str(), jobs[i].finalPath.c_str()) != 0) {
-                const int e = errno ? errno : EIO;
-                temporaries.erase(temporaries.begin(), temporaries.begin() + static_cast<long>(i));
-                removeTemporaries();
-                return fail(error, "Cannot write " + jobs[i].finalPath + ": " + std::strerror(e));
-            }
+            if (!outs[i]->publish()) return fail(error, outs[i]->error());
             written.push_back(jobs[i].finalPath);
         }
-        temporaries.clear();
         return true;
     } catch (const std::bad_alloc&) {
-        removeTemporaries();
         return fail(error, "Cannot export: not enough memory");
     } catch (const std::exception& e) {
-        removeTemporaries();
         return fail(error, std::string("Cannot export: ") + e.what());
     } catch (...) {
-        removeTemporaries();
         return fail(error, "Cannot export: unexpected error");
     }
 }

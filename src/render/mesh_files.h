@@ -10,10 +10,10 @@
 // empty object (the phragmocone when the body chamber takes the whole tube)
 // is not written; the sidecar says it is empty.
 //
-// Every file is written under a temporary name (the final name + ".part") and
-// renamed into place only when all of them have been written, so a failure
-// leaves no half-written file under a final name (nor a temporary: those the
-// export made are removed).
+// Every file goes through the safe writer (core/safe_file.h): all of them are
+// checked and written in full under temporary names before the first is
+// renamed into place, so a failure leaves every old file as it was and no
+// half-written file (nor a temporary) behind.
 #pragma once
 
 #include <string>
@@ -45,9 +45,9 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
                      const MeshOptions& options, std::vector<std::string>& written, std::string& error);
 
 // Writers of one object (STL, PLY) or both (OBJ, the groups of the non-empty
-// objects); `name` goes into the STL header and the PLY comment. They write
-// straight to the path given, without a temporary name; false with a
-// one-line error naming the file.
+// objects); `name` goes into the STL header and the PLY comment. Each goes
+// through the safe writer on its own; false with a one-line error naming the
+// file.
 bool WriteMeshStl(const std::string& path, const std::string& name, const MeshObject& object, std::string& error);
 bool WriteMeshPly(const std::string& path, const std::string& name, const MeshObject& object, std::string& error);
 bool WriteMeshObj(const std::string& path, const ShellMesh& mesh, std::string& error);

@@ -101,9 +101,14 @@ bool CheckMeshOptions(const MeshOptions& options, std::string& error) {
 bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOptions& options, ShellMesh& mesh,
                     std::string& error) {
     mesh = ShellMesh{};
+    // A run that stopped on an error leaves its tables half written: the
+    // rings it built are there, but not the body chamber of that tube.
     if (!run.hasRun)
-        return fail(error, run.lastBuiltStage > 0 ? "Nothing to export: the last run did not finish; press START"
-                                                  : "Nothing to export yet: press START first");
+        return fail(error, run.currentStage >= 1
+                               ? "Cannot export: the last run stopped on an error at stage " +
+                                     std::to_string(static_cast<long>(run.currentStage)) +
+                                     ", before the shell was complete"
+                               : "Nothing to export yet: press START first");
     const int shown = model.shownStage;
     if (shown > kMaxStage - 1)
         return fail(error, "Cannot export: stage " + std::to_string(shown) +

@@ -1,5 +1,7 @@
 #include "render/svg_surface.h"
 
+#include "core/safe_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -457,28 +459,8 @@ void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height,
 
 bool WriteSvgFile(const std::string& path, const DisplayList& list, int width, int height, Rgb background,
                   const SvgTextStyle& text, std::string& error) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = "cannot write " + path;
-            return false;
-        }
-        WriteSvg(out, list, width, height, background, text);
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temporary.c_str());
-            error = "cannot write " + path + " (disk full?)";
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return WriteFileSafely(
+        path, [&](std::ostream& out) { WriteSvg(out, list, width, height, background, text); }, error);
 }
 
 }  // namespace ammonite

@@ -1,7 +1,11 @@
 #include "ui/image_surface.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QFontMetricsF>
 #include <QPainter>
+
+#include "core/safe_file.h"
 
 namespace ammonite {
 
@@ -29,6 +33,17 @@ void ImageSurface::doText(double x, double y, const std::string& utf8, Rgb colou
     p.setPen(QColor(colour.r, colour.g, colour.b));
     // (x, y) is the top-left corner of the text.
     p.drawText(QPointF(x, y + fm.ascent()), text);
+}
+
+bool ImageSurface::savePng(const std::string& path, std::string& error) const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image_.save(&buffer, "PNG")) {
+        error = "cannot write " + path + ": the picture could not be encoded as PNG";
+        return false;
+    }
+    return WriteFileSafely(path, std::string(bytes.constData(), static_cast<size_t>(bytes.size())), error);
 }
 
 }  // namespace ammonite

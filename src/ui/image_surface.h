@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QImage>
 
+#include <string>
+
 #include "render/surface.h"
 
 namespace ammonite {
@@ -17,7 +19,10 @@ public:
     QImage& image() { return image_; }
     void setFont(const QFont& font) { font_ = font; }
     const QFont& font() const { return font_; }
-    bool savePng(const QString& path) const { return image_.save(path, "PNG"); }
+    // The picture as a PNG file through the safe writer: encoded in memory
+    // first, so nothing under `path` changes unless the whole file is written.
+    // False with a one-line error naming the file.
+    bool savePng(const std::string& path, std::string& error) const;
 
     static QFont defaultFont();
 

@@ -10,11 +10,11 @@
 #include <QInputDialog>
 #include <QKeySequence>
 #include <QMenu>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <sstream>
 
 #include "render/stage_plot.h"
+#include "core/safe_file.h"
 #include "model/stage_results.h"
 #include "render/svg_surface.h"
 #include "ui/svg_text_style.h"
@@ -290,9 +290,9 @@ void MainWindow::exportWithDialog(const QString& caption, const QString& fileNam
 }
 
 bool MainWindow::savePicturePng(const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !shownSurface().image().save(&file, "PNG") || !file.commit()) {
-        showError("cannot write " + path.toStdString());
+    std::string error;
+    if (!shownSurface().savePng(path.toStdString(), error)) {
+        showError(error);
         return false;
     }
     showSaved({path});
@@ -319,18 +319,16 @@ void MainWindow::copyPicture() {
 
 bool MainWindow::saveStageTable(const QString& path) {
     const RunState& run = logic_->run;
-    if (run.lastBuiltStage == 0) {
+    // A run that stopped on an error still has its rows up to where it stopped.
+    if (run.currentStage < 1) {
         showError("Nothing to export yet: press START first");
         return false;
     }
-    std::ostringstream table;
-    WriteStageTables(table, logic_->model, run, run.lastBuiltStage);
-    const std::string text = table.str();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        showError("cannot write " + path.toStdString());
+    std::string error;
+    if (!WriteFileSafely(
+            path.toStdString(),
+            [&](std::ostream& out) { WriteStageTables(out, logic_->model, run, run.lastBuiltStage); }, error)) {
+        showError(error);
         return false;
     }
     showSaved({path});

@@ -89,6 +89,33 @@ TEST(StartCommand, StageTextOverflowKeepsTheOldCount) {
     EXPECT_TRUE(f.logic->statusLine.caption().empty());
 }
 
+TEST(StartCommand, ValuesBeyondABoxNameTheBoxAndTheRange) {
+    Fixture f;
+    f.logic->Load();
+    const std::pair<const char*, const char*> stages[] = {
+        {"1e9", "STAGE: 1e9 is too large (at most 32767)"},
+        {"32767.5", "STAGE: 32767.5 is too large (at most 32767)"},  // rounds to 32768
+        {" -40000 ", "STAGE: -40000 is too small (at least -32768)"},
+        {"1e400", "STAGE: 1e400 is too large (at most 32767)"},
+        {"-1e400", "STAGE: -1e400 is too small (at least -32768)"},
+    };
+    for (const auto& [typed, message] : stages) {
+        f.logic->TypeStages(typed);
+        EXPECT_EQ(f.logic->statusLine.caption(), message);
+        EXPECT_EQ(f.model->shownStage, 1700) << typed;
+    }
+    f.logic->TypeStages("-32768");
+    EXPECT_EQ(f.model->shownStage, -32768);
+    EXPECT_EQ(f.logic->statusLine.caption(), "");
+
+    f.logic->TypeScale("1e300");
+    EXPECT_EQ(f.logic->statusLine.caption(), "SCALE: 1e300 is too large (at most 922337203685477)");
+    EXPECT_DOUBLE_EQ(f.model->drawScale, 2);
+    f.logic->TypeScale("-1e15x");
+    EXPECT_EQ(f.logic->statusLine.caption(), "SCALE: -1e15x is too small (at least -922337203685477)");
+    EXPECT_DOUBLE_EQ(f.model->drawScale, 2);
+}
+
 TEST(StartCommand, BadScaleStopsAfterStepSix) {
     Fixture f;
     f.logic->Load();

@@ -442,6 +442,28 @@ TEST_F(Chart, SaveCreatesTheFolderAndLoadRefreshesTheWindow) {
     EXPECT_EQ(model->profileFileName, (fs::current_path() / "ammonite" / "SAMPLE.txt").string());
 }
 
+TEST_F(Chart, SaveOverAProtectedFileKeepsItAndSaysWhy) {
+    logic->ClickSave();  // creates the folder and the file
+    const std::string path = "ammonite/SAMPLE.txt";
+    std::ofstream(path, std::ios::binary) << "kept";
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
+    model->alpha = 1.0033;
+    logic->ClickSave();
+    EXPECT_EQ(logic->statusLine.caption(), "Not saved: cannot write " + path + ": Permission denied");
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::group_read);
+
+    // Through a link, the file linked to is saved and the link stays.
+    fs::remove(path);
+    std::ofstream("ammonite/elsewhere.txt") << "old";
+    fs::create_symlink("elsewhere.txt", path);
+    logic->ClickSave();
+    EXPECT_TRUE(fs::is_symlink(path));
+    std::ifstream saved("ammonite/elsewhere.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), FormatProfileFile(*model));
+}
+
 TEST_F(Chart, BadFileLeavesModelAndListAsTheyWere) {
     std::ofstream("ammonite/broken.txt", std::ios::binary) << "\"SAMPLE\"\r\n\"a\",1.002\r\n0,3000\r\n\"g\",60\r\n";
     std::ofstream("ammonite/notes.dat") << "x";

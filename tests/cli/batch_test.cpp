@@ -260,6 +260,17 @@ TEST(Batch, BadArgumentsAreNamedAndExitWithTwo) {
         {{"--runs", "-1"}, "--runs"},
         {{"--runs", "1.5"}, "--runs"},
         {{"--tables"}, "--tables"},
+        // Typed values beyond their box, negative densities, a grid too large to run.
+        {{"--stages", "1e308"}, "--stages: 1e308 is too large (at most 32767)"},
+        {{"--stages", "-40000"}, "--stages: -40000 is too small (at least -32768)"},
+        {{"--stages", "1e999"}, "--stages: 1e999 is too large (at most 32767)"},
+        {{"--scale", "1e300"}, "--scale: 1e300 is too large (at most 922337203685477)"},
+        {{"--densities", "-0.736,1.3"}, "--densities: -0.736,1.3: a density cannot be negative"},
+        {{"--densities", "0.6,inf"}, "--densities"},
+        {{"--sweep", "density_body=-1:1:3"}, "--sweep 'density_body=-1:1:3': density_body must lie in 0.."},
+        {{"--sweep", "density_air=0.5:nan:3"}, "--sweep"},
+        {{"--sweep", "alpha=1:2:100000", "--sweep", "gamma=1:2:100000", "--stages", "1"},
+         "--sweep: the grid has 10000000000 points, more than 10000000"},
     };
     for (const auto& [args, name] : cases) {
         Result r = runBatch(args);
@@ -271,6 +282,13 @@ TEST(Batch, BadArgumentsAreNamedAndExitWithTwo) {
     }
 }
 
+TEST(Batch, DensitiesTooLargeForTheMassSayWhatHappened) {
+    Result r = runBatch({"--densities", "1e308,1e308", "--stages", "20"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the mass of the shell is infinite at these densities"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("no mass"), std::string::npos) << r.err;
+}
+
 TEST(Batch, HelpListsTheOptions) {
     Result r = runBatch({"--help"});
     EXPECT_EQ(r.status, 0);
@@ -278,6 +296,9 @@ TEST(Batch, HelpListsTheOptions) {
                                "--orientation", "--ribbing", "--thresholds", "--runs", "--tables", "--log",
                                "--summary", "--png", "--shade"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    // One meaning per exit status.
+    for (const char* status : {"  0  done", "  1  the model stopped", "  2  bad arguments", "  3  an output"})
+        EXPECT_NE(r.out.find(status), std::string::npos) << status;
 }
 
 TEST(Batch, RuntimeErrorExitsWithOneAndStillWritesTheResults) {

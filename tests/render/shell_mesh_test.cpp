@@ -322,6 +322,11 @@ TEST(ShellMesh, BodyChamberTakingTheWholeTubeLeavesNoPhragmocone) {
     EXPECT_EQ(kv["phragmocone"], "empty");
     EXPECT_EQ(kv.count("phragmocone_file"), 0u);
     EXPECT_EQ(kv["phragmocone_volume_mm3"], "0");
+    // The body chamber, longer than the tube, starts at the first ring; no value reads "-0".
+    EXPECT_EQ(kv["body_chamber_start_stage"], "0");
+    EXPECT_EQ(kv["body_chamber_start_fraction"], "0");
+    EXPECT_EQ(kv["body_chamber_start_ring"], "1");
+    for (const auto& [key, value] : kv) EXPECT_NE(value, "-0") << key;
     // OBJ: only the body chamber group.
     ASSERT_TRUE(ExportShellMesh(MeshFormat::Obj, dir / "short.obj", *w.model, w.run, MeshOptions{1, 36}, written,
                                 error))
@@ -526,7 +531,7 @@ TEST(MeshExport, RefusesBeforeAnyRunAndAfterAFailedRun) {
     ASSERT_FALSE(w.run.hasRun);
     ASSERT_GT(w.run.lastBuiltStage, 0);
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Obj, dir / "x.obj", *w.model, w.run, MeshOptions{}, written, error));
-    EXPECT_EQ(error, "Nothing to export: the last run did not finish; press START");
+    EXPECT_EQ(error, "Cannot export: the last run stopped on an error at stage 250, before the shell was complete");
     EXPECT_TRUE(dir.names().empty());
 }
 
@@ -577,19 +582,24 @@ TEST(MeshExport, AFileThatCannotBeWrittenIsNamedAndNothingIsLeftBehind) {
     std::string error;
     const std::string missing = dir / "no_such_folder/shell.stl";
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Stl, missing, d.model(), d.run(), MeshOptions{1, 36}, written, error));
-    EXPECT_EQ(error, "Cannot write " + dir / "no_such_folder/shell_phragmocone.stl" + ": No such file or directory");
+    EXPECT_EQ(error, "cannot write " + dir / "no_such_folder/shell_phragmocone.stl" + ": No such file or directory");
     EXPECT_TRUE(written.empty());
 
-    // Earlier files of an export that fails later stay unwritten: the sidecar's
-    // temporary name is taken by a folder, and old files keep their content.
+    // Earlier files of an export that fails later stay unwritten: the
+    // sidecar's name is taken by a folder, so the export stops before any
+    // file is moved into place; old files keep their content, and an
+    // unrelated ".part" file is not touched.
     {
         std::ofstream old(dir / "s_phragmocone.stl");
         old << "old";
+        std::ofstream part(dir / "s_phragmocone.stl.part");
+        part << "not ours";
     }
-    fs::create_directory(dir / "s_volumes.txt.part");
+    fs::create_directory(dir / "s_volumes.txt");
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Stl, dir / "s.stl", d.model(), d.run(), MeshOptions{1, 36}, written, error));
-    EXPECT_EQ(error.rfind("Cannot write " + dir / "s_volumes.txt" + ": ", 0), 0u) << error;
+    EXPECT_EQ(error, "cannot write " + dir / "s_volumes.txt" + ": it is a folder");
     EXPECT_TRUE(written.empty());
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"s_phragmocone.stl", "s_volumes.txt.part"}));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"s_phragmocone.stl", "s_phragmocone.stl.part", "s_volumes.txt"}));
+    EXPECT_EQ(meshread::readAll(dir / "s_phragmocone.stl.part"), "not ours");
     EXPECT_EQ(meshread::readAll(dir / "s_phragmocone.stl"), "old");
 }
