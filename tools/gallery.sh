@@ -30,6 +30,13 @@ after a change of the model so that the pictures stay true.
 The hydrostatics line gives what the main window shows after the (last) run: the
 orientation angle, the mean density, the P/T ratio and the stability index, and the
 number of stages built. The reproducing command prints the full summary on standard output.
+
+From stage 201 the regulation model sets γ, the curvature and the torsion itself: the tube
+runs straight, with ribs, and bends only into its half-turn hook once the shell has tipped
+over (from stage 801). So most of each form is drawn by the profiles of stages 1 to 200;
+forms that stop by stage 200 may use another α, the others keep α = 1.005 (a run that
+reaches stage 201 leaves α at 1.005, so a second START with `--runs 2` would grow another
+shell). `--runs 2` draws the shell in its life orientation, as a second START does.
 HEAD
 
 while IFS='|' read -r name options heading text; do
