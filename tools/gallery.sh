@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Regenerates the gallery: runs every profile file of gallery/ through the batch
+# tool with the options listed in gallery/forms.conf, paints docs/gallery/NAME.png
+# (SHADE) and rewrites docs/gallery.md with the pictures, the hydrostatics of
+# each run and the command that reproduces it.
+#   bash tools/gallery.sh [path of ammonite-batch]   (default build/ammonite-batch)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+batch=${1:-build/ammonite-batch}
+if [[ ! -x $batch ]]; then
+    echo "gallery.sh: no batch tool at $batch (build it: cmake --build build --target ammonite-batch)" >&2
+    exit 2
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p docs/gallery
+page=$work/gallery.md
+
+cat > "$page" <<'HEAD'
+# Gallery of heteromorph forms
+
+Each form is a profile data file in `gallery/` (load it with D-Load in the profile
+window, or give it to `ammonite-batch --profiles`). The densities, the threshold bars,
+the stage count beyond the file's final stage and the view are not part of a profile
+file; where a form needs them they are among the batch options below. The pictures are
+SHADE renderings made by `tools/gallery.sh`, which also writes this page; run it again
+after a change of the model so that the pictures stay true.
+
+The hydrostatics line gives what the main window shows after the (last) run: the
+orientation angle, the mean density, the P/T ratio and the stability index, and the
+number of stages built. The reproducing command prints the full summary on standard output.
+
+From stage 201 the regulation model sets γ, the curvature and the torsion itself: the tube
+runs straight, with ribs, and bends only into its half-turn hook once the shell has tipped
+over (from stage 801). So most of each form is drawn by the profiles of stages 1 to 200;
+forms that stop by stage 200 may use another α, the others keep α = 1.005 (a run that
+reaches stage 201 leaves α at 1.005, so a second START with `--runs 2` would grow another
+shell). `--runs 2` draws the shell in its life orientation, as a second START does.
+HEAD
+
+while IFS='|' read -r name options heading text; do
+    name=$(echo "$name" | xargs)
+    [[ -z $name || $name == \#* ]] && continue
+    options=$(echo "$options" | xargs)
+    heading=$(echo "$heading" | xargs)
+    text=$(echo "$text" | sed 's/^ *//; s/ *$//')
+    # shellcheck disable=SC2086  # the options are a word list on purpose
+    "$batch" --profiles "gallery/$name.txt" $options --shade \
+        --png "docs/gallery/$name.png" --summary "$work/$name.txt"
+    value() { sed -n "s/^$1=//p" "$work/$name.txt"; }
+    {
+        echo
+        echo "## $heading"
+        echo
+        echo "![$heading](gallery/$name.png)"
+        echo
+        echo "$text"
+        echo
+        echo "Hydrostatics: orientation $(value orientation_label)°, density $(value density_label)," \
+             "P/T $(value pt_ratio_text) %, stability $(value stability_label)," \
+             "$(value shown_stage) stages."
+        echo
+        echo '```sh'
+        echo "ammonite-batch --profiles gallery/$name.txt $options --shade --png docs/gallery/$name.png"
+        echo '```'
+    } >> "$page"
+    echo "gallery.sh: $name" >&2
+done < gallery/forms.conf
+
+mv "$page" docs/gallery.md
