@@ -1,5 +1,10 @@
 #include "app/gallery_files.h"
 
+#include <fstream>
+#include <sstream>
+
+#include "core/safe_file.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -58,13 +63,22 @@ int CopyGalleryInto(const std::string& profileFolder, std::string& error) {
     int copied = 0;
     for (const fs::path& from : files) {
         const fs::path to = fs::path(profileFolder) / from.filename();
-        // skip_existing: never replace a file the user already has.
-        if (fs::copy_file(from, to, fs::copy_options::skip_existing, ec)) {
-            ++copied;
-        } else if (ec) {
-            error = "cannot copy " + from.string() + " to " + to.string() + ": " + ec.message();
+        // Never replace a file the user already has.
+        const fs::file_status there = fs::symlink_status(to, ec);
+        if (there.type() != fs::file_type::not_found) continue;
+        std::ifstream in(from, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        if (!in) {
+            error = "cannot read " + from.string();
             return -1;
         }
+        std::string why;
+        if (!WriteFileSafely(to.string(), bytes.str(), why)) {
+            error = why;
+            return -1;
+        }
+        ++copied;
     }
     return copied;
 }

@@ -2,6 +2,8 @@
 // parameter buttons, "Point Del.", "OK"-independent redraws and the data file.
 #include "app/profile_window_logic.h"
 
+#include "app/gallery_files.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -55,6 +57,14 @@ void ProfileWindowLogic::setTimer(bool on) {
     if (timerChanged) timerChanged();
 }
 
+// Whether the folder holds a profile file (*.txt) already.
+static bool folderHasProfileFiles(const std::string& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().extension() == ".txt") return true;
+    return false;
+}
+
 // Makes sure the folder "ammonite" exists below the current directory;
 // `message` says what was done or what went wrong.
 bool ProfileWindowLogic::ensureProfileFolder(std::string& message) {
@@ -83,6 +93,13 @@ void ProfileWindowLogic::Load() {
         fileListFolder = fs::absolute(kProfileFolderName, ec).lexically_normal().string();
         model.profileFolderPath = fileListFolder;
         if (message.empty() && ok) message = "Profile files are kept in " + fileListFolder + ".";
+        // A new or empty profile folder gets the gallery's example forms.
+        if (ok && !folderHasProfileFiles(fileListFolder)) {
+            std::string galleryError;
+            const int copied = CopyGalleryInto(fileListFolder, galleryError);
+            if (copied > 0)
+                message += " " + std::to_string(copied) + " example forms from the gallery were put there.";
+        }
         statusLine.setCaption(message);
         // 2.
         model.profileWindowOpened = 1;

@@ -24,6 +24,7 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         fs::current_path(dir_);
+        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
         model = std::make_unique<ModelState>();
         model->setDefaultProfiles();
         model->alpha = 1.005;
@@ -478,4 +479,41 @@ TEST_F(Chart, BadFileLeavesModelAndListAsTheyWere) {
     const std::string& msg = logic->statusLine.caption();
     EXPECT_NE(msg.find("broken.txt"), std::string::npos) << msg;
     EXPECT_NE(msg.find("line 4"), std::string::npos) << msg;
+}
+
+// The first opening in a folder without profile files offers the gallery's
+// forms there; a folder the user has filled is left alone.
+TEST(ChartGallery, FirstOpeningInAnEmptyFolderBringsTheGallery) {
+    const fs::path old = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("ammonite-gallery-open-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "gallery");
+    std::ofstream(dir / "gallery" / "hook.txt", std::ios::binary) << "x";
+    fs::current_path(dir);
+    setenv("AMMONITE_GALLERY", (dir / "gallery").c_str(), 1);
+    {
+        ModelState model;
+        model.setDefaultProfiles();
+        RasterSurface background{1001, 665}, shown{1001, 665};
+        ChartLayers layers{background, shown};
+        ProfileWindowLogic logic(model, layers);
+        logic.Load();
+        EXPECT_TRUE(fs::exists("ammonite/hook.txt"));
+        EXPECT_NE(logic.statusLine.caption().find("1 example form"), std::string::npos)
+            << logic.statusLine.caption();
+    }
+    fs::remove("ammonite/hook.txt");
+    std::ofstream("ammonite/mine.txt") << "y";
+    {
+        ModelState model;
+        model.setDefaultProfiles();
+        RasterSurface background{1001, 665}, shown{1001, 665};
+        ChartLayers layers{background, shown};
+        ProfileWindowLogic logic(model, layers);
+        logic.Load();
+        EXPECT_FALSE(fs::exists("ammonite/hook.txt"));
+    }
+    setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
+    fs::current_path(old);
+    fs::remove_all(dir);
 }

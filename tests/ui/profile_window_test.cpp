@@ -28,6 +28,8 @@ public:
                                             std::to_string(counter_++));
         fs::create_directories(dir_);
         fs::current_path(dir_);
+        // No gallery: the scratch folder starts empty.
+        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
     }
     ~InScratchDir() {
         fs::current_path(old_);
