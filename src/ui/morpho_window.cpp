@@ -194,7 +194,9 @@ MorphoWindow::MorphoWindow(MainWindowLogic& main, QWidget* parent)
     infoLine_->setStyleSheet(QStringLiteral("color: rgb(60, 60, 60);"));
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusLine_, 1);
-    bottom->addWidget(infoLine_, 1, Qt::AlignRight);
+    infoLine_->setMinimumWidth(420);
+    infoLine_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    bottom->addWidget(infoLine_, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

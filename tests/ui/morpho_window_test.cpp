@@ -268,3 +268,35 @@ TEST(MorphoWindow, BadBoxesErrorCellsAndExports) {
     exportAs("saveSvgAction", dir.filePath("missing/map.svg"));
     EXPECT_TRUE(status->text().contains("missing/map.svg")) << status->text().toStdString();
 }
+
+// The map the README shows: α against the body chamber's density, coloured by
+// the final mean density, with the float line where the density crosses 1.026.
+TEST(MorphoWindow, DensityMapOfAlphaAndBodyDensityHasItsFloatLine) {
+    Windows w;
+    ASSERT_TRUE(w.morpho);
+    w.axes("alpha", {"1.002", "1.008", "24"}, "density_body", {"0.9", "1.6", "24"});
+    ASSERT_TRUE(w.runToTheEnd());
+    MorphoLogic& m = w.morpho->logic();
+    const auto contour = m.NeutralBuoyancyContour();
+    // Wherever two cells one above the other straddle 1.026, the line passes between them.
+    size_t crossings = 0;
+    for (int ix = 0; ix < m.xSteps(); ++ix) {
+        for (int iy = 0; iy + 1 < m.ySteps(); ++iy) {
+            const double a = m.row(m.CellIndex(ix, iy)).meanDensity, b = m.row(m.CellIndex(ix, iy + 1)).meanDensity;
+            if ((a >= kSeaWaterDensity) == (b >= kSeaWaterDensity)) continue;
+            ++crossings;
+            const double at = iy + (kSeaWaterDensity - a) / (b - a);
+            bool found = false;
+            for (const ContourSegment& s : contour)
+                found = found || (s.x1 == ix && std::fabs(s.y1 - at) < 1e-9) || (s.x2 == ix && std::fabs(s.y2 - at) < 1e-9);
+            EXPECT_TRUE(found) << ix << "," << iy;
+        }
+    }
+    EXPECT_GE(crossings, 24u);
+
+    const QByteArray shots = qgetenv("AMMONITE_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        hover(w.morpho->mapView(), w.centre(m.CellIndex(8, 6)));
+        w.morpho->grab().save(QString::fromUtf8(shots) + QStringLiteral("/morpho.png"));
+    }
+}
