@@ -97,7 +97,7 @@ std::vector<int> tickIndices(int steps, double cellSize, double labelSize) {
     int every = std::max(1, static_cast<int>(std::ceil(labelSize / std::max(cellSize, 1e-9))));
     for (int i = 0; i < steps; i += every) out.push_back(i);
     if (out.back() != steps - 1) {
-        if ((steps - 1 - out.back()) * cellSize < labelSize) out.pop_back();
+        if (out.size() > 1 && (steps - 1 - out.back()) * cellSize < labelSize) out.pop_back();
         out.push_back(steps - 1);
     }
     return out;

@@ -67,6 +67,8 @@ MorphoWindow::AxisBoxes MorphoWindow::makeAxis(const char* prefix, const char* n
     a.from = edit("From", from, 80);
     a.to = edit("To", to, 80);
     a.steps = edit("Steps", steps, 50);
+    // Enter in any of the boxes runs the grid, as RUN does.
+    for (QLineEdit* e : {a.from, a.to, a.steps}) connect(e, &QLineEdit::returnPressed, this, [this] { run(); });
     // A newly chosen input starts from a range worth a first look.
     connect(a.name, &QComboBox::activated, this, [a] {
         std::string f, t;
