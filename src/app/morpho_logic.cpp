@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "core/numeric.h"
 #include "core/safe_file.h"
@@ -449,14 +450,21 @@ bool MorphoLogic::OpenCell(size_t index) {
     const SweepRow& row = rows_[index];
     bool ok = true;
     std::optional<double> alpha;
+    // A bar moved before any run cannot redraw the regulation chart; the bar
+    // has taken its position all the same, as a sweep point's bar does.
+    auto moveBar = [&](ScrollBarModel& bar, double value) {
+        return main_.Guard([&] { bar.setValue(static_cast<int>(std::lround(value))); }) || !main_.run.hasRun;
+    };
     for (size_t k = 0; k < axes_.size() && ok; ++k) {
         const SweepValue v{axes_[k].target, row.values[k]};
         switch (v.target) {
-        case SweepTarget::Stages: ok = main_.Guard([&] { main_.TypeStages(std::to_string(std::lround(v.value))); }); break;
-        case SweepTarget::St1: ok = main_.Guard([&] { main_.MoveBar(main_.ST1hsc, static_cast<int>(std::lround(v.value))); }); break;
-        case SweepTarget::St2: ok = main_.Guard([&] { main_.MoveBar(main_.ST2hsc, static_cast<int>(std::lround(v.value))); }); break;
-        case SweepTarget::Ft1: ok = main_.Guard([&] { main_.MoveBar(main_.FT1vsc, static_cast<int>(std::lround(v.value))); }); break;
-        case SweepTarget::Ft2: ok = main_.Guard([&] { main_.MoveBar(main_.FT2vsc, static_cast<int>(std::lround(v.value))); }); break;
+        case SweepTarget::Stages:
+            ok = main_.Guard([&] { main_.NUMtxt.setText(std::to_string(std::lround(v.value))); });
+            break;
+        case SweepTarget::St1: ok = moveBar(main_.ST1hsc, v.value); break;
+        case SweepTarget::St2: ok = moveBar(main_.ST2hsc, v.value); break;
+        case SweepTarget::Ft1: ok = moveBar(main_.FT1vsc, v.value); break;
+        case SweepTarget::Ft2: ok = moveBar(main_.FT2vsc, v.value); break;
         case SweepTarget::Alpha: alpha = v.value; break;  // set last, just before START
         default: SetSweepModelInput(main_.model, v); break;
         }

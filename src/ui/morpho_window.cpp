@@ -302,7 +302,8 @@ void MorphoWindow::finished(unsigned generation, const std::vector<SweepRow>& ro
     size_t stopped = 0;
     for (size_t p = 0; p < logic_.cellCount(); ++p)
         stopped += logic_.cellState(p) == MorphoLogic::CellState::Error ? 1 : 0;
-    QString text = cancel_ ? QStringLiteral("Cancelled: %1 of %2 shells grown")
+    const bool cut = logic_.finishedCount() < logic_.cellCount();
+    QString text = cut ? QStringLiteral("Cancelled: %1 of %2 shells grown")
                                  .arg(logic_.finishedCount())
                                  .arg(logic_.cellCount())
                            : QStringLiteral("%1 shells in %2 s on %3 threads")

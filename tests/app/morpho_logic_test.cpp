@@ -264,3 +264,22 @@ TEST(MorphoOpenCell, AProfileThatIsNotConstantIsOffTheMap) {
     EXPECT_DOUBLE_EQ(fx, 1);
     EXPECT_DOUBLE_EQ(fy, 0);
 }
+
+// Bars moved in a window that has not run yet cannot redraw the regulation
+// chart; the cell still opens, with the bars where the sweep put them.
+TEST(MorphoOpenCell, ThresholdCellsOpenBeforeTheFirstRun) {
+    Window w;
+    std::string error;
+    ASSERT_TRUE(w.morpho.SetAxes(axis("ft1", "-60", "-20", "3"), axis("st1", "150", "250", "2"), error));
+    w.morpho.BeginRun();
+    const size_t index = w.morpho.CellIndex(0, 1);
+    const SweepRow swept = RunSweepPoint(w.morpho.CurrentOptions(), w.morpho.axes(), index);
+    ASSERT_EQ(swept.error, "");
+    ASSERT_TRUE(w.morpho.OpenCell(index));
+    EXPECT_EQ(w.main->FT1vsc.value(), -60);
+    EXPECT_EQ(w.main->ST1hsc.value(), 250);
+    EXPECT_TRUE(w.main->run.hasRun);
+    EXPECT_EQ(w.main->statusLine.caption(), "");
+    EXPECT_EQ(w.main->run.meanDensity, swept.meanDensity);
+    EXPECT_EQ(CountRibs(w.main->run), swept.ribs);
+}
