@@ -65,6 +65,19 @@ private:
 
 }  // namespace
 
+bool SetSweepModelInput(ModelState& model, const SweepValue& v) {
+    switch (v.target) {
+    case SweepTarget::Alpha: model.alpha = v.value; return true;
+    case SweepTarget::DensityAir: model.densities[0] = v.value; return true;
+    case SweepTarget::DensityBody: model.densities[1] = v.value; return true;
+    case SweepTarget::Gamma: constantProfile(model.gammaProfile, model, v.value); return true;
+    case SweepTarget::Curvature: constantProfile(model.curvatureProfile, model, v.value); return true;
+    case SweepTarget::Torsion: constantProfile(model.torsionProfile, model, v.value); return true;
+    case SweepTarget::Beta: constantProfile(model.betaProfile, model, v.value); return true;
+    default: return false;
+    }
+}
+
 bool PerformSession(const SessionOptions& options, Session& session, const std::vector<SweepValue>& values,
                     std::string& fileError) {
     ModelState& model = *session.model;
@@ -114,12 +127,12 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
         switch (v.target) {
         case SweepTarget::Stages: stagesText = wholeNumberText(v.value); break;
         case SweepTarget::Alpha: alpha = v.value; break;
-        case SweepTarget::DensityAir: model.densities[0] = v.value; break;
-        case SweepTarget::DensityBody: model.densities[1] = v.value; break;
-        case SweepTarget::Gamma: constantProfile(model.gammaProfile, model, v.value); break;
-        case SweepTarget::Curvature: constantProfile(model.curvatureProfile, model, v.value); break;
-        case SweepTarget::Torsion: constantProfile(model.torsionProfile, model, v.value); break;
-        case SweepTarget::Beta: constantProfile(model.betaProfile, model, v.value); break;
+        case SweepTarget::DensityAir:
+        case SweepTarget::DensityBody:
+        case SweepTarget::Gamma:
+        case SweepTarget::Curvature:
+        case SweepTarget::Torsion:
+        case SweepTarget::Beta: SetSweepModelInput(model, v); break;
         case SweepTarget::St1:
         case SweepTarget::St2:
         case SweepTarget::Ft1:

@@ -55,6 +55,12 @@ struct SweepValue {
     double value;
 };
 
+// Sets a sweep value that is an input of the model itself (α, a density, a
+// profile made constant over the stage range), as a sweep point sets it.
+// Returns false, changing nothing, for the inputs that act through the main
+// window's controls: the stage box and the four threshold bars.
+bool SetSweepModelInput(ModelState& model, const SweepValue& value);
+
 struct Session {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     std::unique_ptr<RunState> run = std::make_unique<RunState>();

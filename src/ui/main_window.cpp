@@ -20,6 +20,7 @@
 #include "ui/svg_text_style.h"
 
 #include "ui/bindings.h"
+#include "ui/morpho_window.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
 
@@ -136,6 +137,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
     connect(set, &QPushButton::clicked, this, &MainWindow::openSettingsWindow);
+    AddMorphoButton(*this, px + 200, 110);
 
     ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
 

@@ -1,0 +1,645 @@
+#include "app/morpho_logic.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "core/numeric.h"
+#include "core/safe_file.h"
+
+namespace ammonite {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct AxisInfo {
+    const char* name;
+    const char* from;
+    const char* to;
+};
+
+// Every input of the sweep, with a first range around the default shell.
+const AxisInfo kAxes[] = {
+    {"alpha", "1.002", "1.008"},     {"density_body", "1", "1.6"}, {"density_air", "0.2", "1"},
+    {"st1", "100", "400"},           {"st2", "200", "500"},        {"ft1", "-80", "0"},
+    {"ft2", "-80", "0"},             {"stages", "200", "1700"},    {"gamma", "2", "6"},
+    {"C", "0", "1"},                 {"T", "-0.5", "0.5"},         {"beta", "6", "18"},
+};
+
+// Picture margins around the cells: tick labels left and below, the colour
+// bar right, title and legend above.
+constexpr double kLeft = 72, kTop = 44, kRight = 150, kBottom = 52;
+constexpr double kCharWidth = 7;  // a rough advance for placing texts
+
+const Rgb kInk{40, 40, 40};
+const Rgb kPendingColour{236, 236, 236};
+const Rgb kNotRunColour{250, 250, 250};
+const Rgb kErrorColour{120, 120, 120};
+const Rgb kErrorMark{200, 0, 0};
+const Rgb kContourColour{255, 255, 255};
+const Rgb kContourEdge{0, 0, 0};
+const Rgb kCurrentColour{230, 0, 120};
+
+// A filled rectangle on any surface: a polygon where the surface keeps
+// shapes, pixels on a raster, lines otherwise.
+void fillRect(DrawingSurface& s, double x0, double y0, double x1, double y1, Rgb colour) {
+    if (VectorTarget* v = s.vectorTarget()) {
+        const float xy[8] = {float(x0), float(y0), float(x1), float(y0), float(x1), float(y1), float(x0), float(y1)};
+        v->filledPolygon(xy, 4, colour);
+        return;
+    }
+    if (PixelBuffer* b = s.pixelBuffer()) {
+        const int ix0 = std::max(0, static_cast<int>(std::lround(x0)));
+        const int ix1 = std::min(b->width, static_cast<int>(std::lround(x1)));
+        const int iy0 = std::max(0, static_cast<int>(std::lround(y0)));
+        const int iy1 = std::min(b->height, static_cast<int>(std::lround(y1)));
+        for (int y = iy0; y < iy1; ++y)
+            std::fill(b->pixels + static_cast<size_t>(y) * b->stride + ix0,
+                      b->pixels + static_cast<size_t>(y) * b->stride + std::max(ix0, ix1), colour.argb());
+        s.pixelsChanged();
+        return;
+    }
+    for (double y = y0; y < y1; y += 1) s.line(x0, y, x1 - 1, y, colour);
+}
+
+void printAt(DrawingSurface& s, double x, double y, const std::string& text, Rgb colour) {
+    s.setForeColour(colour);
+    s.setCurrentPosition(x, y);
+    s.print(text);
+}
+
+// Short text of an axis value or a scale label.
+std::string valueText(double v) {
+    if (v == 0) return "0";
+    // Six significant digits: no rounding noise of the evenly spaced values.
+    const double scale = std::pow(10.0, 6 - std::ceil(std::log10(std::fabs(v))));
+    return formatNumber(std::round(v * scale) / scale);
+}
+
+std::string resultText(double v, MorphoResult result) {
+    switch (result) {
+    case MorphoResult::Ribs: return std::to_string(std::lround(v));
+    case MorphoResult::MeanDensity: return formatDecimals(v, 4);
+    case MorphoResult::OrientationAngle:
+    case MorphoResult::PtRatio: return formatDecimals(v, 1);
+    case MorphoResult::StabilityIndex: return formatDecimals(v, 3);
+    }
+    return formatNumber(v);
+}
+
+// Indices of the ticks along an axis of `steps` cells: all of them when they
+// fit, otherwise an even spread including both ends.
+std::vector<int> tickIndices(int steps, double cellSize, double labelSize) {
+    std::vector<int> out;
+    int every = std::max(1, static_cast<int>(std::ceil(labelSize / std::max(cellSize, 1e-9))));
+    for (int i = 0; i < steps; i += every) out.push_back(i);
+    if (out.back() != steps - 1) {
+        if (out.size() > 1 && (steps - 1 - out.back()) * cellSize < labelSize) out.pop_back();
+        out.push_back(steps - 1);
+    }
+    return out;
+}
+
+// The text after the "--sweep 'NAME=...': " that a batch option's message starts with.
+std::string withoutOptionPrefix(const std::string& message) {
+    const auto cut = message.find("': ");
+    return message.rfind("--sweep '", 0) == 0 && cut != std::string::npos ? message.substr(cut + 3) : message;
+}
+
+}  // namespace
+
+std::string MorphoResultCaption(MorphoResult result) {
+    switch (result) {
+    case MorphoResult::MeanDensity: return "Final mean density";
+    case MorphoResult::OrientationAngle: return "Orientation angle";
+    case MorphoResult::PtRatio: return "P/T ratio";
+    case MorphoResult::StabilityIndex: return "Stability index";
+    case MorphoResult::Ribs: return "Number of ribs";
+    }
+    return {};
+}
+
+std::string MorphoResultUnit(MorphoResult result) {
+    switch (result) {
+    case MorphoResult::MeanDensity: return "g/cm³";
+    case MorphoResult::OrientationAngle: return "°";
+    case MorphoResult::PtRatio: return "%";
+    case MorphoResult::StabilityIndex: return "";
+    case MorphoResult::Ribs: return "ribs";
+    }
+    return {};
+}
+
+double MorphoResultValue(const SweepRow& row, MorphoResult result) {
+    switch (result) {
+    case MorphoResult::MeanDensity: return row.meanDensity;
+    case MorphoResult::OrientationAngle: return row.orientationAngle;
+    case MorphoResult::PtRatio: return 100 * row.ptRatio;
+    case MorphoResult::StabilityIndex: return row.stabilityIndex;
+    case MorphoResult::Ribs: return row.ribs;
+    }
+    return 0;
+}
+
+std::vector<std::string> MorphoAxisNames() {
+    std::vector<std::string> out;
+    for (const AxisInfo& a : kAxes) out.push_back(a.name);
+    return out;
+}
+
+void MorphoDefaultRange(const std::string& name, std::string& from, std::string& to) {
+    for (const AxisInfo& a : kAxes) {
+        if (name == a.name) {
+            from = a.from;
+            to = a.to;
+        }
+    }
+}
+
+std::vector<ContourSegment> TraceContour(const std::vector<double>& values, int xSteps, int ySteps, double level) {
+    std::vector<ContourSegment> out;
+    auto at = [&](int i, int j) { return values[static_cast<size_t>(i) * ySteps + j]; };
+    for (int i = 0; i + 1 < xSteps; ++i) {
+        for (int j = 0; j + 1 < ySteps; ++j) {
+            // Corners counter-clockwise from (i, j).
+            const std::array<double, 4> v = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+            const std::array<double, 4> cx = {double(i), double(i + 1), double(i + 1), double(i)};
+            const std::array<double, 4> cy = {double(j), double(j), double(j + 1), double(j + 1)};
+            if (std::any_of(v.begin(), v.end(), [](double d) { return std::isnan(d); })) continue;
+            // Crossing on edge k, between corner k and corner k+1.
+            std::array<bool, 4> crosses{};
+            std::array<double, 4> px{}, py{};
+            int count = 0;
+            for (int k = 0; k < 4; ++k) {
+                const int n = (k + 1) % 4;
+                if ((v[k] >= level) == (v[n] >= level)) continue;
+                const double t = (level - v[k]) / (v[n] - v[k]);
+                px[k] = cx[k] + t * (cx[n] - cx[k]);
+                py[k] = cy[k] + t * (cy[n] - cy[k]);
+                crosses[k] = true;
+                ++count;
+            }
+            auto add = [&](int a, int b) { out.push_back({px[a], py[a], px[b], py[b]}); };
+            if (count == 2) {
+                int a = -1, b = -1;
+                for (int k = 0; k < 4; ++k)
+                    if (crosses[k]) (a < 0 ? a : b) = k;
+                add(a, b);
+            } else if (count == 4) {
+                // A saddle: the mean of the corners decides which pair of
+                // opposite corners the level joins.
+                const bool centreHigh = (v[0] + v[1] + v[2] + v[3]) / 4 >= level;
+                if (centreHigh == (v[0] >= level)) {
+                    add(0, 1);  // corner 0 joins corner 2: cut off corners 1 and 3
+                    add(2, 3);
+                } else {
+                    add(3, 0);
+                    add(1, 2);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+MorphoLogic::MorphoLogic(MainWindowLogic& main) : main_(main) {
+    pressStart = [this] { main_.ClickStart(); };
+}
+
+bool MorphoLogic::SetAxes(const MorphoAxisTexts& x, const MorphoAxisTexts& y, std::string& error) {
+    std::vector<SweepAxis> axes;
+    for (const auto& [side, texts] : {std::pair<const char*, const MorphoAxisTexts&>{"X", x}, {"Y", y}}) {
+        const std::string box = side;
+        const std::pair<const char*, const std::string*> numbers[] = {
+            {"FROM", &texts.from}, {"TO", &texts.to}, {"STEPS", &texts.steps}};
+        for (const auto& [caption, text] : numbers) {
+            double v = 0;
+            if (!tryParseWholeNumber(*text, v)) {
+                error = box + " " + caption + ": '" + *text + "' is not a number";
+                return false;
+            }
+        }
+        double steps = 0;
+        tryParseWholeNumber(texts.steps, steps);
+        if (steps != std::floor(steps) || steps < 1 || steps > kMorphoMaxSteps) {
+            error = box + " STEPS: '" + texts.steps + "' is not a whole number from 1 to " +
+                    std::to_string(kMorphoMaxSteps);
+            return false;
+        }
+        SweepAxis axis;
+        std::string why;
+        if (!ParseSweepAxis(texts.name + "=" + texts.from + ":" + texts.to + ":" + texts.steps, axis, why)) {
+            error = box + " axis: " + withoutOptionPrefix(why);
+            return false;
+        }
+        axes.push_back(axis);
+    }
+    if (axes[0].name == axes[1].name) {
+        error = "X and Y both sweep " + axes[0].name + ": choose two different inputs";
+        return false;
+    }
+    axes_ = axes;
+    rows_.clear();
+    states_.clear();
+    finished_ = 0;
+    return true;
+}
+
+SessionOptions MorphoLogic::CurrentOptions() const {
+    const ModelState& m = main_.model;
+    SessionOptions o;
+    // The profiles, α and the stage range as they stand; the stage box as
+    // typed (a count below 1 runs one stage, as START clamps it).
+    o.profiles = std::make_shared<ModelState>(m);
+    o.stagesText = std::to_string(std::max<int>(1, m.shownStage));
+    o.scaleText = main_.SCLtxt.text();
+    o.view = std::array<double, 3>{m.viewVector.x, m.viewVector.y, m.viewVector.z};
+    o.light = std::array<double, 3>{m.lightVector.x, m.lightVector.y, m.lightVector.z};
+    o.origin = std::array<double, 2>{m.originX, m.originY};
+    o.densities = m.densities;
+    o.orientation = m.orientationMode == 2;
+    o.ribbing = m.ribbingOn == 1;
+    o.thresholds = std::array<int, 4>{main_.ST1hsc.value(), main_.ST2hsc.value(), main_.FT1vsc.value(),
+                                      main_.FT2vsc.value()};
+    return o;
+}
+
+void MorphoLogic::BeginRun() {
+    const size_t n = static_cast<size_t>(SweepPointCount(axes_));
+    rows_.assign(n, SweepRow{});
+    for (size_t p = 0; p < n; ++p) rows_[p].values = SweepPointValues(axes_, p);
+    states_.assign(n, CellState::Pending);
+    finished_ = 0;
+}
+
+void MorphoLogic::PointDone(size_t index, const SweepRow& row) {
+    if (index >= rows_.size()) return;
+    if (states_[index] == CellState::Pending) ++finished_;
+    rows_[index] = row;
+    states_[index] = row.error.empty() ? CellState::Done : CellState::Error;
+}
+
+void MorphoLogic::RunFinished(const std::vector<SweepRow>& rows) {
+    for (size_t p = 0; p < rows.size() && p < rows_.size(); ++p) {
+        if (rows[p].computed) {
+            PointDone(p, rows[p]);
+        } else if (states_[p] == CellState::Pending) {
+            rows_[p] = rows[p];
+            states_[p] = CellState::NotRun;
+        }
+    }
+}
+
+bool MorphoLogic::ResultRange(double& lo, double& hi) const {
+    bool any = false;
+    for (size_t p = 0; p < rows_.size(); ++p) {
+        if (states_[p] != CellState::Done) continue;
+        const double v = MorphoResultValue(rows_[p], result_);
+        if (!std::isfinite(v)) continue;
+        if (!any) lo = hi = v;
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+        any = true;
+    }
+    return any;
+}
+
+Rgb MorphoLogic::ScaleColour(double value, double lo, double hi) {
+    // A perceptually even scale from dark violet through teal to yellow.
+    static const Rgb kStops[] = {{68, 1, 84},    {72, 40, 120},  {62, 74, 137},  {49, 104, 142}, {38, 130, 142},
+                                 {31, 158, 137}, {53, 183, 121}, {109, 205, 89}, {180, 222, 44}, {253, 231, 37}};
+    constexpr int kLast = static_cast<int>(sizeof(kStops) / sizeof(kStops[0])) - 1;
+    double t = hi > lo ? (value - lo) / (hi - lo) : 0.5;
+    t = std::clamp(std::isfinite(t) ? t : 0.5, 0.0, 1.0) * kLast;
+    const int k = std::min(kLast - 1, static_cast<int>(t));
+    const double f = t - k;
+    auto mix = [&](int a, int b) { return static_cast<int>(std::lround(a + f * (b - a))); };
+    return Rgb(mix(kStops[k].r, kStops[k + 1].r), mix(kStops[k].g, kStops[k + 1].g),
+               mix(kStops[k].b, kStops[k + 1].b));
+}
+
+Rgb MorphoLogic::CellColour(size_t index) const {
+    double lo = 0, hi = 0;
+    ResultRange(lo, hi);
+    return CellColour(index, lo, hi);
+}
+
+Rgb MorphoLogic::CellColour(size_t index, double lo, double hi) const {
+    switch (states_.at(index)) {
+    case CellState::Pending: return kPendingColour;
+    case CellState::NotRun: return kNotRunColour;
+    case CellState::Error: return kErrorColour;
+    case CellState::Done: break;
+    }
+    return ScaleColour(MorphoResultValue(rows_[index], result_), lo, hi);
+}
+
+std::vector<ContourSegment> MorphoLogic::NeutralBuoyancyContour() const {
+    if (axes_.size() < 2 || rows_.empty()) return {};
+    std::vector<double> density(rows_.size(), kNaN);
+    for (size_t p = 0; p < rows_.size(); ++p)
+        if (states_[p] == CellState::Done) density[p] = rows_[p].meanDensity;
+    return TraceContour(density, xSteps(), ySteps(), kSeaWaterDensity);
+}
+
+void MorphoLogic::MapRect(int width, int height, double& left, double& top, double& right, double& bottom) const {
+    left = kLeft;
+    top = kTop;
+    right = std::max(left + 10, width - kRight);
+    bottom = std::max(top + 10, height - kBottom);
+}
+
+bool MorphoLogic::CellAt(int width, int height, int x, int y, size_t& index) const {
+    if (axes_.size() < 2 || rows_.empty()) return false;
+    double l, t, r, b;
+    MapRect(width, height, l, t, r, b);
+    const double px = x + 0.5, py = y + 0.5;  // the middle of the pixel
+    if (px < l || px >= r || py < t || py >= b) return false;
+    const int ix = std::min(xSteps() - 1, static_cast<int>((px - l) / (r - l) * xSteps()));
+    const int iy = std::min(ySteps() - 1, static_cast<int>((b - py) / (b - t) * ySteps()));
+    index = CellIndex(ix, iy);
+    return true;
+}
+
+void MorphoLogic::CellCentre(int width, int height, size_t index, double& x, double& y) const {
+    double l, t, r, b;
+    MapRect(width, height, l, t, r, b);
+    const int ix = static_cast<int>(index / static_cast<size_t>(ySteps()));
+    const int iy = static_cast<int>(index % static_cast<size_t>(ySteps()));
+    x = l + (ix + 0.5) * (r - l) / xSteps();
+    y = b - (iy + 0.5) * (b - t) / ySteps();
+}
+
+std::string MorphoLogic::CellText(size_t index) const {
+    const SweepRow& row = rows_.at(index);
+    std::string out;
+    for (size_t k = 0; k < axes_.size(); ++k) out += (k ? ", " : "") + axes_[k].name + " = " + valueText(row.values[k]);
+    out += "\n";
+    switch (states_[index]) {
+    case CellState::Pending: return out + "not grown yet";
+    case CellState::NotRun: return out + "not grown: the sweep was cancelled";
+    case CellState::Error: return out + "stopped: " + row.error;
+    case CellState::Done: break;
+    }
+    return out + "mean density " + formatDecimals(row.meanDensity, 4) + " g/cm³, orientation " +
+           formatDecimals(row.orientationAngle, 2) + "°, P/T " + formatDecimals(100 * row.ptRatio, 1) +
+           " %, stability " + formatDecimals(row.stabilityIndex, 3) + ", " + std::to_string(row.ribs) + " ribs, " +
+           std::to_string(row.shownStage) + " stages";
+}
+
+std::string MorphoLogic::HoverText(int width, int height, int x, int y) const {
+    size_t index = 0;
+    return CellAt(width, height, x, y, index) ? CellText(index) : std::string();
+}
+
+double MorphoLogic::CurrentValue(const SweepAxis& axis, bool& known) const {
+    const ModelState& m = main_.model;
+    known = true;
+    auto constant = [&](const ParameterProfile& p) {
+        for (int k = 1; k <= p.count; ++k)
+            if (p.values[static_cast<size_t>(k)] != p.values[0]) known = false;
+        return p.values[0];
+    };
+    switch (axis.target) {
+    case SweepTarget::Stages: return m.shownStage;
+    case SweepTarget::Alpha:
+        // After the opened cell's run the model holds the regulation's α again.
+        if (alphaOpened_ && (m.alpha == openedAlpha_ || m.alpha == 1.005)) return openedAlpha_;
+        return m.alpha;
+    case SweepTarget::DensityAir: return m.densities[0];
+    case SweepTarget::DensityBody: return m.densities[1];
+    case SweepTarget::St1: return main_.ST1hsc.value();
+    case SweepTarget::St2: return main_.ST2hsc.value();
+    case SweepTarget::Ft1: return main_.FT1vsc.value();
+    case SweepTarget::Ft2: return main_.FT2vsc.value();
+    case SweepTarget::Gamma: return constant(m.gammaProfile);
+    case SweepTarget::Curvature: return constant(m.curvatureProfile);
+    case SweepTarget::Torsion: return constant(m.torsionProfile);
+    case SweepTarget::Beta: return constant(m.betaProfile);
+    }
+    known = false;
+    return 0;
+}
+
+bool MorphoLogic::CurrentPoint(double& fx, double& fy) const {
+    if (axes_.size() < 2) return false;
+    double* out[2] = {&fx, &fy};
+    for (size_t k = 0; k < 2; ++k) {
+        const SweepAxis& a = axes_[k];
+        bool known = false;
+        const double v = CurrentValue(a, known);
+        if (!known) return false;
+        double f = 0;
+        if (a.steps > 1 && a.to != a.from)
+            f = (v - a.from) / (a.to - a.from) * (a.steps - 1);
+        else if (std::fabs(v - a.from) > 1e-9 * std::max(1.0, std::fabs(a.from)))
+            return false;
+        // Within half a cell of the grid.
+        if (!(f >= -0.5 && f <= a.steps - 0.5)) return false;
+        *out[k] = f;
+    }
+    return true;
+}
+
+bool MorphoLogic::OpenCell(size_t index) {
+    if (index >= rows_.size()) return false;
+    const SweepRow& row = rows_[index];
+    bool ok = true;
+    std::optional<double> alpha;
+    // A bar moved before any run cannot redraw the regulation chart; the bar
+    // has taken its position all the same, as a sweep point's bar does.
+    auto moveBar = [&](ScrollBarModel& bar, double value) {
+        return main_.Guard([&] { bar.setValue(static_cast<int>(std::lround(value))); }) || !main_.run.hasRun;
+    };
+    for (size_t k = 0; k < axes_.size() && ok; ++k) {
+        const SweepValue v{axes_[k].target, row.values[k]};
+        switch (v.target) {
+        case SweepTarget::Stages:
+            ok = main_.Guard([&] { main_.NUMtxt.setText(std::to_string(std::lround(v.value))); });
+            break;
+        case SweepTarget::St1: ok = moveBar(main_.ST1hsc, v.value); break;
+        case SweepTarget::St2: ok = moveBar(main_.ST2hsc, v.value); break;
+        case SweepTarget::Ft1: ok = moveBar(main_.FT1vsc, v.value); break;
+        case SweepTarget::Ft2: ok = moveBar(main_.FT2vsc, v.value); break;
+        case SweepTarget::Alpha: alpha = v.value; break;  // set last, just before START
+        default: SetSweepModelInput(main_.model, v); break;
+        }
+    }
+    if (!ok) return false;
+    if (alpha) {
+        main_.model.alpha = *alpha;
+        alphaOpened_ = true;
+        openedAlpha_ = *alpha;
+    }
+    if (pressStart) pressStart();
+    return true;
+}
+
+bool MorphoLogic::ClickAt(int width, int height, int x, int y) {
+    size_t index = 0;
+    return CellAt(width, height, x, y, index) && OpenCell(index);
+}
+
+void MorphoLogic::Draw(DrawingSurface& s) const {
+    const int W = s.width(), H = s.height();
+    s.setBackColour(Rgb(255, 255, 255));
+    s.clear();
+    s.setDrawWidth(1);
+    double l, t, r, b;
+    MapRect(W, H, l, t, r, b);
+    const std::string unit = MorphoResultUnit(result_);
+    const std::string title = MorphoResultCaption(result_) + (unit.empty() || unit == "ribs" ? "" : " (" + unit + ")");
+    printAt(s, l, 8, title, kInk);
+    if (axes_.size() < 2 || rows_.empty()) {
+        printAt(s, l, t + 20, "Choose the two inputs and their ranges, then press RUN.", kInk);
+        return;
+    }
+    const int nx = xSteps(), ny = ySteps();
+    const double cw = (r - l) / nx, ch = (b - t) / ny;
+    double lo = 0, hi = 0;
+    const bool anyDone = ResultRange(lo, hi);
+
+    // Cells; a cell that stopped on a runtime error is grey with a red cross.
+    for (int i = 0; i < nx; ++i) {
+        for (int j = 0; j < ny; ++j) {
+            const size_t p = CellIndex(i, j);
+            const double x0 = l + i * cw, x1 = l + (i + 1) * cw, y0 = b - (j + 1) * ch, y1 = b - j * ch;
+            fillRect(s, x0, y0, x1, y1, CellColour(p, lo, hi));
+            if (states_[p] == CellState::Error) {
+                const double m = std::min(cw, ch) * 0.25;
+                s.line(x0 + m, y0 + m, x1 - m, y1 - m, kErrorMark);
+                s.line(x0 + m, y1 - m, x1 - m, y0 + m, kErrorMark);
+            }
+        }
+    }
+    // Frame.
+    s.line(l, t, r, t, kInk);
+    s.line(r, t, r, b, kInk);
+    s.line(r, b, l, b, kInk);
+    s.line(l, b, l, t, kInk);
+
+    // Ticks and values at the cell centres.
+    const SweepAxis& ax = axes_[0];
+    const SweepAxis& ay = axes_[1];
+    for (int i : tickIndices(nx, cw, 64)) {
+        const double x = l + (i + 0.5) * cw;
+        s.line(x, b, x, b + 4, kInk);
+        const std::string text = valueText(ax.valueAt(i));
+        printAt(s, x - kCharWidth * text.size() / 2, b + 6, text, kInk);
+    }
+    for (int j : tickIndices(ny, ch, 18)) {
+        const double y = b - (j + 0.5) * ch;
+        s.line(l - 4, y, l, y, kInk);
+        const std::string text = valueText(ay.valueAt(j));
+        printAt(s, l - 8 - kCharWidth * text.size(), y - 7, text, kInk);
+    }
+    printAt(s, (l + r) / 2 - kCharWidth * ax.name.size() / 2, b + 26, ax.name, kInk);
+    printAt(s, 6, t - 20, ay.name, kInk);
+
+    // The neutral-buoyancy contour: white over a dark edge, seen on any colour.
+    const auto contour = NeutralBuoyancyContour();
+    auto toX = [&](double fx) { return l + (fx + 0.5) * cw; };
+    auto toY = [&](double fy) { return b - (fy + 0.5) * ch; };
+    for (int pass = 0; pass < 2; ++pass) {
+        s.setDrawWidth(pass == 0 ? 4 : 2);
+        for (const ContourSegment& c : contour)
+            s.line(toX(c.x1), toY(c.y1), toX(c.x2), toY(c.y2), pass == 0 ? kContourEdge : kContourColour);
+    }
+    s.setDrawWidth(1);
+
+    // The current model's point: a ring with a cross.
+    double fx = 0, fy = 0;
+    if (CurrentPoint(fx, fy)) {
+        const double x = toX(fx), y = toY(fy);
+        s.setDrawWidth(2);
+        s.setFillStyle(1);
+        s.circle(x, y, 7, kCurrentColour);
+        s.line(x - 11, y, x - 4, y, kCurrentColour);
+        s.line(x + 4, y, x + 11, y, kCurrentColour);
+        s.line(x, y - 11, x, y - 4, kCurrentColour);
+        s.line(x, y + 4, x, y + 11, kCurrentColour);
+        s.setDrawWidth(1);
+    }
+
+    // Colour bar with the range of the finished cells.
+    const double bx = r + 24, bw = 18;
+    if (anyDone) {
+        constexpr int kBands = 96;
+        for (int k = 0; k < kBands; ++k) {
+            const double y0 = b - (k + 1) * (b - t) / kBands, y1 = b - k * (b - t) / kBands;
+            fillRect(s, bx, y0, bx + bw, y1 + (k + 1 < kBands ? 0.5 : 0), ScaleColour(lo + (hi - lo) * (k + 0.5) / kBands, lo, hi));
+        }
+        s.line(bx, t, bx + bw, t, kInk);
+        s.line(bx + bw, t, bx + bw, b, kInk);
+        s.line(bx + bw, b, bx, b, kInk);
+        s.line(bx, b, bx, t, kInk);
+        const int labels = hi > lo ? 5 : 1;
+        for (int k = 0; k < labels; ++k) {
+            const double v = labels == 1 ? lo : lo + (hi - lo) * k / (labels - 1);
+            const double y = labels == 1 ? (t + b) / 2 : b - (b - t) * k / (labels - 1);
+            s.line(bx + bw, y, bx + bw + 4, y, kInk);
+            printAt(s, bx + bw + 7, y - 7, resultText(v, result_), kInk);
+        }
+        // The sea-water level on a density bar.
+        if (result_ == MorphoResult::MeanDensity && hi > lo && kSeaWaterDensity >= lo && kSeaWaterDensity <= hi) {
+            const double y = b - (b - t) * (kSeaWaterDensity - lo) / (hi - lo);
+            s.setDrawWidth(3);
+            s.line(bx - 3, y, bx + bw + 3, y, kContourEdge);
+            s.setDrawWidth(1);
+            s.line(bx - 3, y, bx + bw + 3, y, kContourColour);
+        }
+        printAt(s, bx, t - 20, unit.empty() ? "index" : unit, kInk);
+    }
+
+    // Legend above the map.
+    double lx = std::max(l + kCharWidth * (title.size() + 4), r - 420);
+    s.setDrawWidth(4);
+    s.line(lx, 15, lx + 22, 15, kContourEdge);
+    s.setDrawWidth(2);
+    s.line(lx, 15, lx + 22, 15, kContourColour);
+    s.setDrawWidth(1);
+    printAt(s, lx + 28, 8, "density 1.026 (floats)", kInk);
+    lx += 190;
+    fillRect(s, lx, 9, lx + 12, 21, kErrorColour);
+    s.line(lx + 3, 12, lx + 9, 18, kErrorMark);
+    s.line(lx + 3, 18, lx + 9, 12, kErrorMark);
+    printAt(s, lx + 17, 8, "runtime error", kInk);
+    lx += 120;
+    s.setDrawWidth(2);
+    s.circle(lx + 6, 15, 5, kCurrentColour);
+    s.setDrawWidth(1);
+    printAt(s, lx + 16, 8, "current model", kInk);
+}
+
+bool MorphoLogic::SaveCsv(const std::string& path, std::string& error) const {
+    if (rows_.empty()) {
+        error = "Nothing to export yet: press RUN first";
+        return false;
+    }
+    std::vector<SweepRow> rows = rows_;
+    for (size_t p = 0; p < rows.size(); ++p)
+        if (states_[p] == CellState::Pending || states_[p] == CellState::NotRun) rows[p].error = "cancelled";
+    return WriteFileSafely(path, [&](std::ostream& out) { WriteSweepCsv(out, axes_, rows); }, error);
+}
+
+bool MorphoLogic::SaveSvg(const std::string& path, int width, int height, const SvgTextStyle& text,
+                          std::string& error) const {
+    if (rows_.empty()) {
+        error = "Nothing to export yet: press RUN first";
+        return false;
+    }
+    return WriteFileSafely(
+        path,
+        [&](std::ostream& out) {
+            SvgSurface svg(out, width, height, text);
+            Draw(svg);
+            svg.finish();
+        },
+        error);
+}
+
+}  // namespace ammonite
