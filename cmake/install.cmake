@@ -12,14 +12,15 @@
 #   share/man/man1/ammonite-batch.1.gz
 #   share/doc/ammonite/                README.md, LICENSE, copyright
 #   lib/python3/dist-packages/ammonite the Python package, when it is built
+#                                      (lib/python3.X/dist-packages under a prefix other than /usr)
 include(GNUInstallDirs)
 
 # The gallery lookup of the programs assumes bin and share side by side.
 set(AMMONITE_DATA_DIR ${CMAKE_INSTALL_DATADIR}/ammonite)
 set(AMMONITE_FULL_GALLERY_DIR ${CMAKE_INSTALL_FULL_DATADIR}/ammonite/gallery)
 set(AMMONITE_FULL_DOC_DIR ${CMAKE_INSTALL_FULL_DOCDIR})
-set(AMMONITE_PYTHON_DIR lib/python3/dist-packages CACHE STRING
-    "Folder under the prefix that receives the Python package (Debian's dist-packages)")
+set(AMMONITE_PYTHON_DIR "" CACHE STRING
+    "Folder under the prefix that receives the Python package (empty: the interpreter's dist-packages)")
 
 install(TARGETS ammonite ammonite-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -47,19 +48,60 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DEST
 # Debian looks for the licence under this name.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
-# The Python package and the package description are settled at the end of
-# the top folder, whatever the order in which the folders were added: the
-# Python package is installed only when its target exists.
-set(AMMONITE_PYTHON_DEPENDS "python3 (>= 3.11), python3 (<< 3.12), python3-numpy" CACHE STRING
-    "Debian dependencies of the installed Python package")
 set(AMMONITE_MAINTAINER "The ammonite developers <ammonite@localhost>" CACHE STRING
     "Maintainer named in the Debian package")
 
+# The compiled module is made for one minor version of the interpreter (the
+# one the Python package was built with, Debian's python3 when none is named).
+macro(ammonite_python_version)
+  set(AMMONITE_PYTHON_INTERPRETER /usr/bin/python3)
+  foreach(found Python3_EXECUTABLE Python_EXECUTABLE PYTHON_EXECUTABLE)
+    if(${found})
+      set(AMMONITE_PYTHON_INTERPRETER ${${found}})
+      break()
+    endif()
+  endforeach()
+  execute_process(COMMAND ${AMMONITE_PYTHON_INTERPRETER} -c "import sys; print('%d;%d' % sys.version_info[:2])"
+                  OUTPUT_VARIABLE ammonite_python_version OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE ammonite_python_failed ERROR_QUIET)
+  if(ammonite_python_failed OR NOT ammonite_python_version)
+    set(ammonite_python_version "3;11")  # Debian 12's
+  endif()
+  list(GET ammonite_python_version 0 ammonite_python_major)
+  list(GET ammonite_python_version 1 ammonite_python_minor)
+  math(EXPR ammonite_python_next "${ammonite_python_minor} + 1")
+  set(AMMONITE_PYTHON_VERSION ${ammonite_python_major}.${ammonite_python_minor})
+  set(AMMONITE_PYTHON_DEPENDS
+      "python3 (>= ${AMMONITE_PYTHON_VERSION}), python3 (<< ${ammonite_python_major}.${ammonite_python_next}), python3-numpy"
+      CACHE STRING "Debian dependencies of the installed Python package")
+endmacro()
+
+# Debian's python3 looks for packages of the system (prefix /usr) in
+# lib/python3/dist-packages and for those of any other prefix (/usr/local)
+# in lib/python3.X/dist-packages; the prefix is known only when installing.
+function(ammonite_install_python_package)
+  install(CODE "
+    set(folder \"${AMMONITE_PYTHON_DIR}\")
+    if(NOT folder)
+      if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        set(folder lib/python3/dist-packages)
+      else()
+        set(folder lib/python${AMMONITE_PYTHON_VERSION}/dist-packages)
+      endif()
+    endif()
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/\${folder}\" TYPE DIRECTORY
+         FILES \"${PROJECT_BINARY_DIR}/python/ammonite\"
+         PATTERN \"__pycache__\" EXCLUDE PATTERN \"*.pyc\" EXCLUDE)")
+endfunction()
+
+# The Python package and the package description are settled at the end of
+# the top folder, whatever the order in which the folders were added: the
+# Python package is installed only when its target exists.
 macro(ammonite_finish_install)
   set(ammonite_depends "qt6-qpa-plugins, fonts-ipafont-gothic")
   if(TARGET ammonite_python)
-    install(DIRECTORY ${PROJECT_BINARY_DIR}/python/ammonite DESTINATION ${AMMONITE_PYTHON_DIR}
-            PATTERN "__pycache__" EXCLUDE PATTERN "*.pyc" EXCLUDE)
+    ammonite_python_version()
+    ammonite_install_python_package()
     string(APPEND ammonite_depends ", ${AMMONITE_PYTHON_DEPENDS}")
   endif()
 

@@ -36,7 +36,8 @@ work="$root/work"
 mkdir -p "$work"
 cd "$work"
 export QT_QPA_PLATFORM=offscreen
-[ "$("$prefix/bin/ammonite-batch" --version)" = "ammonite $version" ] || fail "--version"
+[ "$("$prefix/bin/ammonite-batch" --version)" = "ammonite $version" ] || fail "ammonite-batch --version"
+[ "$("$prefix/bin/ammonite" --version 2>/dev/null)" = "ammonite $version" ] || fail "ammonite --version"
 
 "$prefix/bin/ammonite-batch" --summary summary.txt --svg shell.svg --stl shell.stl --mesh-ring-points 12 \
     >out.txt 2>err.txt || { cat err.txt; fail "default run"; }
