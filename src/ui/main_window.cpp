@@ -212,6 +212,8 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);
     addAction(about);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // A click on the drawing belongs to the model (it clears the picture).
+    view_->setContextMenuPolicy(Qt::PreventContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, [this, about](const QPoint& at) {
         auto* menu = new QMenu(this);
         menu->setObjectName(QStringLiteral("windowMenu"));
