@@ -124,14 +124,15 @@ macro(ammonite_finish_install)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ammonite_depends}")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas, python3-matplotlib")
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "${PROJECT_DESCRIPTION}\n"
+  # The first line of the description is the summary above.
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "An interactive simulator of heteromorph ammonite shells: the shell grows as a\n"
       "tube from parameter profiles, a growth-regulation model takes over from stage\n"
       "201, and the hydrostatics of the shell (buoyancy, mass, density, life\n"
       "orientation) are computed after every stage. The shell is drawn as a\n"
       "wireframe or as a shaded, ribbed surface, and exported as pictures, tables\n"
       "and meshes.\n"
+      "\n"
       "This package holds the windows (ammonite), the headless batch tool\n"
       "(ammonite-batch) with its manual page, a gallery of example forms and,\n"
       "when built, the Python module.")
