@@ -2,7 +2,8 @@
 # Installs the build and test dependencies that are missing (Debian 12, as root).
 set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
-          fonts-ipafont-gothic clang libclang-rt-14-dev)
+          fonts-ipafont-gothic clang libclang-rt-14-dev
+          dpkg-dev file desktop-file-utils man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -16,6 +16,7 @@
 #include "cli/batch_options.h"
 #include "cli/batch_output.h"
 #include "core/safe_file.h"
+#include "core/version.h"
 #include "model/stage_results.h"
 #include "model/profile_file.h"
 #include "render/display_list.h"
@@ -100,8 +101,10 @@ int main(int argc, char** argv) {
     batch::Options options;
     std::string error;
     if (!batch::ParseArguments(args, options, error)) return badArgument(error);
-    if (options.help) {
-        if (WriteStandardOutput(batch::UsageText(), error)) return batch::kExitDone;
+    // --help and --version print their text and run nothing; --help wins.
+    if (options.help || options.version) {
+        const std::string text = options.help ? batch::UsageText() : std::string(kGenerator) + "\n";
+        if (WriteStandardOutput(text, error)) return batch::kExitDone;
         std::cerr << "ammonite-batch: " << error << '\n';
         return batch::kExitWriteFailed;
     }

@@ -243,6 +243,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
             o.help = true;
             continue;
         }
+        if (name == "--version") {
+            if (value) {
+                error = "option --version takes no value";
+                return false;
+            }
+            o.version = true;
+            continue;
+        }
         if (name == "--shade") {
             if (value) {
                 error = "option --shade takes no value";
@@ -325,6 +333,7 @@ std::string UsageText() {
            "                         progress is shown on standard error\n"
            "  --jobs N               threads of a sweep (default: all cores)\n"
            "  --help                 this text\n"
+           "  --version              the program's name and version\n"
            "\n"
            "Every file is written under a temporary name in its folder and moved into\n"
            "place only when complete; a file that cannot be written keeps its old\n"

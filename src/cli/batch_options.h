@@ -49,6 +49,7 @@ struct Options : SessionOptions {
     std::optional<std::string> sweepOut;  // standard output when absent
     int jobs = 0;                         // 0 = all cores
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments (without the program name). On a bad argument returns

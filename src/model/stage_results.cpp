@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "core/version.h"
+
 namespace ammonite {
 
 namespace {
@@ -109,7 +111,8 @@ void WriteRunSummary(std::ostream& out, const ModelState& m, const RunState& r) 
         << "rib_countdown=" << r.ribCountdown << '\n'
         << "segments=" << r.segmentsDrawn << '\n'
         << "stability_index=" << NumberText(r.stabilityIndex) << '\n'
-        << "stability_label=" << r.report.stabilityLabel << '\n';
+        << "stability_label=" << r.report.stabilityLabel << '\n'
+        << "generator=" << kGenerator << '\n';
 }
 
 }  // namespace ammonite

@@ -23,7 +23,8 @@ void WriteStageTables(std::ostream& out, const ModelState& model, const RunState
 
 // The key=value summary of the last run: stage count, α, the report texts,
 // the tangent stage, the view and life orientation, the rib state carried to
-// the next run, the ring segments and the stability index.
+// the next run, the ring segments and the stability index; the last line,
+// "generator=ammonite X.Y.Z", names the program that wrote it.
 void WriteRunSummary(std::ostream& out, const ModelState& model, const RunState& run);
 
 // The header line (without its line end), for readers and tests.

@@ -1,6 +1,7 @@
 #include "render/mesh_files.h"
 
 #include "core/safe_file.h"
+#include "core/version.h"
 
 #include <algorithm>
 #include <cctype>
@@ -248,6 +249,7 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
     s << "density_body_chamber_g_cm3=" << num(d1) << '\n';
     s << "mass_g=" << num((airMm3 * d0 + bodyMm3 * d1) / 1000) << '\n';
     s << "run_mass_g=" << num((run.airVolume * d0 + run.bodyVolume * d1) * unit3 / 1000) << '\n';
+    s << "generator=" << kGenerator << '\n';
     return s.str();
 }
 

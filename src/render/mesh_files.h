@@ -52,7 +52,8 @@ bool WriteMeshStl(const std::string& path, const std::string& name, const MeshOb
 bool WriteMeshPly(const std::string& path, const std::string& name, const MeshObject& object, std::string& error);
 bool WriteMeshObj(const std::string& path, const ShellMesh& mesh, std::string& error);
 
-// The sidecar's key=value lines for a built mesh and the run it came from.
+// The sidecar's key=value lines for a built mesh and the run it came from,
+// ending with "generator=ammonite X.Y.Z".
 std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const ShellMesh& mesh,
                             const ModelState& model, const RunState& run);
 

@@ -1,6 +1,7 @@
 #include "render/svg_surface.h"
 
 #include "core/safe_file.h"
+#include "core/version.h"
 
 #include <algorithm>
 #include <cmath>
@@ -113,6 +114,7 @@ SvgSurface::SvgSurface(std::ostream& out, int width, int height, SvgTextStyle te
     buf_.reserve(kSpillSize + 4096);
     const std::string w = std::to_string(width_), h = std::to_string(height_);
     buf_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    buf_ += std::string("<!-- generator=") + kGenerator + " -->\n";
     buf_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + w + "\" height=\"" + h +
             "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
     // Lines keep the round ends and joins of a pen; every shape sets its fill.

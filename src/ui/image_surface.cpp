@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "core/safe_file.h"
+#include "core/version.h"
 
 namespace ammonite {
 
@@ -39,7 +40,10 @@ bool ImageSurface::savePng(const std::string& path, std::string& error) const {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!image_.save(&buffer, "PNG")) {
+    // The picture names the program that drew it (a PNG text chunk).
+    QImage tagged = image_;
+    tagged.setText(QStringLiteral("Software"), QString::fromLatin1(kGenerator));
+    if (!tagged.save(&buffer, "PNG")) {
         error = "cannot write " + path + ": the picture could not be encoded as PNG";
         return false;
     }

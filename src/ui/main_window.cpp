@@ -10,11 +10,14 @@
 #include <QInputDialog>
 #include <QKeySequence>
 #include <QMenu>
+#include <QMessageBox>
+#include <QtGlobal>
 #include <QScrollBar>
 #include <sstream>
 
 #include "render/stage_plot.h"
 #include "core/safe_file.h"
+#include "core/version.h"
 #include "model/stage_results.h"
 #include "render/svg_surface.h"
 #include "ui/svg_text_style.h"
@@ -203,7 +206,50 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
 
     setFixedSize(kSurfaceWidth + 305, kSurfaceHeight + 28);
 
+    // About: F1 anywhere in the window, or a right click on the control panel.
+    auto* about = new QAction(QStringLiteral("About ammonite…"), this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    about->setShortcutContext(Qt::WindowShortcut);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+    addAction(about);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    // A click on the drawing belongs to the model (it clears the picture).
+    view_->setContextMenuPolicy(Qt::PreventContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this, about](const QPoint& at) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QStringLiteral("windowMenu"));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(about);
+        menu->popup(mapToGlobal(at));
+    });
+
     logic_->Load();
+}
+
+void MainWindow::showAbout() {
+    if (aboutBox_) {
+        aboutBox_->raise();
+        aboutBox_->activateWindow();
+        return;
+    }
+    auto* box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("aboutBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(QStringLiteral("About ammonite"));
+    box->setIcon(QMessageBox::Information);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(QString::fromLatin1(kGenerator));
+    box->setInformativeText(
+        QStringLiteral("Simulator of heteromorph ammonite shells: growth of a tube from parameter profiles, "
+                       "growth regulation, hydrostatics, wireframe and shaded drawing.\n\n"
+                       "Files it writes name this version in a generator line.\n\n"
+                       "Released under the MIT licence. Built with Qt %1, running on Qt %2.")
+            .arg(QString::fromLatin1(QT_VERSION_STR), QString::fromLatin1(qVersion())));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setModal(false);
+    aboutBox_ = box;
+    box->show();
 }
 
 MainWindow::~MainWindow() {

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -80,9 +81,14 @@ public:
     std::function<QString(const QString& caption, const QString& suggested, const QString& filter)> askSavePath;
     std::function<bool(double& mmPerUnit)> askMeshScale;
 
+    // The About box: the program's name and version (F1, or the window's
+    // context menu); one box at a time, which does not block the window.
+    QMessageBox* aboutBox() const { return aboutBox_; }
+
 public slots:
     void openProfileWindow();
     void openSettingsWindow();
+    void showAbout();
 
 private:
     void refresh();
@@ -109,6 +115,7 @@ private:
     SurfaceView* view_ = nullptr;
     QPointer<ProfileWindow> profileWindow_;
     QPointer<SettingsWindow> settingsWindow_;
+    QPointer<QMessageBox> aboutBox_;
 };
 
 }  // namespace ammonite

@@ -76,9 +76,14 @@ TEST_F(GalleryFilesTest, EnvironmentFirstThenTheSourceTree) {
     EXPECT_EQ(ammonite::GalleryFolder(), gallery_.string());
 
     unsetenv("AMMONITE_GALLERY");
+#ifdef AMMONITE_SOURCE_GALLERY
     // No installed gallery lies beside the test program, so the source tree's is found.
     EXPECT_EQ(ammonite::GalleryFolder(), std::string(AMMONITE_SOURCE_GALLERY));
     EXPECT_TRUE(fs::exists(fs::path(ammonite::GalleryFolder()) / "baculites.txt"));
+#else
+    // Built for a package: only an installed gallery counts, and none lies beside the test program.
+    EXPECT_EQ(ammonite::GalleryFolder(), "");
+#endif
 }
 
 }  // namespace

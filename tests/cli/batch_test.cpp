@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "batch_process.h"
 #include "app/log_sink.h"
 #include "app/main_window_logic.h"
+#include "core/version.h"
 
 using namespace ammonite;
 
@@ -84,9 +87,14 @@ TEST(Batch, WithoutOptionsPrintsTheSummaryOfTheDefaultRun) {
                           "tangent_stage",    "view_vector",         "life_view_vector",
                           "orientation_sin",  "orientation_cos",     "orientation_shift_x",
                           "orientation_shift_y", "pending_ribs",     "rib_countdown",
-                          "segments",         "stability_index",     "stability_label"};
+                          "segments",         "stability_index",     "stability_label",
+                          "generator"};
     EXPECT_EQ(summary.size(), std::size(keys));
     for (const char* k : keys) EXPECT_EQ(summary.count(k), 1u) << k;
+    // The last line names the program that wrote the summary.
+    const std::string generatorLine = std::string("generator=ammonite ") + kVersion + "\n";
+    ASSERT_GE(r.out.size(), generatorLine.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - generatorLine.size()), generatorLine);
 
     InProcess w;
     w.logic->ClickStart();
@@ -299,6 +307,25 @@ TEST(Batch, HelpListsTheOptions) {
     // One meaning per exit status.
     for (const char* status : {"  0  done", "  1  the model stopped", "  2  bad arguments", "  3  an output"})
         EXPECT_NE(r.out.find(status), std::string::npos) << status;
+}
+
+TEST(Batch, VersionPrintsTheNameAndVersionAndRunsNothing) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString png = dir.filePath("v.png");
+    Result r = runBatch({"--version", "--png", png});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("ammonite ") + kVersion + "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(QFileInfo::exists(png));
+    EXPECT_TRUE(std::regex_match(std::string(kVersion), std::regex(R"([0-9]+\.[0-9]+\.[0-9]+)"))) << kVersion;
+
+    // --help wins over --version; --version takes no value.
+    EXPECT_NE(runBatch({"--version", "--help"}).out.find("Usage: ammonite-batch"), std::string::npos);
+    r = runBatch({"--version=1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "ammonite-batch: option --version takes no value\n");
+    EXPECT_NE(runBatch({"--help"}).out.find("--version"), std::string::npos);
 }
 
 TEST(Batch, RuntimeErrorExitsWithOneAndStillWritesTheResults) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "mesh_reader.h"
+#include "core/version.h"
 #include "model/growth_test_fixture.h"
 #include "render/mesh_files.h"
 #include "render/shading.h"
@@ -433,6 +434,7 @@ TEST(MeshFiles, SidecarHasScaleVolumesDensitiesAndMass) {
     EXPECT_EQ(kv["last_stage"], std::to_string(d.model().shownStage));
     EXPECT_EQ(kv["rings"], "1.." + std::to_string(d.model().shownStage + 1));
     EXPECT_EQ(kv["ring_points"], "36");
+    EXPECT_EQ(kv["generator"], std::string("ammonite ") + kVersion);
     auto number = [&](const std::string& key) {
         EXPECT_EQ(kv.count(key), 1u) << key;
         return std::stod(kv[key]);

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/version.h"
 #include "model/growth_test_fixture.h"
 #include "render/display_list.h"
 #include "render/shading.h"
@@ -41,7 +42,7 @@ std::vector<Element> Elements(const std::string& svg) {
     std::istringstream in(svg);
     std::string line;
     while (std::getline(in, line)) {
-        if (line.size() < 2 || line[0] != '<' || line[1] == '/' || line[1] == '?') continue;
+        if (line.size() < 2 || line[0] != '<' || line[1] == '/' || line[1] == '?' || line[1] == '!') continue;
         Element e;
         size_t i = 1;
         while (i < line.size() && line[i] != ' ' && line[i] != '>' && line[i] != '/') e.tag += line[i++];
@@ -221,6 +222,8 @@ TEST(SvgDocument, SmallSceneBecomesPathsSquaresCirclesAndEscapedTexts) {
     style.ascent = 10.5;
     const std::string svg = Svg(list, 300, 250, style);
     EXPECT_EQ(svg.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u);
+    // The second line names the program that wrote the drawing.
+    EXPECT_EQ(svg.find(std::string("\n<!-- generator=ammonite ") + kVersion + " -->\n<svg "), svg.find('\n'));
     EXPECT_EQ(svg.find("<image"), std::string::npos);
     EXPECT_EQ(svg.substr(svg.size() - 12), "</g>\n</svg>\n");
 

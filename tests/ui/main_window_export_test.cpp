@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include "core/version.h"
 #include "model/stage_results.h"
 #include "ui/main_window.h"
 
@@ -82,6 +83,7 @@ TEST(MainWindowExport, ExportMenuHoldsEveryExportAndShortcutsReachThem) {
     QImage saved(e.answer);
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), e.w.surface().image().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(saved.text("Software"), QString::fromLatin1(kGenerator));  // the picture names its maker
     EXPECT_TRUE(e.w.infoText().contains("shell.png"));
     EXPECT_EQ(e.status->text(), "");
 

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
+#include "core/version.h"
 #include "ui/main_window.h"
 
 using namespace ammonite;
@@ -58,4 +63,41 @@ TEST(MainWindowGui, ClickOnTheSurfaceClearsIt) {
     ASSERT_EQ(w.surface().image().pixel(500, 632), qRgb(128, 128, 0));
     QTest::mouseClick(w.surfaceView(), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(w.surface().image().pixel(500, 632), qRgb(255, 255, 255));
+}
+
+TEST(MainWindowGui, AboutBoxNamesTheVersionWithoutBlockingTheWindow) {
+    auto model = std::make_unique<ModelState>();
+    MainWindow w(*model);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    // F1 with the focus in a text box: the box opens, typing still reaches the window.
+    auto* num = w.findChild<QLineEdit*>("NUMtxt");
+    num->setFocus();
+    QTest::keyClick(num, Qt::Key_F1);
+    QMessageBox* box = w.aboutBox();
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(box->isModal());
+    EXPECT_EQ(box->text(), QString("ammonite ") + kVersion);
+    EXPECT_TRUE(box->informativeText().contains("MIT"));
+    EXPECT_EQ(w.windowTitle(), "Form1");  // the window keeps its own title
+
+    // Asked again, the same box comes forward.
+    w.findChild<QAction*>("aboutAction")->trigger();
+    EXPECT_EQ(w.aboutBox(), box);
+    EXPECT_EQ(w.findChildren<QMessageBox*>().size(), 1);
+
+    // OK closes it for good; the window's context menu offers it again.
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    for (int i = 0; i < 100 && w.aboutBox(); ++i) QTest::qWait(10);
+    EXPECT_FALSE(w.aboutBox());
+    emit w.customContextMenuRequested(QPoint(1100, 600));
+    auto* menu = w.findChild<QMenu*>("windowMenu");
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 1);
+    menu->actions().front()->trigger();
+    menu->close();
+    ASSERT_TRUE(w.aboutBox());
+    EXPECT_EQ(w.aboutBox()->text(), QString("ammonite ") + kVersion);
 }
