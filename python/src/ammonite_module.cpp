@@ -347,9 +347,13 @@ PYBIND11_MODULE(_ammonite, m) {
         file.discard();
         Check(ok, file.error());
     });
+    // The profiles as the main window starts (its load step, before any START).
     m.def("default_profiles", [] {
         Session session;
-        LoadModelDefaults(*session.model, *session.run, session.scaleText);
+        SessionOptions none;
+        none.runs = 0;
+        std::string error;
+        PerformSession(none, session, {}, error);
         return ProfilesToPython(ProfileFileContents::from(*session.model));
     });
 
