@@ -20,9 +20,10 @@ from ._ammonite import WriteError
 from ._options import SWEEP_NAMES
 from ._profiles import default_profiles, read_profiles, write_profiles
 from ._shell import Shell, grow
-from ._sweep import axis_values, sweep
+from ._sweep import ClusterError, axis_values, sweep
 
 __all__ = [
+    "ClusterError",
     "Shell",
     "SWEEP_NAMES",
     "WriteError",

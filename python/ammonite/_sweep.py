@@ -15,6 +15,10 @@ from . import _ammonite
 from ._options import check_options, session_options
 from ._profiles import read_profiles
 
+class ClusterError(RuntimeError):
+    """The Dask cluster could not run the sweep's tasks."""
+
+
 # The largest grid, as the batch tool allows.
 MAX_POINTS = 10_000_000
 
@@ -163,6 +167,10 @@ def _run_on_cluster(client, checked, names, points, chunk, report):
             done += len(chunks[i])
             if report:
                 report(done, len(points))
+    except ImportError as e:
+        client.cancel(futures)
+        raise ClusterError(f"the Dask workers cannot import the ammonite package ({e}): start them with "
+                           "PYTHONPATH set to the build's python folder") from None
     except BaseException:
         # Ctrl+C or a lost cluster: nothing is left running for this sweep.
         client.cancel(futures)

@@ -5,8 +5,9 @@
 
 The CSV is the one ``ammonite-batch --sweep ... --sweep-out`` writes for the
 same grid; a progress bar goes to standard error. Exit status as the batch
-tool's: 0 done, 1 a point stopped on a runtime error, 2 bad arguments,
-3 the table could not be written.
+tool's: 0 done, 1 a point stopped on a runtime error, 2 bad arguments (or a
+cluster that cannot be reached), 3 the table could not be written; and 4 when
+the cluster fails during the sweep.
 """
 
 import argparse
@@ -17,7 +18,7 @@ from . import _ammonite
 from ._options import SWEEP_NAMES
 from ._sweep import _sweep_rows
 
-EXIT_DONE, EXIT_RUNTIME_ERROR, EXIT_BAD_INPUT, EXIT_WRITE_FAILED = 0, 1, 2, 3
+EXIT_DONE, EXIT_RUNTIME_ERROR, EXIT_BAD_INPUT, EXIT_WRITE_FAILED, EXIT_CLUSTER_FAILED = 0, 1, 2, 3, 4
 
 
 class _Parser(argparse.ArgumentParser):
@@ -147,11 +148,18 @@ def main(argv=None):
         print(f"ammonite.sweep: {e}", file=sys.stderr)
         return EXIT_BAD_INPUT
     except OSError as e:
-        print(f"ammonite.sweep: cannot reach the cluster: {e}", file=sys.stderr)
-        return EXIT_BAD_INPUT
+        if client is None:
+            where = args.scheduler or "of --workers"
+            print(f"ammonite.sweep: cannot start or reach the cluster {where}: {e}", file=sys.stderr)
+            return EXIT_BAD_INPUT
+        print(f"ammonite.sweep: the cluster failed: {e}", file=sys.stderr)
+        return EXIT_CLUSTER_FAILED
     except KeyboardInterrupt:
-        print("ammonite.sweep: cancelled", file=sys.stderr)
+        print("\nammonite.sweep: cancelled", file=sys.stderr)
         return 130
+    except Exception as e:  # a worker lost or a task that failed on the cluster
+        print(f"ammonite.sweep: the cluster failed: {type(e).__name__}: {e}", file=sys.stderr)
+        return EXIT_CLUSTER_FAILED
     finally:
         if client is not None:
             client.close()
