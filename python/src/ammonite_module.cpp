@@ -113,8 +113,9 @@ SweepAxis AxisNamed(const std::string& name) {
 }
 
 // Runs the points on `jobs` threads while the caller waits without the
-// interpreter lock; every tenth of a second `progress(done, total)` is called
-// and Ctrl+C is looked for: it cancels the points not yet started and raises.
+// interpreter lock; every tenth of a second, and once at the end,
+// `progress(done, total)` is called and Ctrl+C is looked for: it cancels the
+// points not yet started and raises.
 std::vector<std::string> RunPoints(const SessionOptions& options, const std::vector<SweepAxis>& axes,
                                    const std::vector<std::vector<double>>& points, int jobs,
                                    const py::object& progress) {
@@ -137,10 +138,7 @@ std::vector<std::string> RunPoints(const SessionOptions& options, const std::vec
     SweepControl control;
     control.jobs = jobs;
     control.cancel = &cancel;
-    control.pointDone = [&](size_t, const SweepRow&) {
-        done.fetch_add(1);
-        changed.notify_all();
-    };
+    control.pointDone = [&](size_t, const SweepRow&) { done.fetch_add(1); };
     SweepTiming timing;
     std::thread runner;
     {
@@ -156,16 +154,18 @@ std::vector<std::string> RunPoints(const SessionOptions& options, const std::vec
         py::gil_scoped_release unlocked;
         runner.join();
     };
+    size_t reported = 0;
     for (;;) {
         bool over = false;
         {
             py::gil_scoped_release unlocked;
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait_for(lock, std::chrono::milliseconds(100));
+            changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished; });
             over = finished;
+            reported = done.load();
         }
         try {
-            if (!progress.is_none()) progress(done.load(), points.size());
+            if (!progress.is_none()) progress(reported, points.size());
             if (PyErr_CheckSignals() != 0) throw py::error_already_set();
         } catch (...) {
             cancel = true;
