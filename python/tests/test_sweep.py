@@ -115,3 +115,11 @@ def test_the_command_line_on_local_threads(run_batch, tmp_path):
     (tmp_path / "folder.csv").mkdir()
     unwritable = run_module("alpha=1.004:1.006:2", "--out", tmp_path / "folder.csv", cwd=tmp_path)
     assert unwritable.returncode == 3 and "folder.csv" in unwritable.stderr and "points" not in unwritable.stderr
+
+
+def test_the_command_line_starts_its_own_local_cluster(run_batch, tmp_path):
+    expected = run_batch("--sweep", "gamma=3:5:3", "--sweep", "ft1=-60:-20:2", "--stages", "300").stdout
+    done = run_module("gamma=3:5:3", "ft1=-60:-20:2", "--stages", "300", "--workers", "2", "--chunk", "2",
+                      cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == expected
