@@ -70,9 +70,8 @@ def _axes(axes):
 
 def _run_chunk(options, names, points):
     """One Dask task: a chunk of grid points, their CSV rows in order."""
-    from . import _ammonite as engine
-    axes = [engine.axis_named(n) for n in names]
-    return engine.run_points(session_options(options), axes, points, jobs=1)
+    axes = [_ammonite.axis_named(n) for n in names]
+    return _ammonite.run_points(session_options(options), axes, points, jobs=1)
 
 
 class ProgressBar:
@@ -127,6 +126,8 @@ def sweep_csv(axes, *, client=None, chunk=None, progress=True, jobs=0, **grow_op
 
 def _sweep_rows(axes, client, chunk, progress, jobs, grow_options):
     checked = check_options(grow_options)
+    if isinstance(jobs, bool) or not isinstance(jobs, int) or not 0 <= jobs <= 256:
+        raise ValueError(f"jobs must be a whole number of threads from 1 to 256 (0: all cores), not {jobs!r}")
     if checked.get("shade"):
         raise ValueError("shade cannot be combined with a sweep")
     engine_axes, values = _axes(axes)

@@ -85,6 +85,7 @@ def test_given_values_are_rounded_and_checked_as_the_batch_tool_does(run_batch):
     ({}, {}, "at least one sweep name"),
     ({"alpha": [1.005]}, {"shade": True}, "shade cannot be combined"),
     ({"alpha": [1.005]}, {"colour": 3}, "unknown option 'colour'"),
+    ({"alpha": [1.005]}, {"jobs": -1}, "jobs must be a whole number"),
     ({"alpha": range(4000), "beta": range(4000)}, {}, "16000000 points, more than 10000000"),
 ])
 def test_bad_sweeps_are_refused_before_anything_runs(axes, options, message):
