@@ -50,8 +50,8 @@ def main():
     os.environ["PYTHONPATH"] = os.pathsep.join(p for p in (package_parent, os.environ.get("PYTHONPATH")) if p)
 
     batch_args = [args.batch, "--jobs", "2"]
-    for name, spec in AXES.items():
-        batch_args += ["--sweep", f"{name}={spec}"]
+    for name, grid in AXES.items():
+        batch_args += ["--sweep", f"{name}={grid}"]
 
     start = time.perf_counter()
     cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",

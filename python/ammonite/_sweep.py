@@ -23,11 +23,11 @@ class ClusterError(RuntimeError):
 MAX_POINTS = 10_000_000
 
 
-def axis_values(spec):
+def axis_values(given):
     """The values of an axis written FROM:TO:STEPS (or NAME=FROM:TO:STEPS):
     STEPS evenly spaced values, both ends included, rounded for whole-number
     inputs, exactly as ``ammonite-batch --sweep`` makes them."""
-    text = spec if "=" in spec else "alpha=" + spec
+    text = given if "=" in given else "alpha=" + given
     return _ammonite.parse_axis(text).values()
 
 
@@ -36,21 +36,21 @@ def _axes(axes):
     if not isinstance(axes, Mapping) or not axes:
         raise ValueError("axes must map at least one sweep name to its values, e.g. {'alpha': [1.004, 1.006]}")
     engine_axes, values = [], []
-    for name, spec in axes.items():
+    for name, given in axes.items():
         if not isinstance(name, str):
             raise TypeError(f"a sweep name must be a text, not {name!r}")
         axis = _ammonite.axis_named(name)
-        if isinstance(spec, str):
+        if isinstance(given, str):
             try:
-                axis_spec = _ammonite.parse_axis(f"{name}={spec}")
+                parsed = _ammonite.parse_axis(f"{name}={given}")
             except ValueError as e:
                 raise ValueError(f"{name}: {e}") from None
-            grid = axis_spec.values()
+            grid = parsed.values()
         else:
             try:
-                grid = list(spec)
+                grid = list(given)
             except TypeError:
-                raise TypeError(f"{name}: give a sequence of values or FROM:TO:STEPS, not {spec!r}") from None
+                raise TypeError(f"{name}: give a sequence of values or FROM:TO:STEPS, not {given!r}") from None
             if not grid:
                 raise ValueError(f"{name}: no values to sweep")
             checked = []

@@ -95,14 +95,14 @@ def _parser():
 def _axes(texts):
     axes = {}
     for text in texts:
-        name, _, spec = text.partition("=")
+        name, _, given = text.partition("=")
         try:
             _ammonite.parse_axis(text)  # the batch tool's message for a bad axis
         except ValueError as e:
             raise ValueError(str(e)) from None
         if name in axes:
             raise ValueError(f"--sweep {name} is given twice")
-        axes[name] = spec
+        axes[name] = given
     return axes
 
 
