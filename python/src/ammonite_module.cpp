@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -135,6 +136,7 @@ std::vector<std::string> RunPoints(const SessionOptions& options, const std::vec
     std::mutex mutex;
     std::condition_variable changed;
     bool finished = false;
+    std::exception_ptr failure;
     SweepControl control;
     control.jobs = jobs;
     control.cancel = &cancel;
@@ -144,7 +146,11 @@ std::vector<std::string> RunPoints(const SessionOptions& options, const std::vec
     {
         py::gil_scoped_release unlocked;
         runner = std::thread([&] {
-            RunSweepRows(options, axes, rows, control, timing);
+            try {
+                RunSweepRows(options, axes, rows, control, timing);
+            } catch (...) {
+                failure = std::current_exception();  // raised in the caller's thread
+            }
             std::lock_guard<std::mutex> lock(mutex);
             finished = true;
             changed.notify_all();
@@ -175,6 +181,7 @@ std::vector<std::string> RunPoints(const SessionOptions& options, const std::vec
         if (over) break;
     }
     waitForRunner();
+    if (failure) std::rethrow_exception(failure);
     std::vector<std::string> csv;
     csv.reserve(rows.size());
     for (const SweepRow& row : rows) csv.push_back(SweepCsvRow(row));
