@@ -95,6 +95,10 @@ class Shell:
         the pixels ``--png`` writes."""
         return self._result.picture()
 
+    def _repr_png_(self):
+        # Notebooks show the shell as its picture.
+        return self._result.picture_png()
+
     def mesh(self, scale=1.0, ring_points=360):
         """The closed objects ``--stl`` writes: {"phragmocone": (vertices,
         faces), "body_chamber": (vertices, faces)}, vertices float64 (N, 3) in

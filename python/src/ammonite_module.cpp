@@ -275,6 +275,7 @@ PYBIND11_MODULE(_ammonite, m) {
             if (!ok) throw py::value_error(error);
             return MeshToPython(mesh);
         })
+        .def("picture_png", [](const python::ShellResult& s) { return py::bytes(s.pictureAsPng()); })
         .def("profile_file_bytes", [](const python::ShellResult& s) { return py::bytes(s.profileFileBytes()); })
         .def("save_png", [](const python::ShellResult& s, const std::string& path) {
             std::string error;

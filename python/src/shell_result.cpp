@@ -6,6 +6,8 @@
 #include <mutex>
 #include <sstream>
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 
 #include "core/safe_file.h"
@@ -90,6 +92,14 @@ std::vector<unsigned char> ShellResult::pictureRgb() const {
         }
     }
     return rgb;
+}
+
+std::string ShellResult::pictureAsPng() const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    surface_->image().save(&buffer, "PNG");
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 bool ShellResult::mesh(const MeshOptions& options, ShellMesh& out, std::string& error) const {

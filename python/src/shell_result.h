@@ -36,6 +36,8 @@ public:
     std::vector<std::string> logLines() const;
     // Pixels as rows of R, G, B bytes.
     std::vector<unsigned char> pictureRgb() const;
+    // The picture encoded as the PNG file savePng writes (for notebooks).
+    std::string pictureAsPng() const;
     // The shell's closed objects; false with a one-line reason.
     bool mesh(const MeshOptions& options, ShellMesh& out, std::string& error) const;
     // The profile data file of the model after the runs.

@@ -69,6 +69,8 @@ def test_results_equal_the_batch_tool(name, run_batch, tmp_path):
     image = shell.image()
     assert image.shape == (760, 1000, 3) and image.dtype == np.uint8
     np.testing.assert_array_equal(image, png_pixels(tmp_path / "p.png"))
+    if name == "defaults":
+        assert shell._repr_png_() == (tmp_path / "p.png").read_bytes()
 
     mesh = shell.mesh()
     for part in ("phragmocone", "body_chamber"):
