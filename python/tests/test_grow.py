@@ -157,3 +157,18 @@ def test_grow_runs_alongside_other_threads():
     with ThreadPoolExecutor(4) as pool:
         together = list(pool.map(lambda s: ammonite.grow(stages=s).summary, stages))
     assert together == [ammonite.grow(stages=s).summary for s in stages]
+
+
+def test_the_interpreter_runs_on_while_a_shell_grows():
+    import threading
+    import time
+    ammonite.grow(stages=10)  # the toolkit is started before timing
+    grower = threading.Thread(target=ammonite.grow, kwargs=dict(runs=30))
+    ticks = 0
+    grower.start()
+    while grower.is_alive():
+        time.sleep(0.002)
+        ticks += 1
+    # One engine call of several hundred milliseconds: a held interpreter lock
+    # would leave this thread a tick or two.
+    assert ticks >= 10
