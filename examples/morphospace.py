@@ -46,14 +46,14 @@ def main():
     stability = table["stability_index"].to_numpy().reshape(shape)
 
     fig, (left, right) = plt.subplots(1, 2, figsize=(11, 4.6), constrained_layout=True)
-    extent = dict(shading="nearest")
+    cells = dict(shading="nearest")
     mesh = left.pcolormesh(DENSITY_BODY, ALPHA, density, cmap="RdBu_r", norm=matplotlib.colors.TwoSlopeNorm(
-        vcenter=SEA_WATER, vmin=np.nanmin(density), vmax=max(np.nanmax(density), SEA_WATER + 1e-3)), **extent)
+        vcenter=SEA_WATER, vmin=np.nanmin(density), vmax=max(np.nanmax(density), SEA_WATER + 1e-3)), **cells)
     fig.colorbar(mesh, ax=left, label="final mean density (g/cm³)")
     contour = left.contour(DENSITY_BODY, ALPHA, density, levels=[SEA_WATER], colors="black", linewidths=1.5)
     left.clabel(contour, fmt={SEA_WATER: "1.026"}, fontsize=9)
     left.set_title("Buoyancy: sinks above the line, floats below")
-    mesh = right.pcolormesh(DENSITY_BODY, ALPHA, stability, cmap="viridis", **extent)
+    mesh = right.pcolormesh(DENSITY_BODY, ALPHA, stability, cmap="viridis", **cells)
     fig.colorbar(mesh, ax=right, label="stability index |B − G| / V^(1/3)")
     right.contour(DENSITY_BODY, ALPHA, density, levels=[SEA_WATER], colors="white", linewidths=1, linestyles="--")
     right.set_title("Stability (dashed: neutral buoyancy)")
