@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/log_sink.h"
 #include "model/profile_file.h"
 #include "model/stage_results.h"
 #include "render/run_painter.h"
@@ -199,5 +200,9 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
 }
 
 void WriteSummary(std::ostream& out, const Session& session) { WriteRunSummary(out, *session.model, *session.run); }
+
+void WriteLog(std::ostream& out, const std::vector<std::vector<std::string>>& lines) {
+    for (const auto& items : lines) out << MemoryLog::join(items) << '\n';
+}
 
 }  // namespace ammonite

@@ -92,4 +92,7 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
 // The key=value summary of the session's last run.
 void WriteSummary(std::ostream& out, const Session& session);
 
+// The regulation log, one line per entry, its items joined by one blank.
+void WriteLog(std::ostream& out, const std::vector<std::vector<std::string>>& lines);
+
 }  // namespace ammonite

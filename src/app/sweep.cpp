@@ -66,6 +66,43 @@ std::string SweepNames() {
     return out;
 }
 
+namespace {
+const TargetInfo* targetNamed(const std::string& name) {
+    for (const TargetInfo& t : kTargets)
+        if (name == t.name) return &t;
+    return nullptr;
+}
+const TargetInfo& targetOf(const SweepAxis& axis) {
+    for (const TargetInfo& t : kTargets)
+        if (axis.target == t.target) return t;
+    return kTargets[1];
+}
+}  // namespace
+
+bool SweepAxisNamed(const std::string& name, SweepAxis& axis, std::string& error) {
+    const TargetInfo* info = targetNamed(name);
+    if (!info) {
+        error = "cannot sweep '" + name + "' (one of: " + SweepNames() + ")";
+        return false;
+    }
+    axis = SweepAxis{};
+    axis.name = name;
+    axis.target = info->target;
+    axis.integral = info->integral;
+    return true;
+}
+
+bool CheckSweepValue(const SweepAxis& axis, double& value, std::string& error) {
+    const TargetInfo& info = targetOf(axis);
+    if (axis.integral) value = std::round(value);
+    if (!(value >= info.lo && value <= info.hi)) {
+        error = axis.name + " must lie in " + formatNumber(info.lo) + ".." + formatNumber(info.hi) + ", not " +
+                NumberText(value);
+        return false;
+    }
+    return true;
+}
+
 bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error) {
     const auto eq = text.find('=');
     if (eq == std::string::npos) {
@@ -162,12 +199,27 @@ SweepRow RunSweepPoint(const SessionOptions& options, const std::vector<SweepAxi
     return row;
 }
 
+SweepRow RunSweepValues(const SessionOptions& options, const std::vector<SweepAxis>& axes,
+                        const std::vector<double>& values) {
+    Session session;
+    SweepRow row;
+    row.values = values;
+    runPoint(options, axes, session, row);
+    return row;
+}
+
 std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
                                const SweepControl& control, SweepTiming& timing) {
     const size_t total = static_cast<size_t>(SweepPointCount(axes));
     std::vector<SweepRow> rows(total);
     for (size_t p = 0; p < total; ++p) rows[p].values = SweepPointValues(axes, p);
+    RunSweepRows(options, axes, rows, control, timing);
+    return rows;
+}
 
+void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& axes, std::vector<SweepRow>& rows,
+                  const SweepControl& control, SweepTiming& timing) {
+    const size_t total = rows.size();
     std::atomic<size_t> next{0};
     size_t done = 0;
     std::mutex mutex;
@@ -220,7 +272,6 @@ std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<
     timing.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     timing.threads = static_cast<int>(threads);
     if (control.progress) *control.progress << '\n';
-    return rows;
 }
 
 std::string SweepCsvHeader(const std::vector<SweepAxis>& axes) {

@@ -26,6 +26,12 @@ struct SweepAxis {
 
 // Parses NAME=FROM:TO:STEPS. On failure returns false with a one-line reason.
 bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error);
+// An axis of the input `name` with no range yet (for grids of given values);
+// false with a one-line reason for a name no sweep accepts.
+bool SweepAxisNamed(const std::string& name, SweepAxis& axis, std::string& error);
+// A value given for the axis: rounded for whole-number inputs, then checked
+// against what the input allows; false with a one-line reason.
+bool CheckSweepValue(const SweepAxis& axis, double& value, std::string& error);
 // The names a sweep accepts, for the usage text.
 std::string SweepNames();
 
@@ -53,6 +59,9 @@ std::vector<double> SweepPointValues(const std::vector<SweepAxis>& axes, size_t 
 
 // Runs one grid point: the session's options with the point's values.
 SweepRow RunSweepPoint(const SessionOptions& options, const std::vector<SweepAxis>& axes, size_t index);
+// Runs one point of given values, one per axis (checked by CheckSweepValue).
+SweepRow RunSweepValues(const SessionOptions& options, const std::vector<SweepAxis>& axes,
+                        const std::vector<double>& values);
 
 struct SweepControl {
     int jobs = 0;                      // threads; 0 = all cores
@@ -68,6 +77,10 @@ struct SweepControl {
 // Runs every grid point with the control's threads; rows in grid order.
 std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
                                const SweepControl& control, SweepTiming& timing);
+// The same for a list of points whose values are already set in `rows`
+// (any values, in any order); `pointDone` gets the index into `rows`.
+void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& axes, std::vector<SweepRow>& rows,
+                  const SweepControl& control, SweepTiming& timing);
 
 // The header of the sweep CSV and one row of it (with its line end).
 std::string SweepCsvHeader(const std::vector<SweepAxis>& axes);

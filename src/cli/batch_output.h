@@ -13,7 +13,7 @@ namespace ammonite::batch {
 
 using ammonite::NumberText;
 
-void WriteLog(std::ostream& out, const std::vector<std::vector<std::string>>& lines);
+using ammonite::WriteLog;
 using ammonite::WriteSummary;
 
 }  // namespace ammonite::batch

@@ -1,0 +1,67 @@
+"""Profile data files as plain Python values.
+
+A profile set is a dict::
+
+    {"title": "SAMPLE",              # the file's first line (optional)
+     "alpha": 1.005,                 # radius ratio per stage up to stage 200
+     "stage_range": (0.0, 3000.0),   # first and final stage of the profile axis
+     "gamma": [(stage, value), ...], # 1 to 51 points each
+     "C": [...], "T": [...], "beta": [...]}
+
+read_profiles() and write_profiles() round-trip a file the program wrote, or
+one of the gallery's, byte for byte.
+"""
+
+import os
+
+from . import _ammonite
+
+# The files keep the Japanese code page of their section headers.
+_ENCODING = "cp932"
+_DEFAULT_TITLE = "SAMPLE"
+
+
+def _title_of(data):
+    first = data.split(b"\n", 1)[0].rstrip(b"\r").strip()
+    if len(first) >= 2 and first.startswith(b'"') and first.endswith(b'"') and b'"' not in first[1:-1]:
+        return first[1:-1].decode(_ENCODING, "surrogateescape")
+    return None
+
+
+def read_profiles(path):
+    """Reads a profile data file as the profile window loads it (the whole file
+    or nothing); ValueError names the file and the line when it is bad."""
+    path = os.fspath(path)
+    profiles = _ammonite.read_profiles(path)
+    with open(path, "rb") as f:
+        title = _title_of(f.read())
+    if title is not None:
+        profiles = {"title": title, **profiles}
+    return profiles
+
+
+def format_profiles(profiles):
+    """The bytes of the profile data file for a profile set."""
+    data = _ammonite.format_profiles(profiles)
+    title = profiles.get("title", _DEFAULT_TITLE) if isinstance(profiles, dict) else _DEFAULT_TITLE
+    if title != _DEFAULT_TITLE:
+        if not isinstance(title, str) or any(c in title for c in '"\r\n'):
+            raise ValueError(f"profiles: the title must be one line of text without '\"', not {title!r}")
+        try:
+            encoded = title.encode(_ENCODING, "surrogateescape")
+        except UnicodeEncodeError:
+            raise ValueError(f"profiles: the title {title!r} cannot be written in the file's code page") from None
+        data = b'"' + encoded + b'"' + data[data.index(b"\r\n"):]
+    return data
+
+
+def write_profiles(path, profiles):
+    """Writes a profile set to `path` through the program's safe writer: the
+    old file stays whole until the new one is complete (WriteError, an
+    OSError, when it cannot be written)."""
+    _ammonite.write_file(os.fspath(path), format_profiles(profiles))
+
+
+def default_profiles():
+    """The profiles, α and stage range the main window starts with."""
+    return _ammonite.default_profiles()

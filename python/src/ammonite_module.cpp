@@ -1,0 +1,395 @@
+// _ammonite: the engine for Python. Thin wrappers over the headless session,
+// the sweeps, the stage tables, the meshes, the picture and the profile data
+// file; the pure-Python package around it (ammonite/*.py) gives them their
+// pandas and NumPy shapes. The interpreter lock is released while the engine
+// runs.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "app/sweep.h"
+#include "core/numeric.h"
+#include "core/safe_file.h"
+#include "core/stage_table.h"
+#include "model/profile_file.h"
+#include "model/stage_results.h"
+#include "shell_result.h"
+
+namespace py = pybind11;
+using namespace ammonite;
+
+namespace {
+
+// ---- profiles as plain Python values ----
+// {"alpha": float, "stage_range": (first, final),
+//  "gamma"|"C"|"T"|"beta": [(stage, value), ...]} with 1 to 51 points each.
+
+const char* const kProfileKeys[4] = {"gamma", "C", "T", "beta"};
+
+py::dict ProfilesToPython(const ProfileFileContents& c) {
+    py::dict d;
+    d["alpha"] = c.alpha;
+    d["stage_range"] = py::make_tuple(c.stageRange[0], c.stageRange[1]);
+    for (size_t p = 0; p < 4; ++p) {
+        py::list points;
+        const ParameterProfile& prof = c.profiles[p];
+        for (int i = 0; i <= prof.count && i <= ParameterProfile::kMaxCount; ++i)
+            points.append(py::make_tuple(prof.stages[static_cast<size_t>(i)], prof.values[static_cast<size_t>(i)]));
+        d[kProfileKeys[p]] = points;
+    }
+    return d;
+}
+
+double NumberIn(const py::handle& value, const std::string& what) {
+    const double v = PyFloat_AsDouble(value.ptr());
+    if (PyErr_Occurred() || py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value)) {
+        PyErr_Clear();
+        throw py::value_error("profiles: " + what + " is not a number");
+    }
+    return v;
+}
+
+double StageIn(const py::handle& value, const std::string& what) {
+    const double s = NumberIn(value, what);
+    if (!(s >= 0 && s <= kMaxStage)) throw py::value_error("profiles: " + what + " " + NumberText(s) + " is outside 0..4000");
+    return s;
+}
+
+ProfileFileContents ProfilesFromPython(const py::handle& object) {
+    if (!py::isinstance<py::dict>(object))
+        throw py::type_error("profiles must be a path or a dict with alpha, stage_range, gamma, C, T and beta");
+    const py::dict d = py::reinterpret_borrow<py::dict>(object);
+    for (const char* key : {"alpha", "stage_range", "gamma", "C", "T", "beta"})
+        if (!d.contains(key)) throw py::value_error(std::string("profiles: the key '") + key + "' is missing");
+    ProfileFileContents c;
+    c.alpha = NumberIn(d["alpha"], "alpha");
+    const py::sequence range = py::reinterpret_borrow<py::sequence>(d["stage_range"]);
+    if (!py::isinstance<py::sequence>(d["stage_range"]) || py::len(range) != 2)
+        throw py::value_error("profiles: stage_range must be (first, final)");
+    c.stageRange = {StageIn(range[0], "stage_range first"), StageIn(range[1], "stage_range final")};
+    for (size_t p = 0; p < 4; ++p) {
+        const std::string name = kProfileKeys[p];
+        const py::object points = d[kProfileKeys[p]];
+        if (!py::isinstance<py::sequence>(points) || py::isinstance<py::str>(points))
+            throw py::value_error("profiles: " + name + " must be a list of (stage, value) points");
+        const py::sequence seq = py::reinterpret_borrow<py::sequence>(points);
+        const size_t n = py::len(seq);
+        if (n < 1 || n > static_cast<size_t>(ParameterProfile::kSlots))
+            throw py::value_error("profiles: " + name + " has " + std::to_string(n) + " points, not 1 to " +
+                                  std::to_string(ParameterProfile::kSlots));
+        ParameterProfile& prof = c.profiles[p];
+        prof.count = static_cast<std::int16_t>(n - 1);
+        for (size_t i = 0; i < n; ++i) {
+            const std::string what = name + " point " + std::to_string(i);
+            const py::object point = seq[i];
+            if (!py::isinstance<py::sequence>(point) || py::len(point) != 2)
+                throw py::value_error("profiles: " + what + " must be (stage, value)");
+            const py::sequence pair = py::reinterpret_borrow<py::sequence>(point);
+            prof.setPoint(static_cast<int>(i), StageIn(pair[0], what + " stage"), NumberIn(pair[1], what + " value"));
+        }
+    }
+    return c;
+}
+
+std::shared_ptr<const ModelState> ProfileModel(const ProfileFileContents& c) {
+    auto model = std::make_shared<ModelState>();
+    c.commitTo(*model);
+    return model;
+}
+
+// ---- sweeps ----
+
+SweepAxis AxisNamed(const std::string& name) {
+    SweepAxis axis;
+    std::string error;
+    if (!SweepAxisNamed(name, axis, error)) throw py::value_error(error);
+    return axis;
+}
+
+// Runs the points on `jobs` threads while the caller waits without the
+// interpreter lock; every tenth of a second, and once at the end,
+// `progress(done, total)` is called and Ctrl+C is looked for: it cancels the
+// points not yet started and raises.
+std::vector<std::string> RunPoints(const SessionOptions& options, const std::vector<SweepAxis>& axes,
+                                   const std::vector<std::vector<double>>& points, int jobs,
+                                   const py::object& progress) {
+    std::vector<SweepRow> rows(points.size());
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (points[i].size() != axes.size())
+            throw py::value_error("a sweep point has " + std::to_string(points[i].size()) + " values for " +
+                                  std::to_string(axes.size()) + " axes");
+        rows[i].values = points[i];
+        for (size_t k = 0; k < axes.size(); ++k) {
+            std::string error;
+            if (!CheckSweepValue(axes[k], rows[i].values[k], error)) throw py::value_error(error);
+        }
+    }
+    std::atomic<bool> cancel{false};
+    std::atomic<size_t> done{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool finished = false;
+    std::exception_ptr failure;
+    SweepControl control;
+    control.jobs = jobs;
+    control.cancel = &cancel;
+    control.pointDone = [&](size_t, const SweepRow&) { done.fetch_add(1); };
+    SweepTiming timing;
+    std::thread runner;
+    {
+        py::gil_scoped_release unlocked;
+        runner = std::thread([&] {
+            try {
+                RunSweepRows(options, axes, rows, control, timing);
+            } catch (...) {
+                failure = std::current_exception();  // raised in the caller's thread
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            finished = true;
+            changed.notify_all();
+        });
+    }
+    auto waitForRunner = [&] {
+        py::gil_scoped_release unlocked;
+        runner.join();
+    };
+    size_t reported = 0;
+    for (;;) {
+        bool over = false;
+        {
+            py::gil_scoped_release unlocked;
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished; });
+            over = finished;
+            reported = done.load();
+        }
+        try {
+            if (!progress.is_none()) progress(reported, points.size());
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        } catch (...) {
+            cancel = true;
+            waitForRunner();
+            throw;
+        }
+        if (over) break;
+    }
+    waitForRunner();
+    if (failure) std::rethrow_exception(failure);
+    std::vector<std::string> csv;
+    csv.reserve(rows.size());
+    for (const SweepRow& row : rows) csv.push_back(SweepCsvRow(row));
+    return csv;
+}
+
+// ---- the shell ----
+
+py::dict MeshToPython(const ShellMesh& mesh) {
+    auto object = [](const MeshObject& o) {
+        py::array_t<double> vertices({static_cast<py::ssize_t>(o.vertices.size()), py::ssize_t(3)});
+        auto v = vertices.mutable_unchecked<2>();
+        for (size_t i = 0; i < o.vertices.size(); ++i)
+            for (size_t k = 0; k < 3; ++k) v(static_cast<py::ssize_t>(i), static_cast<py::ssize_t>(k)) = o.vertices[i][k];
+        py::array_t<std::int64_t> faces({static_cast<py::ssize_t>(o.triangles.size()), py::ssize_t(3)});
+        auto f = faces.mutable_unchecked<2>();
+        for (size_t i = 0; i < o.triangles.size(); ++i)
+            for (size_t k = 0; k < 3; ++k) f(static_cast<py::ssize_t>(i), static_cast<py::ssize_t>(k)) = o.triangles[i][k];
+        return py::make_tuple(vertices, faces);
+    };
+    py::dict d;
+    d["phragmocone"] = object(mesh.phragmocone);
+    d["body_chamber"] = object(mesh.bodyChamber);
+    return d;
+}
+
+// A file that could not be written (OSError in Python).
+struct WriteFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void Check(bool ok, const std::string& error) {
+    if (!ok) throw WriteFailure(error);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_ammonite, m) {
+    m.doc() = "The ammonite growth engine (use the package `ammonite`, not this module)";
+    py::register_exception<WriteFailure>(m, "WriteError", PyExc_OSError);
+    // A runtime error of the model, such as a box text out of range.
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const RuntimeError& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        }
+    });
+
+    py::class_<SessionOptions>(m, "SessionOptions")
+        .def(py::init<>())
+        .def_readwrite("stages_text", &SessionOptions::stagesText)
+        .def_readwrite("scale_text", &SessionOptions::scaleText)
+        .def_readwrite("view", &SessionOptions::view)
+        .def_readwrite("light", &SessionOptions::light)
+        .def_readwrite("origin", &SessionOptions::origin)
+        .def_readwrite("densities", &SessionOptions::densities)
+        .def_readwrite("orientation", &SessionOptions::orientation)
+        .def_readwrite("ribbing", &SessionOptions::ribbing)
+        .def_readwrite("thresholds", &SessionOptions::thresholds)
+        .def_readwrite("runs", &SessionOptions::runs)
+        .def_readwrite("shade", &SessionOptions::shade)
+        .def_readwrite("profiles_path", &SessionOptions::profilesIn)
+        .def("set_profiles", [](SessionOptions& o, const py::object& d) { o.profiles = ProfileModel(ProfilesFromPython(d)); });
+
+    // A typed box text checked as the box checks it (ValueError otherwise).
+    m.def("check_typed", [](const std::string& field, const std::string& text, double lo, double hi, bool whole) {
+        return ReadTypedNumber(field, text, lo, hi, whole);
+    });
+    m.attr("FIXED4_LIMIT") = kFixed4Limit;
+
+    py::class_<python::ShellResult>(m, "ShellResult")
+        .def_property_readonly("runtime_error", &python::ShellResult::runtimeError)
+        .def("tables_csv", &python::ShellResult::tablesCsv)
+        .def("summary_text", &python::ShellResult::summaryText)
+        .def("log_lines", &python::ShellResult::logLines)
+        .def("picture", [](const python::ShellResult& s) {
+            const std::vector<unsigned char> rgb = s.pictureRgb();
+            py::array_t<std::uint8_t> out({py::ssize_t(python::kPictureHeight), py::ssize_t(python::kPictureWidth), py::ssize_t(3)});
+            std::copy(rgb.begin(), rgb.end(), out.mutable_data());
+            return out;
+        })
+        .def("mesh", [](const python::ShellResult& s, double scale, int ringPoints) {
+            ShellMesh mesh;
+            std::string error;
+            bool ok = false;
+            {
+                py::gil_scoped_release unlocked;
+                ok = s.mesh(MeshOptions{scale, ringPoints}, mesh, error);
+            }
+            if (!ok) throw py::value_error(error);
+            return MeshToPython(mesh);
+        })
+        .def("picture_png", [](const python::ShellResult& s) { return py::bytes(s.pictureAsPng()); })
+        .def("profile_file_bytes", [](const python::ShellResult& s) { return py::bytes(s.profileFileBytes()); })
+        .def("save_png", [](const python::ShellResult& s, const std::string& path) {
+            std::string error;
+            bool ok;
+            { py::gil_scoped_release unlocked; ok = s.savePng(path, error); }
+            Check(ok, error);
+        })
+        .def("save_svg", [](const python::ShellResult& s, const std::string& path) {
+            std::string error;
+            bool ok;
+            { py::gil_scoped_release unlocked; ok = s.saveSvg(path, error); }
+            Check(ok, error);
+        })
+        .def("save_tables", [](const python::ShellResult& s, const std::string& path) {
+            std::string error;
+            bool ok;
+            { py::gil_scoped_release unlocked; ok = s.saveTables(path, error); }
+            Check(ok, error);
+        })
+        .def("save_mesh", [](const python::ShellResult& s, const std::string& format, const std::string& path,
+                             double scale, int ringPoints) {
+            const MeshFormat f = format == "stl" ? MeshFormat::Stl : format == "ply" ? MeshFormat::Ply : MeshFormat::Obj;
+            std::vector<std::string> written;
+            std::string error;
+            bool ok;
+            { py::gil_scoped_release unlocked; ok = s.saveMesh(f, path, MeshOptions{scale, ringPoints}, written, error); }
+            if (!ok) {
+                // A mesh needs a finished run: that is a fault of the shell, not of the file.
+                if (error.find("cannot write") == std::string::npos) throw py::value_error(error);
+                Check(false, error);
+            }
+            return written;
+        });
+
+    // Grows one shell; ValueError for a bad profile data file.
+    m.def("grow", [](const SessionOptions& options) {
+        python::EnsureToolkit();
+        auto shell = std::make_unique<python::ShellResult>();
+        std::string error;
+        bool ok;
+        { py::gil_scoped_release unlocked; ok = shell->grow(options, error); }
+        if (!ok) throw py::value_error(error);
+        return shell;
+    });
+
+    m.def("read_profiles", [](const std::string& path) {
+        // Read as the profile window loads a file: the whole file or nothing.
+        ModelState model;
+        std::string error;
+        if (!ReadProfileFile(path, model, error)) throw py::value_error(error);
+        return ProfilesToPython(ProfileFileContents::from(model));
+    });
+    m.def("parse_profiles", [](const std::string& bytes) {
+        ProfileFileContents c;
+        std::string error;
+        if (!ParseProfileFile(bytes, c, error)) throw py::value_error(error);
+        return ProfilesToPython(c);
+    });
+    m.def("format_profiles", [](const py::object& d) { return py::bytes(FormatProfileFile(*ProfileModel(ProfilesFromPython(d)))); });
+    m.def("write_profiles", [](const std::string& path, const py::object& d) {
+        const std::string bytes = FormatProfileFile(*ProfileModel(ProfilesFromPython(d)));
+        std::string error;
+        Check(WriteFileSafely(path, bytes, error), error);
+    });
+    // Any file through the safe writer (WriteError when it cannot be written).
+    m.def("write_file", [](const std::string& path, const py::bytes& bytes) {
+        const std::string data = bytes;
+        std::string error;
+        bool ok;
+        { py::gil_scoped_release unlocked; ok = WriteFileSafely(path, data, error); }
+        Check(ok, error);
+    });
+    // Checks that `path` can be written, before long work whose result goes there.
+    m.def("check_writable", [](const std::string& path) {
+        SafeFileWriter file(path);
+        const bool ok = file.open();
+        file.discard();
+        Check(ok, file.error());
+    });
+    // The profiles as the main window starts (its load step, before any START).
+    m.def("default_profiles", [] {
+        Session session;
+        SessionOptions none;
+        none.runs = 0;
+        std::string error;
+        PerformSession(none, session, {}, error);
+        return ProfilesToPython(ProfileFileContents::from(*session.model));
+    });
+
+    py::class_<SweepAxis>(m, "SweepAxis")
+        .def_readonly("name", &SweepAxis::name)
+        .def_readonly("start", &SweepAxis::from)
+        .def_readonly("stop", &SweepAxis::to)
+        .def_readonly("steps", &SweepAxis::steps)
+        .def_readonly("integral", &SweepAxis::integral)
+        .def("values", [](const SweepAxis& a) {
+            std::vector<double> v;
+            for (int i = 0; i < a.steps; ++i) v.push_back(a.valueAt(i));
+            return v;
+        });
+    m.def("parse_axis", [](const std::string& text) {
+        SweepAxis axis;
+        std::string error;
+        if (!ParseSweepAxis(text, axis, error)) throw py::value_error(error);
+        return axis;
+    });
+    m.def("axis_named", &AxisNamed);
+    m.def("check_value", [](const SweepAxis& axis, double value) {
+        std::string error;
+        if (!CheckSweepValue(axis, value, error)) throw py::value_error(error);
+        return value;
+    });
+    m.def("sweep_names", &SweepNames);
+    m.def("sweep_csv_header", &SweepCsvHeader);
+    m.def("run_points", &RunPoints, py::arg("options"), py::arg("axes"), py::arg("points"), py::arg("jobs") = 0,
+          py::arg("progress") = py::none());
+}
