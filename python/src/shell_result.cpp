@@ -95,11 +95,9 @@ std::vector<unsigned char> ShellResult::pictureRgb() const {
 }
 
 std::string ShellResult::pictureAsPng() const {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    surface_->image().save(&buffer, "PNG");
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    std::string bytes, error;
+    surface_->encodePng(bytes, error);
+    return bytes;
 }
 
 bool ShellResult::mesh(const MeshOptions& options, ShellMesh& out, std::string& error) const {

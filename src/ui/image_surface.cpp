@@ -36,18 +36,28 @@ void ImageSurface::doText(double x, double y, const std::string& utf8, Rgb colou
     p.drawText(QPointF(x, y + fm.ascent()), text);
 }
 
-bool ImageSurface::savePng(const std::string& path, std::string& error) const {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+bool ImageSurface::encodePng(std::string& bytes, std::string& error) const {
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     // The picture names the program that drew it (a PNG text chunk).
     QImage tagged = image_;
     tagged.setText(QStringLiteral("Software"), QString::fromLatin1(kGenerator));
     if (!tagged.save(&buffer, "PNG")) {
-        error = "cannot write " + path + ": the picture could not be encoded as PNG";
+        error = "the picture could not be encoded as PNG";
         return false;
     }
-    return WriteFileSafely(path, std::string(bytes.constData(), static_cast<size_t>(bytes.size())), error);
+    bytes.assign(encoded.constData(), static_cast<size_t>(encoded.size()));
+    return true;
+}
+
+bool ImageSurface::savePng(const std::string& path, std::string& error) const {
+    std::string bytes;
+    if (!encodePng(bytes, error)) {
+        error = "cannot write " + path + ": " + error;
+        return false;
+    }
+    return WriteFileSafely(path, bytes, error);
 }
 
 }  // namespace ammonite

@@ -22,6 +22,8 @@ public:
     // The picture as a PNG file through the safe writer: encoded in memory
     // first, so nothing under `path` changes unless the whole file is written.
     // False with a one-line error naming the file.
+    // The picture as PNG bytes, tagged with the program that drew it.
+    bool encodePng(std::string& bytes, std::string& error) const;
     bool savePng(const std::string& path, std::string& error) const;
 
     static QFont defaultFont();
