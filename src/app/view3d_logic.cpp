@@ -101,13 +101,23 @@ ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<Ru
     }
     shell.growMilliseconds = since(start);
     const auto meshStart = std::chrono::steady_clock::now();
+    if (shell.error.empty() && !run->hasRun)
+        shell.error = run->currentStage >= 1
+                          ? "The last run stopped on an error at stage " +
+                                std::to_string(static_cast<long>(run->currentStage)) + ": there is no whole shell to show"
+                          : "No shell yet: press START in the main window, or switch Live on";
     if (shell.error.empty()) {
         try {
             for (int points : {kInteractiveRingPoints, kFullRingPoints}) {
                 ShellMesh mesh;
                 MeshOptions options;
                 options.ringPoints = points;
-                if (!BuildShellMesh(*model, *run, options, mesh, shell.error)) break;
+                if (!BuildShellMesh(*model, *run, options, mesh, shell.error)) {
+                    const std::string exportWords = "Cannot export: ";
+                    if (shell.error.compare(0, exportWords.size(), exportWords) == 0)
+                        shell.error = "Cannot show the shell: " + shell.error.substr(exportWords.size());
+                    break;
+                }
                 MakeViewMesh(mesh, points == kFullRingPoints ? shell.fine : shell.coarse);
             }
         } catch (const std::exception& e) {

@@ -37,6 +37,12 @@ public:
     bool growthEnded();
     // The inputs with fingerprint `key` are shown already (START ran on them).
     void acceptShown(std::uint64_t key);
+    // Nothing runs and nothing is shown: the next inputs start a growth.
+    void forget() {
+        wanted_.reset();
+        requested_.reset();
+        running_ = false;
+    }
     bool running() const { return running_; }
     int started() const { return started_; }
 

@@ -22,6 +22,7 @@
 #include "ui/bindings.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
+#include "ui/view_window.h"
 
 namespace ammonite {
 
@@ -135,6 +136,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     plotButton_->setToolTip(QStringLiteral("Density, orientation and stability of every stage of the last run"));
     connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
+    AttachViewButton(*this, QRect(px + 235, 85, 55, 22));
     connect(set, &QPushButton::clicked, this, &MainWindow::openSettingsWindow);
 
     ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
