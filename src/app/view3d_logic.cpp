@@ -274,11 +274,43 @@ void View3DLogic::fit() {
     const ViewMesh& mesh = shownMesh();
     const Vec3 d = sub(mesh.centre, scene_.pivot);
     camera_.target = {dot(d, scene_.frame.right), dot(d, scene_.frame.up), dot(d, scene_.frame.back)};
-    // The bounding sphere fills the narrower side of the window.
+    // First the bounding sphere in the narrower side of the window...
     const double aspect = static_cast<double>(width_) / height_;
     const double half = std::atan(std::tan(camera_.fieldOfView / 2) * std::min(1.0, aspect));
-    camera_.distance = std::max(mesh.radius, 1e-6) / std::sin(half) * 1.05;
+    const double radius = std::max(mesh.radius, 1e-6);
+    camera_.distance = radius / std::sin(half) * 1.05;
     fitted_ = true;
+    // ... then the shell's outline as seen from here, centred and filling
+    // 85 % of the window (a long shell seen end on is small in its sphere).
+    const size_t count = mesh.part.size();
+    const size_t step = std::max<size_t>(1, count / 4000);
+    const WorldFrame& f = scene_.frame;
+    for (int pass = 0; pass < 2; ++pass) {
+        Vec3 right, up, back;
+        CameraAxes(camera_, right, up, back);
+        double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300, nearest = 0;
+        for (size_t v = 0; v < count; v += step) {
+            const Vec3 point{mesh.xyz[3 * v], mesh.xyz[3 * v + 1], mesh.xyz[3 * v + 2]};
+            const Vec3 o = sub(point, scene_.pivot);
+            const Vec3 w{dot(o, f.right) - camera_.target.x, dot(o, f.up) - camera_.target.y,
+                         dot(o, f.back) - camera_.target.z};
+            nearest = std::max(nearest, dot(w, back));
+            const ScreenPoint p = ProjectToScreen(point, camera_, scene_, width_, height_);
+            if (!p.inFront) return;
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+        const double fill = std::max((maxX - minX) / width_, (maxY - minY) / height_);
+        if (!(fill > 0)) return;
+        // Screen pixels at the target's depth, in model units.
+        const double unitsPerPixel = 2 * camera_.distance * std::tan(camera_.fieldOfView / 2) / height_;
+        const double dx = ((minX + maxX) / 2 - width_ / 2.0) * unitsPerPixel;
+        const double dy = ((minY + maxY) / 2 - height_ / 2.0) * unitsPerPixel;
+        camera_.target = {camera_.target.x + dx * right.x - dy * up.x, camera_.target.y + dx * right.y - dy * up.y,
+                          camera_.target.z + dx * right.z - dy * up.z};
+        // Never into the shell: its nearest part stays well in front of the eye.
+        camera_.distance = std::max(camera_.distance * fill / 0.85, 1.5 * nearest);
+    }
 }
 
 void View3DLogic::axisView(AxisView view) {

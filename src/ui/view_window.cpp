@@ -128,6 +128,7 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     density_ = label("DNSlbl", "");
     ptRatio_ = label("PTRlbl", "");
     stability_ = label("STBlbl", "");
+    for (QLabel* value : {orientation_, density_, ptRatio_, stability_}) value->setMinimumWidth(64);
     stability_->setToolTip(
         QStringLiteral("Distance between the centres of buoyancy (cyan) and mass (magenta) over the cube root of the volume"));
 

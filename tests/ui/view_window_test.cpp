@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -119,9 +120,21 @@ TEST(ViewWindowGui, MouseTurnsMovesZoomsAndFitsTheShell) {
     QApplication::sendEvent(view, &wheel);
     EXPECT_LT(w.view->logic().camera().distance, moved.distance);
 
-    // A double-click fits the shell again; key 5 looks from above.
+    // A double-click fits the shell again: all of it, in the middle, none
+    // of it at the edges; key 5 then looks from above.
     QTest::mouseDClick(view, Qt::LeftButton, {}, c);
-    EXPECT_DOUBLE_EQ(w.view->logic().camera().distance, start.distance);
+    view->repaint();
+    const QImage fitted = view->frame();
+    long shell = 0, atEdges = 0;
+    for (int y = 0; y < fitted.height(); ++y)
+        for (int x = 0; x < fitted.width(); ++x) {
+            const QColor p = fitted.pixelColor(x, y);
+            if (p.red() <= 1.1 * p.blue() + 1) continue;  // sky, sea and plane are bluish
+            ++shell;
+            if (x < 3 || y < 3 || x >= fitted.width() - 3 || y >= fitted.height() - 3) ++atEdges;
+        }
+    EXPECT_GT(shell, fitted.width() * fitted.height() / 20);
+    EXPECT_EQ(atEdges, 0);
     QTest::keyClick(w.view, Qt::Key_5);
     EXPECT_GT(w.view->logic().camera().pitch, 1.5);
 }
@@ -158,6 +171,26 @@ TEST(ViewWindowGui, StageSliderShowsTheShellAtStage800InItsOrientation) {
     EXPECT_LT(w.view->logic().shownMesh().triangleCount(), w.view->logic().shell().fine.triangleCount());
     w.view->view()->repaint();
     EXPECT_GT(differingPixels(grown, w.view->view()->frame()), 5000);
+
+    // Pictures of the slider for the documentation: four stages side by side.
+    if (!qgetenv("AMMONITE_SCREENSHOT_DIR").isEmpty()) {
+        const int stages[] = {300, 800, 1200, 1699};
+        const QSize cell(320, 300);
+        QImage strip(cell.width() * 4, cell.height(), QImage::Format_ARGB32);
+        QPainter painter(&strip);
+        for (int k = 0; k < 4; ++k) {
+            slider->setValue(stages[k]);
+            w.view->logic().settle();
+            w.view->view()->repaint();
+            const QImage frame = w.view->view()->frame();
+            const QRect source((frame.width() - cell.width() * 2) / 2, 0, cell.width() * 2, cell.height() * 2);
+            painter.drawImage(QRect(QPoint(k * cell.width(), 0), cell), frame, source);
+            painter.drawText(QRect(k * cell.width() + 8, 6, 200, 20), Qt::AlignLeft,
+                             QStringLiteral("stage %1   %2°").arg(stages[k]).arg(w.text(w.view, "ORIlbl")));
+        }
+        painter.end();
+        strip.save(QString::fromUtf8(qgetenv("AMMONITE_SCREENSHOT_DIR")) + QStringLiteral("/view3d_stages.png"));
+    }
 
     // Back at the end, the grown shell and the main window's texts.
     slider->setValue(slider->maximum());
