@@ -87,7 +87,7 @@ void RegrowthQueue::acceptShown(std::uint64_t key) {
 }
 
 ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<RunState> run, bool grow,
-                           const std::string& scaleText) {
+                           const std::string& scaleText, bool fullMesh) {
     ViewShell shell;
     const auto start = std::chrono::steady_clock::now();
     if (grow) {
@@ -109,6 +109,7 @@ ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<Ru
     if (shell.error.empty()) {
         try {
             for (int points : {kInteractiveRingPoints, kFullRingPoints}) {
+                if (points == kFullRingPoints && !fullMesh) break;
                 ShellMesh mesh;
                 MeshOptions options;
                 options.ringPoints = points;
@@ -134,6 +135,74 @@ ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<Ru
     return shell;
 }
 
+bool BuildFullMesh(const ViewShell& shell, ViewMesh& out, std::string& error) {
+    if (!shell.model || !shell.run) {
+        error = "No shell to draw";
+        return false;
+    }
+    try {
+        ShellMesh mesh;
+        MeshOptions options;
+        options.ringPoints = kFullRingPoints;
+        if (!BuildShellMesh(*shell.model, *shell.run, options, mesh, error)) return false;
+        MakeViewMesh(mesh, out);
+        return true;
+    } catch (const std::exception& e) {
+        error = std::string("The shell could not be drawn: ") + e.what();
+        return false;
+    }
+}
+
+ViewShellWorker::ViewShellWorker(LightReady lightReady, FullReady fullReady)
+    : lightReady_(std::move(lightReady)), fullReady_(std::move(fullReady)), thread_([this] { loop(); }) {}
+
+ViewShellWorker::~ViewShellWorker() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        next_.reset();
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void ViewShellWorker::submit(ViewJob job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        next_ = std::move(job);
+    }
+    wake_.notify_all();
+}
+
+void ViewShellWorker::loop() {
+    for (;;) {
+        ViewJob job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return stop_ || next_.has_value(); });
+            if (stop_) return;
+            job = std::move(*next_);
+            next_.reset();
+        }
+        auto shell = std::make_shared<ViewShell>(
+            PrepareViewShell(std::move(job.model), std::move(job.run), job.grow, job.scaleText, false));
+        const bool whole = shell->error.empty();
+        // The callback may move the shell's contents away: keep what the full mesh needs.
+        ViewShell source;
+        source.model = shell->model;
+        source.run = shell->run;
+        if (lightReady_) lightReady_(shell, job.grow);
+        if (!whole) continue;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stop_ || next_) continue;  // a newer shell is wanted: its light mesh first
+        }
+        auto full = std::make_shared<ViewMesh>();
+        std::string error;
+        if (BuildFullMesh(source, *full, error) && fullReady_) fullReady_(source.run, full);
+    }
+}
+
 // ---- the shell and its stages ----
 
 void View3DLogic::setShell(ViewShell shell) {
@@ -152,14 +221,20 @@ void View3DLogic::setShell(ViewShell shell) {
     if (!fitted_) fit();
 }
 
+bool View3DLogic::setFullMesh(const RunState* run, ViewMesh full) {
+    if (!hasShell() || shell_.run.get() != run) return false;
+    shell_.fine = std::move(full);
+    return true;
+}
+
 int View3DLogic::lastStage() const { return hasShell() ? shell_.model->shownStage : 0; }
 
 const ViewMesh& View3DLogic::shownMesh() const {
     static const ViewMesh none;
     if (!hasShell()) return none;
     const bool last = stage_ == lastStage();
-    if (interacting_ || (!last && !stageFineBuilt_)) return last ? shell_.coarse : stageCoarse_;
-    return last ? shell_.fine : stageFine_;
+    if (last) return interacting_ || shell_.fine.empty() ? shell_.coarse : shell_.fine;
+    return interacting_ || !stageFineBuilt_ ? stageCoarse_ : stageFine_;
 }
 
 bool View3DLogic::buildStage(int s, int ringPoints, ViewMesh& out) {
@@ -222,7 +297,7 @@ void View3DLogic::placeScene() {
         scene.pivot = shownMesh().centre;
     }
     // The plane keeps the size of the grown shell while earlier stages are shown.
-    scene.planeRadius = 1.3 * std::max(shell_.fine.radius, 1e-6);
+    scene.planeRadius = 1.3 * std::max(shell_.coarse.radius, 1e-6);
     scene_ = scene;
 }
 
@@ -265,7 +340,7 @@ void View3DLogic::drag(int x, int y) {
 void View3DLogic::release() { settle(); }
 
 void View3DLogic::zoom(double wheelSteps) {
-    const double size = std::max(hasShell() ? shell_.fine.radius : 1.0, 1e-6);
+    const double size = std::max(hasShell() ? shell_.coarse.radius : 1.0, 1e-6);
     camera_.distance = std::clamp(camera_.distance * std::pow(0.85, wheelSteps), 0.05 * size, 50 * size);
 }
 

@@ -6,10 +6,14 @@
 // how changes that arrive during a growth are merged into one more).
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "model/model_state.h"
 #include "model/run_state.h"
@@ -44,6 +48,8 @@ public:
         running_ = false;
     }
     bool running() const { return running_; }
+    // Inputs changed while a growth runs: another will follow it.
+    bool pending() const { return running_ && wanted_ != requested_; }
     int started() const { return started_; }
 
 private:
@@ -53,7 +59,7 @@ private:
 };
 
 // A run ready to be shown: its model and run, and the meshes of its last
-// stage at the two ring resolutions.
+// stage at the two ring resolutions (the full one may follow later).
 struct ViewShell {
     std::shared_ptr<const ModelState> model;
     std::shared_ptr<const RunState> run;
@@ -67,10 +73,46 @@ constexpr int kInteractiveRingPoints = 24;
 constexpr int kFullRingPoints = 72;
 
 // Grows the shell on these copies as START does (with `grow`; otherwise the
-// run is shown as it is) and builds the meshes of its last stage. Safe on any
-// thread; never throws: a run that stops leaves the message in `error`.
+// run is shown as it is) and builds the light mesh of its last stage, and the
+// full one with `fullMesh`. Safe on any thread; never throws: a run that
+// stops leaves the message in `error`.
 ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<RunState> run, bool grow,
-                           const std::string& scaleText);
+                           const std::string& scaleText, bool fullMesh = true);
+// The full mesh of a prepared shell's last stage; false with the reason.
+bool BuildFullMesh(const ViewShell& shell, ViewMesh& out, std::string& error);
+
+// What the worker is asked to do: a copy of the model and run, grown or not.
+struct ViewJob {
+    std::unique_ptr<ModelState> model;
+    std::unique_ptr<RunState> run;
+    bool grow = false;
+    std::string scaleText = "2";
+};
+
+// One thread that prepares shells one after another: first the run and its
+// light mesh (lightReady), then, unless another job is already waiting, the
+// full mesh (fullReady). A job submitted while another waits replaces it.
+// The callbacks run on the worker's thread.
+class ViewShellWorker {
+public:
+    using LightReady = std::function<void(std::shared_ptr<ViewShell> shell, bool grown)>;
+    using FullReady = std::function<void(std::shared_ptr<const RunState> run, std::shared_ptr<ViewMesh> full)>;
+    ViewShellWorker(LightReady lightReady, FullReady fullReady);
+    ~ViewShellWorker();  // finishes the job under way, drops a waiting one
+    ViewShellWorker(const ViewShellWorker&) = delete;
+    ViewShellWorker& operator=(const ViewShellWorker&) = delete;
+    void submit(ViewJob job);
+
+private:
+    void loop();
+    LightReady lightReady_;
+    FullReady fullReady_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<ViewJob> next_;
+    bool stop_ = false;
+    std::thread thread_;
+};
 
 enum class AxisView { Front, Back, Left, Right, Top, Bottom };
 enum class DragMode { Orbit, Pan };
@@ -80,7 +122,10 @@ public:
     // Shows the last stage of a new run; the camera stays where it was, or
     // is fitted to the shell when it shows the first one.
     void setShell(ViewShell shell);
-    bool hasShell() const { return shell_.run != nullptr && !shell_.fine.empty(); }
+    // The full mesh of the shell shown, when it comes after it; false (and
+    // nothing changes) when it belongs to another run.
+    bool setFullMesh(const RunState* run, ViewMesh full);
+    bool hasShell() const { return shell_.run != nullptr && !shell_.coarse.empty(); }
     const ViewShell& shell() const { return shell_; }
     // Why there is no shell to show ("" when there is).
     const std::string& message() const { return message_; }

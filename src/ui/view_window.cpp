@@ -161,9 +161,8 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     readout->addWidget(label(nullptr, "Density = "));
     readout->addWidget(density_);
     readout->addSpacing(16);
-    readout->addWidget(label(nullptr, "P/T ratio = "));
+    readout->addWidget(label(nullptr, "P/T ratio (%) = "));
     readout->addWidget(ptRatio_);
-    readout->addWidget(label(nullptr, "%"));
     readout->addSpacing(16);
     readout->addWidget(label(nullptr, "Stability = "));
     readout->addWidget(stability_);
@@ -211,6 +210,14 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
         view_->update();
     });
 
+    worker_ = std::make_unique<ViewShellWorker>(
+        [this](std::shared_ptr<ViewShell> shell, bool grown) {
+            QMetaObject::invokeMethod(this, [this, shell, grown] { receive(shell, grown); }, Qt::QueuedConnection);
+        },
+        [this](std::shared_ptr<const RunState> run, std::shared_ptr<ViewMesh> full) {
+            QMetaObject::invokeMethod(this, [this, run, full] { receiveFull(run, full); }, Qt::QueuedConnection);
+        });
+
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &ViewWindow::poll);
     showReadout();
@@ -218,7 +225,7 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
 
 ViewWindow::~ViewWindow() {
     poll_.stop();
-    if (worker_.joinable()) worker_.join();
+    worker_.reset();  // waits for the shell under way; what it posts is dropped with this window
 }
 
 void ViewWindow::showEvent(QShowEvent* e) {
@@ -253,16 +260,18 @@ void ViewWindow::poll() {
 }
 
 void ViewWindow::launch(bool grow) {
-    if (worker_.joinable()) worker_.join();  // the last job has ended: busy_ is false
     busy_ = true;
     const MainWindowLogic& mainLogic = main_.logic();
-    auto model = std::make_unique<ModelState>(mainLogic.model);
-    auto run = std::make_unique<RunState>(mainLogic.run);
-    const std::string scale = mainLogic.SCLtxt.text();
-    worker_ = std::thread([this, grow, scale, model = std::move(model), run = std::move(run)]() mutable {
-        auto shell = std::make_shared<ViewShell>(PrepareViewShell(std::move(model), std::move(run), grow, scale));
-        QMetaObject::invokeMethod(this, [this, shell, grow] { receive(shell, grow); }, Qt::QueuedConnection);
-    });
+    ViewJob job;
+    job.model = std::make_unique<ModelState>(mainLogic.model);
+    job.run = std::make_unique<RunState>(mainLogic.run);
+    job.grow = grow;
+    job.scaleText = mainLogic.SCLtxt.text();
+    worker_->submit(std::move(job));
+}
+
+void ViewWindow::receiveFull(const std::shared_ptr<const RunState>& run, const std::shared_ptr<ViewMesh>& full) {
+    if (logic_.setFullMesh(run.get(), std::move(*full))) view_->update();
 }
 
 void ViewWindow::receive(const std::shared_ptr<ViewShell>& shell, bool grown) {

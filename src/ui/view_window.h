@@ -9,7 +9,6 @@
 #pragma once
 
 #include <memory>
-#include <thread>
 
 #include <QCheckBox>
 #include <QImage>
@@ -77,6 +76,7 @@ protected:
 private:
     void launch(bool grow);
     void receive(const std::shared_ptr<ViewShell>& shell, bool grown);
+    void receiveFull(const std::shared_ptr<const RunState>& run, const std::shared_ptr<ViewMesh>& full);
     void showShell();
     void showReadout();
     void setStatus(const std::string& text);
@@ -92,7 +92,7 @@ private:
     QLabel *stageLabel_ = nullptr, *orientation_ = nullptr, *density_ = nullptr, *ptRatio_ = nullptr,
            *stability_ = nullptr, *status_ = nullptr;
     QTimer poll_, sliderSettle_;
-    std::thread worker_;
+    std::unique_ptr<ViewShellWorker> worker_;
     bool busy_ = false;
     bool growthDeferred_ = false;
     bool hasShownRun_ = false;

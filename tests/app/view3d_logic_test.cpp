@@ -3,8 +3,12 @@
 // axis views, and the readout of an earlier stage.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "app/log_sink.h"
 #include "app/main_window_logic.h"
@@ -90,6 +94,9 @@ TEST(PrepareViewShell, GrowsOnCopiesAsStartDoes) {
     const RunState before = m.logic.run;
     ViewShell shell = m.prepare(true);
     ASSERT_EQ(shell.error, "");
+    EXPECT_TRUE(PrepareViewShell(std::make_unique<ModelState>(*m.model), std::make_unique<RunState>(m.logic.run),
+                                 true, "2", false)
+                    .fine.empty());
     EXPECT_FALSE(m.logic.run.hasRun);  // the main window's run is untouched
     EXPECT_EQ(m.model->shownStage, 1700);
     EXPECT_EQ(shell.coarse.ringPoints, kInteractiveRingPoints);
@@ -109,6 +116,56 @@ TEST(PrepareViewShell, GrowsOnCopiesAsStartDoes) {
     const ViewShell stopped = fresh.prepare(true);
     EXPECT_NE(stopped.error.find("stopped growing"), std::string::npos) << stopped.error;
     EXPECT_TRUE(stopped.fine.empty());
+}
+
+TEST(ViewShellWorker, ShowsTheLatestShellLightFirstAndSkipsFullMeshesNobodyWillSee) {
+    Main m;
+    std::mutex mutex;
+    std::vector<std::shared_ptr<const RunState>> lights, fulls;
+    std::vector<bool> grown;
+    {
+        ViewShellWorker worker(
+            [&](std::shared_ptr<ViewShell> shell, bool g) {
+                std::lock_guard<std::mutex> lock(mutex);
+                lights.push_back(shell->run);
+                grown.push_back(g);
+                EXPECT_FALSE(shell->coarse.empty());
+                EXPECT_TRUE(shell->fine.empty());
+            },
+            [&](std::shared_ptr<const RunState> run, std::shared_ptr<ViewMesh> full) {
+                std::lock_guard<std::mutex> lock(mutex);
+                fulls.push_back(run);
+                EXPECT_EQ(full->ringPoints, kFullRingPoints);
+            });
+        // Three changes in a row: the middle one may be replaced before it starts.
+        for (int k = 0; k < 3; ++k) {
+            ViewJob job;
+            job.model = std::make_unique<ModelState>(*m.model);
+            job.model->densities[1] = 1.2 + 0.05 * k;
+            job.run = std::make_unique<RunState>(m.logic.run);
+            job.grow = true;
+            worker.submit(std::move(job));
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                // The full mesh of the last light one has come.
+                if (!fulls.empty() && fulls.back() == lights.back()) break;
+            }
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ASSERT_GE(lights.size(), 1u);
+    EXPECT_LE(lights.size(), 3u);
+    EXPECT_LE(fulls.size(), lights.size());
+    for (bool g : grown) EXPECT_TRUE(g);
+    // The last shell is the last change's: body chamber density 1.3.
+    Main check;
+    check.model->densities[1] = 1.3;
+    check.logic.ClickStart();
+    EXPECT_EQ(lights.back()->report.densityLabel, check.logic.DNSlbl.caption());
 }
 
 TEST(View3DLogic, FitKeepsTheWholeShellInTheWindowFromEverySide) {

@@ -56,7 +56,9 @@ struct Windows {
         ASSERT_TRUE(view);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
         if (waitForShell) {
-            ASSERT_TRUE(QTest::qWaitFor([this] { return view->logic().hasShell() && !view->busy(); }, 10000));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [this] { return view->logic().hasShell() && !view->busy() && !view->logic().shell().fine.empty(); },
+                10000));
         }
     }
     QString text(QWidget* w, const char* name) { return w->findChild<QLabel*>(name)->text(); }
@@ -249,12 +251,12 @@ TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
     EXPECT_NE(RunResultKey(w.main.logic().run), mainRun);
 
     // A growth that stops keeps the last shell and says why.
-    const size_t triangles = w.view->logic().shell().fine.triangleCount();
+    const size_t triangles = w.view->logic().shell().coarse.triangleCount();
     w.model->densities = {0, 0};
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.text(w.view, "statusLine").isEmpty(); }, 10000));
     EXPECT_TRUE(w.text(w.view, "statusLine").contains("mass")) << w.text(w.view, "statusLine").toStdString();
     EXPECT_TRUE(w.view->logic().hasShell());
-    EXPECT_EQ(w.view->logic().shell().fine.triangleCount(), triangles);
+    EXPECT_EQ(w.view->logic().shell().coarse.triangleCount(), triangles);
 }
 
 TEST(ViewWindowGui, ClosedViewLeavesTheMainWindowAlone) {
