@@ -95,6 +95,19 @@ std::uint32_t shadeColour(Rgb base, float intensity) {
     return 0xFF000000u | (channel(base.r) << 16) | (channel(base.g) << 8) | channel(base.b);
 }
 
+// Colours of one chamber by light, in steps of 1/256 up to 2.
+struct ShadeTable {
+    static constexpr int kSteps = 512;
+    std::uint32_t colour[kSteps];
+    explicit ShadeTable(Rgb base) {
+        for (int i = 0; i < kSteps; ++i) colour[i] = shadeColour(base, static_cast<float>(i) / 256.0f);
+    }
+    std::uint32_t operator()(float light) const {
+        const int i = static_cast<int>(light * 256.0f);
+        return colour[i < 0 ? 0 : (i >= kSteps ? kSteps - 1 : i)];
+    }
+};
+
 // Fills one triangle with 1/depth and a light value per corner; `write`
 // receives the row, column and interpolated light of every pixel that
 // passes the depth test (and writes the depth when `storeDepth`).
@@ -284,7 +297,7 @@ long RenderMeshView(PixelBuffer& target, const ViewMesh& mesh, const OrbitCamera
     long drawn = 0;
     std::uint32_t* out = target.pixels;
     const int stride = target.stride;
-    const Rgb colours[2] = {kPhragmoconeColour, kBodyChamberColour};
+    static const ShadeTable tables[2] = {ShadeTable(kPhragmoconeColour), ShadeTable(kBodyChamberColour)};
     for (size_t i = 0; i + 2 < mesh.triangles.size(); i += 3) {
         const std::uint32_t a = mesh.triangles[i], b = mesh.triangles[i + 1], c = mesh.triangles[i + 2];
         if (!s.visible[a] || !s.visible[b] || !s.visible[c]) continue;
@@ -293,9 +306,9 @@ long RenderMeshView(PixelBuffer& target, const ViewMesh& mesh, const OrbitCamera
         if (area >= 0) continue;
         const float x[3] = {s.sx[a], s.sx[b], s.sx[c]}, y[3] = {s.sy[a], s.sy[b], s.sy[c]};
         const float w[3] = {s.sw[a], s.sw[b], s.sw[c]}, l[3] = {s.light[a], s.light[b], s.light[c]};
-        const Rgb base = colours[mesh.part[a] & 1];
+        const ShadeTable& shade = tables[mesh.part[a] & 1];
         fillTriangle(W, H, s.depth.data(), x, y, w, l, true, [&](int yy, int xx, float li) {
-            out[static_cast<size_t>(yy) * static_cast<size_t>(stride) + static_cast<size_t>(xx)] = shadeColour(base, li);
+            out[static_cast<size_t>(yy) * static_cast<size_t>(stride) + static_cast<size_t>(xx)] = shade(li);
         });
         ++drawn;
     }
@@ -311,28 +324,38 @@ long RenderMeshView(PixelBuffer& target, const ViewMesh& mesh, const OrbitCamera
             centreWorld.z = 0;
         }
         s.visible.assign(std::max(n, pixels), 0);
-        constexpr int kSegments = 64;
-        const Projected mid = project(t, t.fromWorld(centreWorld));
-        for (int k = 0; k < kSegments; ++k) {
-            const double a0 = kTurn * k / kSegments, a1 = kTurn * (k + 1) / kSegments;
-            const Projected p0 = project(t, t.fromWorld({centreWorld.x + radius * std::cos(a0), centreWorld.y,
-                                                         centreWorld.z + radius * std::sin(a0)}));
-            const Projected p1 = project(t, t.fromWorld({centreWorld.x + radius * std::cos(a1), centreWorld.y,
-                                                         centreWorld.z + radius * std::sin(a1)}));
-            if (!mid.ok || !p0.ok || !p1.ok) continue;
-            const float x[3] = {mid.x, p0.x, p1.x}, y[3] = {mid.y, p0.y, p1.y}, w[3] = {mid.w, p0.w, p1.w};
-            const float l[3] = {0, 0, 0};
-            fillTriangle(W, H, s.depth.data(), x, y, w, l, false, [&](int yy, int xx, float) {
-                s.visible[static_cast<size_t>(yy) * static_cast<size_t>(W) + static_cast<size_t>(xx)] = 1;
-            });
+        // A strip of quads across the disk, each between two chords: their
+        // bounding boxes stay close to them, unlike the slivers of a fan.
+        constexpr int kChords = 32;
+        auto rim = [&](int k, double side) {
+            const double a = kTurn / 2 * k / kChords;
+            return project(t, t.fromWorld({centreWorld.x + radius * std::cos(a), centreWorld.y,
+                                           centreWorld.z + side * radius * std::sin(a)}));
+        };
+        int minX = W, maxX = -1, minY = H, maxY = -1;
+        auto mark = [&](int yy, int xx, float) {
+            s.visible[static_cast<size_t>(yy) * static_cast<size_t>(W) + static_cast<size_t>(xx)] = 1;
+            minX = std::min(minX, xx), maxX = std::max(maxX, xx);
+            minY = std::min(minY, yy), maxY = std::max(maxY, yy);
+        };
+        const float none[3] = {0, 0, 0};
+        for (int k = 0; k < kChords; ++k) {
+            const Projected a = rim(k, 1), b = rim(k + 1, 1), c = rim(k + 1, -1), d = rim(k, -1);
+            if (!a.ok || !b.ok || !c.ok || !d.ok) continue;
+            const float x1[3] = {a.x, b.x, c.x}, y1[3] = {a.y, b.y, c.y}, w1[3] = {a.w, b.w, c.w};
+            const float x2[3] = {a.x, c.x, d.x}, y2[3] = {a.y, c.y, d.y}, w2[3] = {a.w, c.w, d.w};
+            fillTriangle(W, H, s.depth.data(), x1, y1, w1, none, false, mark);
+            fillTriangle(W, H, s.depth.data(), x2, y2, w2, none, false, mark);
         }
         const Rgb tint(70, 110, 150);
-        for (size_t idx = 0; idx < pixels; ++idx) {
-            if (!s.visible[idx]) continue;
-            const size_t yy = idx / static_cast<size_t>(W), xx = idx % static_cast<size_t>(W);
-            std::uint32_t& p = out[yy * static_cast<size_t>(stride) + xx];
-            const Rgb old = Rgb::fromArgb(p);
-            p = Rgb((old.r * 3 + tint.r) / 4, (old.g * 3 + tint.g) / 4, (old.b * 3 + tint.b) / 4).argb();
+        for (int yy = minY; yy <= maxY; ++yy) {
+            const std::uint8_t* seen = &s.visible[static_cast<size_t>(yy) * static_cast<size_t>(W)];
+            std::uint32_t* row = out + static_cast<size_t>(yy) * static_cast<size_t>(stride);
+            for (int xx = minX; xx <= maxX; ++xx) {
+                if (!seen[xx]) continue;
+                const Rgb old = Rgb::fromArgb(row[xx]);
+                row[xx] = Rgb((old.r * 3 + tint.r) / 4, (old.g * 3 + tint.g) / 4, (old.b * 3 + tint.b) / 4).argb();
+            }
         }
     }
 
