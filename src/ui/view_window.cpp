@@ -139,6 +139,9 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     updateMain_->setObjectName(QStringLiteral("MAINchk"));
     updateMain_->setToolTip(QStringLiteral("With Live on, press START in the main window once the shell has settled"));
     updateMain_->setEnabled(false);
+    growing_ = new QLabel(this);
+    growing_->setObjectName(QStringLiteral("GROWlbl"));
+    growing_->setStyleSheet(QStringLiteral("color: rgb(90, 90, 90);"));
     auto* fit = new QPushButton(QStringLiteral("Fit"), this);
     fit->setObjectName(QStringLiteral("FITcmd"));
     fit->setFocusPolicy(Qt::NoFocus);
@@ -171,6 +174,8 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     auto* switches = new QHBoxLayout;
     switches->addWidget(live_);
     switches->addWidget(updateMain_);
+    switches->addSpacing(16);
+    switches->addWidget(growing_);
     switches->addStretch(1);
     switches->addWidget(fit);
 
@@ -261,6 +266,7 @@ void ViewWindow::poll() {
 
 void ViewWindow::launch(bool grow) {
     busy_ = true;
+    growing_->setText(grow ? QStringLiteral("growing the shell…") : QStringLiteral("building the shell…"));
     const MainWindowLogic& mainLogic = main_.logic();
     ViewJob job;
     job.model = std::make_unique<ModelState>(mainLogic.model);
@@ -276,6 +282,7 @@ void ViewWindow::receiveFull(const std::shared_ptr<const RunState>& run, const s
 
 void ViewWindow::receive(const std::shared_ptr<ViewShell>& shell, bool grown) {
     busy_ = false;
+    growing_->clear();
     ++received_;
     const bool grewWhole = shell->error.empty();
     if (!grewWhole && logic_.hasShell()) {

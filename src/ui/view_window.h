@@ -89,6 +89,7 @@ private:
     QCheckBox* live_ = nullptr;
     QCheckBox* updateMain_ = nullptr;
     QLabel* stageText_ = nullptr;
+    QLabel* growing_ = nullptr;
     QLabel *stageLabel_ = nullptr, *orientation_ = nullptr, *density_ = nullptr, *ptRatio_ = nullptr,
            *stability_ = nullptr, *status_ = nullptr;
     QTimer poll_, sliderSettle_;
