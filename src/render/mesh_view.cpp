@@ -287,11 +287,11 @@ long RenderMeshView(PixelBuffer& target, const ViewMesh& mesh, const OrbitCamera
         const double ny = t.m[1][0] * nm[0] + t.m[1][1] * nm[1] + t.m[1][2] * nm[2];
         const double nz = t.m[2][0] * nm[0] + t.m[2][1] * nm[1] + t.m[2][2] * nm[2];
         const double diffuse = std::max(0.0, nx * light.x + ny * light.y + nz * light.z);
-        double spec = std::max(0.0, nx * half.x + ny * half.y + nz * half.z);
-        spec *= spec;
-        spec *= spec;
-        spec *= spec;
-        s.light[v] = static_cast<float>(0.3 + 0.72 * diffuse + 0.25 * spec * spec);
+        double highlight = std::max(0.0, nx * half.x + ny * half.y + nz * half.z);
+        highlight *= highlight;
+        highlight *= highlight;
+        highlight *= highlight;
+        s.light[v] = static_cast<float>(0.3 + 0.72 * diffuse + 0.25 * highlight * highlight);
     }
 
     long drawn = 0;
