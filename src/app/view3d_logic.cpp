@@ -275,7 +275,6 @@ bool View3DLogic::setStage(int s) {
 
 void View3DLogic::settle() {
     interacting_ = false;
-    dragMode_.reset();
     if (!hasShell() || stage_ == lastStage() || stageFineBuilt_) return;
     ViewMesh fine;
     if (buildStage(stage_, kFullRingPoints, fine)) {
@@ -337,7 +336,10 @@ void View3DLogic::drag(int x, int y) {
     }
 }
 
-void View3DLogic::release() { settle(); }
+void View3DLogic::release() {
+    dragMode_.reset();
+    settle();
+}
 
 void View3DLogic::zoom(double wheelSteps) {
     const double size = std::max(hasShell() ? shell_.coarse.radius : 1.0, 1e-6);

@@ -294,7 +294,7 @@ void ViewWindow::receive(const std::shared_ptr<ViewShell>& shell, bool grown) {
         logic_.setShell(std::move(*shell));
         if (!atEnd && logic_.hasShell()) {
             logic_.setStage(stage);
-            logic_.settle();
+            if (!logic_.interacting()) logic_.settle();  // a drag under way ends with its own
         }
         setStatus(logic_.hasShell() ? "" : logic_.message());
         showShell();
