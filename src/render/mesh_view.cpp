@@ -160,6 +160,54 @@ void fillTriangle(int width, int height, float* depth, const float* x, const flo
     }
 }
 
+// The disk of the horizontal plane, row by row: along a row of pixels the
+// ray from the eye meets the plane at 1/depth linear in x, and inside the
+// disk where a quadratic in x is at most 0. Pixels where the plane lies in
+// front of the shell (or where there is no shell) are tinted.
+void paintPlane(PixelBuffer& target, const float* depth, const CameraTransform& t, const Vec3& centreWorld,
+                double radius) {
+    const int W = target.width, H = target.height;
+    // The plane in camera coordinates: normal n (the world's up) through P.
+    const Vec3 n{t.worldRows[0][1], t.worldRows[1][1], t.worldRows[2][1]};
+    const Vec3 P = t.fromWorld(centreWorld);
+    const double nP = dot(n, P);
+    if (std::abs(nP) < 1e-12) return;  // the eye lies in the plane: it is seen edge on
+    const double r2 = radius * radius;
+    const Rgb tint(70, 110, 150);
+    for (int y = 0; y < H; ++y) {
+        // Ray through pixel (x, y): d = (u, v, −1) with u = (x + ½ − cx)/f.
+        const double v = -(y + 0.5 - t.cy) / t.focal;
+        const Vec3 d0{0, v, -1};
+        const double c0 = dot(n, d0), c1 = n.x;  // n·d = c0 + c1·u
+        // |nP·d − (n·d)·P|² ≤ r²·(n·d)², with nP·d − (n·d)·P = A + u·B.
+        const Vec3 A{nP * d0.x - c0 * P.x, nP * d0.y - c0 * P.y, nP * d0.z - c0 * P.z};
+        const Vec3 B{nP - c1 * P.x, -c1 * P.y, -c1 * P.z};
+        const double a2 = dot(B, B) - r2 * c1 * c1, a1 = 2 * (dot(A, B) - r2 * c0 * c1),
+                     a0 = dot(A, A) - r2 * c0 * c0;
+        int x0 = 0, x1 = W - 1;
+        if (a2 > 0) {
+            const double disc = a1 * a1 - 4 * a2 * a0;
+            if (disc < 0) continue;
+            const double root = std::sqrt(disc);
+            const double uLow = (-a1 - root) / (2 * a2), uHigh = (-a1 + root) / (2 * a2);
+            x0 = std::max(0, static_cast<int>(std::ceil(t.cx + uLow * t.focal - 0.5)));
+            x1 = std::min(W - 1, static_cast<int>(std::floor(t.cx + uHigh * t.focal - 0.5)));
+        }
+        const float* depthRow = depth + static_cast<size_t>(y) * static_cast<size_t>(W);
+        std::uint32_t* row = target.pixels + static_cast<size_t>(y) * static_cast<size_t>(target.stride);
+        for (int x = x0; x <= x1; ++x) {
+            const double u = (x + 0.5 - t.cx) / t.focal;
+            const double nd = c0 + c1 * u;
+            const double invDepth = nd / nP;  // 1/t: the plane is in front of the eye when above 0
+            if (!(invDepth > 0)) continue;
+            if (a2 <= 0 && (a2 * u + a1) * u + a0 > 0) continue;  // rows the quadratic cannot bound
+            if (!(static_cast<float>(invDepth) > depthRow[x])) continue;
+            const Rgb old = Rgb::fromArgb(row[x]);
+            row[x] = Rgb((old.r * 3 + tint.r) / 4, (old.g * 3 + tint.g) / 4, (old.b * 3 + tint.b) / 4).argb();
+        }
+    }
+}
+
 }  // namespace
 
 void CameraAxes(const OrbitCamera& cam, Vec3& right, Vec3& up, Vec3& back) {
@@ -323,40 +371,7 @@ long RenderMeshView(PixelBuffer& target, const ViewMesh& mesh, const OrbitCamera
             centreWorld.x = 0;
             centreWorld.z = 0;
         }
-        s.visible.assign(std::max(n, pixels), 0);
-        // A strip of quads across the disk, each between two chords: their
-        // bounding boxes stay close to them, unlike the slivers of a fan.
-        constexpr int kChords = 32;
-        auto rim = [&](int k, double side) {
-            const double a = kTurn / 2 * k / kChords;
-            return project(t, t.fromWorld({centreWorld.x + radius * std::cos(a), centreWorld.y,
-                                           centreWorld.z + side * radius * std::sin(a)}));
-        };
-        int minX = W, maxX = -1, minY = H, maxY = -1;
-        auto mark = [&](int yy, int xx, float) {
-            s.visible[static_cast<size_t>(yy) * static_cast<size_t>(W) + static_cast<size_t>(xx)] = 1;
-            minX = std::min(minX, xx), maxX = std::max(maxX, xx);
-            minY = std::min(minY, yy), maxY = std::max(maxY, yy);
-        };
-        const float none[3] = {0, 0, 0};
-        for (int k = 0; k < kChords; ++k) {
-            const Projected a = rim(k, 1), b = rim(k + 1, 1), c = rim(k + 1, -1), d = rim(k, -1);
-            if (!a.ok || !b.ok || !c.ok || !d.ok) continue;
-            const float x1[3] = {a.x, b.x, c.x}, y1[3] = {a.y, b.y, c.y}, w1[3] = {a.w, b.w, c.w};
-            const float x2[3] = {a.x, c.x, d.x}, y2[3] = {a.y, c.y, d.y}, w2[3] = {a.w, c.w, d.w};
-            fillTriangle(W, H, s.depth.data(), x1, y1, w1, none, false, mark);
-            fillTriangle(W, H, s.depth.data(), x2, y2, w2, none, false, mark);
-        }
-        const Rgb tint(70, 110, 150);
-        for (int yy = minY; yy <= maxY; ++yy) {
-            const std::uint8_t* seen = &s.visible[static_cast<size_t>(yy) * static_cast<size_t>(W)];
-            std::uint32_t* row = out + static_cast<size_t>(yy) * static_cast<size_t>(stride);
-            for (int xx = minX; xx <= maxX; ++xx) {
-                if (!seen[xx]) continue;
-                const Rgb old = Rgb::fromArgb(row[xx]);
-                row[xx] = Rgb((old.r * 3 + tint.r) / 4, (old.g * 3 + tint.g) / 4, (old.b * 3 + tint.b) / 4).argb();
-            }
-        }
+        paintPlane(target, s.depth.data(), t, centreWorld, radius);
     }
 
     // The centres of buoyancy and mass, over everything, and the lever between them.
