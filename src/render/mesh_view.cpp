@@ -43,7 +43,6 @@ struct CameraTransform {
 };
 
 constexpr double kNear = 1e-3;
-constexpr double kTurn = 6.283185307179586;
 
 CameraTransform cameraTransform(const OrbitCamera& cam, const MeshScene& scene, int width, int height) {
     CameraTransform t;
