@@ -127,6 +127,9 @@ void Grower::HydrostaticStep() {
     row.airCentre = A;
     row.bodyCentre = C;
     row.massCentre = r.massCentre;
+    row.buoyancyCentre = B;
+    row.bodyStartStage = r.bodyStartStage;
+    row.bodyStartFraction = r.bodyStartFraction;
 
     // Provisional rim point; the construction of the stage replaces it.
     const double advance = r.stepLength * rNow;
@@ -138,6 +141,7 @@ void Grower::HydrostaticStep() {
         SimpleUpVector();
     else if (model.orientationMode == 2)
         FindTangentPoint();
+    row.upVector = r.buoyancyVector;
 }
 
 void Grower::SimpleUpVector() {

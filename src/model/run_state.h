@@ -20,6 +20,10 @@ struct StageHydrostatics {
     double ptRatio = 0;               // phragmocone length over total length
     double stabilityIndex = 0;        // |B − G| / V^(1/3)
     Vec3 airCentre, bodyCentre, massCentre;
+    Vec3 buoyancyCentre;              // centroid of the whole tube (B)
+    Vec3 upVector;                    // the direction taken as "up" at this stage
+    std::int16_t bodyStartStage = 0;  // where the body chamber began at this stage
+    double bodyStartFraction = 0;
 };
 
 // Stability index of a shell: the distance between its centre of buoyancy B

@@ -109,7 +109,12 @@ bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOpti
                                      std::to_string(static_cast<long>(run.currentStage)) +
                                      ", before the shell was complete"
                                : "Nothing to export yet: press START first");
-    const int shown = model.shownStage;
+    const bool earlier = options.stage > 0;
+    const int shown = earlier ? options.stage : model.shownStage;
+    if (earlier && (options.stage > model.shownStage || options.stage >= kMaxStage ||
+                    !run.hydrostaticsByStage[options.stage].valid))
+        return fail(error, "Cannot build the tube at stage " + std::to_string(options.stage) +
+                               ": the last run has no hydrostatics there");
     if (shown > kMaxStage - 1)
         return fail(error, "Cannot export: stage " + std::to_string(shown) +
                                " is beyond the last stage that can be shaded (3999)");
@@ -148,8 +153,9 @@ bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOpti
 
         // The cut: ring j + 1 + t, between ring j + 1 (centre j) and ring j + 2
         // (centre j + 1).
-        const int j = run.bodyStartStage;
-        double t = run.bodyStartFraction;
+        const StageHydrostatics& atStage = run.hydrostaticsByStage[shown];
+        const int j = earlier ? atStage.bodyStartStage : run.bodyStartStage;
+        double t = earlier ? atStage.bodyStartFraction : run.bodyStartFraction;
         double cut = j + 1 + t;
         int below = j + 1;  // the last whole ring before the cut
         if (!(t >= -kOnRing && t <= 1 + kOnRing)) {

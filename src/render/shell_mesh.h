@@ -18,6 +18,9 @@ namespace ammonite {
 struct MeshOptions {
     double mmPerUnit = 1;   // millimetres per model unit (> 0)
     int ringPoints = 360;   // points per ring, a divisor of 360 from 3 up
+    // The tube as it stood at this stage of the run, cut where its body
+    // chamber began then (0: the whole tube the model shows).
+    int stage = 0;
 };
 
 // One closed object. Vertices are in millimetres, in single precision as the

@@ -26,6 +26,7 @@
 #include "ui/morpho_window.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
+#include "ui/view_window.h"
 
 namespace ammonite {
 
@@ -139,6 +140,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     plotButton_->setToolTip(QStringLiteral("Density, orientation and stability of every stage of the last run"));
     connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
+    AttachViewButton(*this, QRect(px + 235, 85, 55, 22));
     connect(set, &QPushButton::clicked, this, &MainWindow::openSettingsWindow);
     AddMorphoButton(*this, px + 200, 110);
 

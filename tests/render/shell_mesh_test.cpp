@@ -605,3 +605,35 @@ TEST(MeshExport, AFileThatCannotBeWrittenIsNamedAndNothingIsLeftBehind) {
     EXPECT_EQ(meshread::readAll(dir / "s_phragmocone.stl.part"), "not ours");
     EXPECT_EQ(meshread::readAll(dir / "s_phragmocone.stl"), "old");
 }
+
+// The tube as it stood at an earlier stage: its rings up to that stage, cut
+// where the body chamber began then, with the volumes the run had there.
+TEST(ShellMesh, TheTubeAtAnEarlierStageIsCutWhereItsBodyChamberBeganThen) {
+    DefaultRun d(0);
+    const RunState& run = d.run();
+    const int s = 800;
+    ShellMesh mesh;
+    std::string error;
+    MeshOptions options{1, 72};
+    options.stage = s;
+    ASSERT_TRUE(BuildShellMesh(d.model(), run, options, mesh, error)) << error;
+    EXPECT_EQ(mesh.lastStage, s);
+    ExpectClosed(mesh.phragmocone, "phragmocone");
+    ExpectClosed(mesh.bodyChamber, "body chamber");
+    const StageHydrostatics& row = run.hydrostaticsByStage[s];
+    const long j = row.bodyStartStage;
+    const double t = row.bodyStartFraction;
+    EXPECT_NE(j, run.bodyStartStage);  // not the grown shell's cut
+    EXPECT_DOUBLE_EQ(mesh.bodyStartRing, j + 1 + t);
+    const double air = run.volumeByStage[j] + t * (run.volumeByStage[j + 1] - run.volumeByStage[j]);
+    const double total = run.volumeByStage[s], lastSegment = total - run.volumeByStage[s - 1];
+    EXPECT_NEAR(MeshVolume(mesh.phragmocone) / air, 1, 0.005);
+    EXPECT_NEAR(Total(mesh) / (total - lastSegment), 1, 0.005);
+
+    // A stage past the tube the model shows is refused, although the run
+    // has its hydrostatics (the run's last stage is not shown).
+    options.stage = d.model().shownStage + 1;
+    ASSERT_TRUE(run.hydrostaticsByStage[options.stage].valid);
+    EXPECT_FALSE(BuildShellMesh(d.model(), run, options, mesh, error));
+    EXPECT_NE(error.find("stage " + std::to_string(options.stage)), std::string::npos) << error;
+}

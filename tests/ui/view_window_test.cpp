@@ -1,0 +1,278 @@
+// The VIEW window on the real main window: the shell turned with the mouse,
+// the stage slider, and live regrowth from a profile edit and a threshold bar.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTest>
+
+#include "ui/main_window.h"
+#include "ui/profile_window.h"
+#include "ui/view_window.h"
+
+using namespace ammonite;
+namespace fs = std::filesystem;
+
+namespace {
+
+// GRAPH makes an "ammonite" folder in the current one: work in a scratch folder.
+class InScratchDir {
+public:
+    InScratchDir() : old_(fs::current_path()) {
+        dir_ = fs::temp_directory_path() / ("ammonite-view-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        fs::current_path(dir_);
+        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
+    }
+    ~InScratchDir() {
+        fs::current_path(old_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+private:
+    fs::path old_, dir_;
+};
+
+struct Windows {
+    std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
+    MainWindow main{*model};
+    ViewWindow* view = nullptr;
+
+    Windows() { main.show(); }
+    void start() { QTest::mouseClick(main.findChild<QPushButton*>("STARTcmd"), Qt::LeftButton); }
+    // Opens VIEW with its button and waits for the shell of the last START.
+    void openView(bool waitForShell = true) {
+        QTest::mouseClick(main.findChild<QPushButton*>("VIEWcmd"), Qt::LeftButton);
+        view = main.findChild<ViewWindow*>("VIEW");
+        ASSERT_TRUE(view);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+        if (waitForShell) {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [this] { return view->logic().hasShell() && !view->busy() && !view->logic().shell().fine.empty(); },
+                10000));
+        }
+    }
+    QString text(QWidget* w, const char* name) { return w->findChild<QLabel*>(name)->text(); }
+};
+
+long differingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return a.width() * a.height();
+    long n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) ++n;
+    return n;
+}
+
+Vec3 unit(const Vec3& v) {
+    const double n = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return {v.x / n, v.y / n, v.z / n};
+}
+
+void saveGrab(QWidget& w, const char* name) {
+    const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
+}
+
+}  // namespace
+
+TEST(ViewWindowGui, MouseTurnsMovesZoomsAndFitsTheShell) {
+    Windows w;
+    w.start();
+    w.openView();
+    MeshViewWidget* view = w.view->view();
+    EXPECT_EQ(w.view->windowTitle(), "VIEW");
+    EXPECT_EQ(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
+    EXPECT_EQ(w.text(w.view, "DNSlbl"), w.text(&w.main, "DNSlbl"));
+    EXPECT_EQ(w.text(w.view, "STBlbl"), w.text(&w.main, "STBlbl"));
+    saveGrab(*w.view, "view3d.png");
+
+    QTest::qWait(50);
+    const QImage before = view->frame().copy();
+    const OrbitCamera start = w.view->logic().camera();
+    const QPoint c = view->rect().center();
+    QTest::mousePress(view, Qt::LeftButton, {}, c);
+    QTest::mouseMove(view, c + QPoint(60, 25));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, c + QPoint(120, 50));
+    const OrbitCamera turned = w.view->logic().camera();
+    EXPECT_NE(turned.yaw, start.yaw);
+    EXPECT_GT(turned.pitch, start.pitch);  // dragging down looks from higher up
+    EXPECT_EQ(turned.distance, start.distance);
+    view->repaint();
+    EXPECT_GT(differingPixels(before, view->frame()), 2000);
+
+    // The right button moves the shell, the wheel brings it closer.
+    QTest::mousePress(view, Qt::RightButton, {}, c);
+    QTest::mouseRelease(view, Qt::RightButton, {}, c + QPoint(40, 0));
+    const OrbitCamera moved = w.view->logic().camera();
+    EXPECT_NE(moved.target.x, turned.target.x);
+    EXPECT_EQ(moved.yaw, turned.yaw);
+    QWheelEvent wheel(QPointF(c), view->mapToGlobal(QPointF(c)), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+    EXPECT_LT(w.view->logic().camera().distance, moved.distance);
+
+    // A double-click fits the shell again: all of it, in the middle, none
+    // of it at the edges; key 5 then looks from above.
+    QTest::mouseDClick(view, Qt::LeftButton, {}, c);
+    view->repaint();
+    const QImage fitted = view->frame();
+    long shell = 0, atEdges = 0;
+    for (int y = 0; y < fitted.height(); ++y)
+        for (int x = 0; x < fitted.width(); ++x) {
+            const QColor p = fitted.pixelColor(x, y);
+            if (p.red() <= 1.1 * p.blue() + 1) continue;  // sky, sea and plane are bluish
+            ++shell;
+            if (x < 3 || y < 3 || x >= fitted.width() - 3 || y >= fitted.height() - 3) ++atEdges;
+        }
+    EXPECT_GT(shell, fitted.width() * fitted.height() / 20);
+    EXPECT_EQ(atEdges, 0);
+    QTest::keyClick(w.view, Qt::Key_5);
+    EXPECT_GT(w.view->logic().camera().pitch, 1.5);
+}
+
+TEST(ViewWindowGui, StageSliderShowsTheShellAtStage800InItsOrientation) {
+    Windows w;
+    w.start();
+    w.openView();
+    QSlider* slider = w.view->stageSlider();
+    ASSERT_TRUE(slider->isEnabled());
+    EXPECT_EQ(slider->maximum(), 1699);
+    EXPECT_EQ(slider->value(), 1699);
+    const Vec3 grownUp = w.view->logic().worldUp();
+    w.view->view()->repaint();
+    const QImage grown = w.view->view()->frame().copy();
+
+    slider->setValue(800);
+    const RunState& run = w.main.logic().run;
+    EXPECT_EQ(w.text(w.view, "STAGElbl"), "800 of 1699");
+    EXPECT_EQ(w.text(w.view, "ORIlbl").toStdString(), OrientationLabel(run.orientationAngleByStage[800]));
+    EXPECT_NE(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
+    EXPECT_EQ(w.text(w.view, "DNSlbl").toStdString(),
+              formatNumber(std::floor(1000 * run.hydrostaticsByStage[800].meanDensity) / 1000));
+    // The world's up is the "up" the shell had at stage 800, not the grown shell's.
+    const Vec3 up = w.view->logic().worldUp(), expected = unit(run.hydrostaticsByStage[800].upVector);
+    EXPECT_NEAR(up.x, expected.x, 1e-9);
+    EXPECT_NEAR(up.y, expected.y, 1e-9);
+    EXPECT_NEAR(up.z, expected.z, 1e-9);
+    EXPECT_GT(std::abs(up.x - grownUp.x) + std::abs(up.y - grownUp.y) + std::abs(up.z - grownUp.z), 0.1);
+    // The light mesh while scrubbing, the full one once the slider rests.
+    EXPECT_EQ(w.view->logic().shownMesh().ringPoints, kInteractiveRingPoints);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->logic().interacting(); }, 3000));
+    EXPECT_EQ(w.view->logic().shownMesh().ringPoints, kFullRingPoints);
+    EXPECT_LT(w.view->logic().shownMesh().triangleCount(), w.view->logic().shell().fine.triangleCount());
+    w.view->view()->repaint();
+    EXPECT_GT(differingPixels(grown, w.view->view()->frame()), 5000);
+
+    // Pictures of the slider for the documentation: four stages side by side.
+    if (!qgetenv("AMMONITE_SCREENSHOT_DIR").isEmpty()) {
+        const int stages[] = {300, 800, 1200, 1699};
+        const QSize cell(320, 300);
+        QImage strip(cell.width() * 4, cell.height(), QImage::Format_ARGB32);
+        QPainter painter(&strip);
+        for (int k = 0; k < 4; ++k) {
+            slider->setValue(stages[k]);
+            w.view->logic().settle();
+            w.view->view()->repaint();
+            const QImage frame = w.view->view()->frame();
+            const QRect source((frame.width() - cell.width() * 2) / 2, 0, cell.width() * 2, cell.height() * 2);
+            painter.drawImage(QRect(QPoint(k * cell.width(), 0), cell), frame, source);
+            painter.drawText(QRect(k * cell.width() + 8, 6, 200, 20), Qt::AlignLeft,
+                             QStringLiteral("stage %1   %2°").arg(stages[k]).arg(w.text(w.view, "ORIlbl")));
+        }
+        painter.end();
+        strip.save(QString::fromUtf8(qgetenv("AMMONITE_SCREENSHOT_DIR")) + QStringLiteral("/view3d_stages.png"));
+    }
+
+    // Back at the end, the grown shell and the main window's texts.
+    slider->setValue(slider->maximum());
+    EXPECT_EQ(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
+}
+
+TEST(ViewWindowGui, LiveRegrowsOnAProfileEditWithoutStart) {
+    InScratchDir scratch;
+    Windows w;
+    w.openView(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->shellsReceived() >= 1 && !w.view->busy(); }, 10000));
+    EXPECT_FALSE(w.view->logic().hasShell());
+    EXPECT_TRUE(w.text(w.view, "statusLine").contains("START")) << w.text(w.view, "statusLine").toStdString();
+
+    QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->logic().hasShell() && !w.view->busy(); }, 10000));
+    const QString before = w.text(w.view, "ORIlbl") + " " + w.text(w.view, "DNSlbl") + " " + w.text(w.view, "STBlbl");
+    EXPECT_FALSE(w.text(w.view, "ORIlbl").isEmpty());
+
+    // γ gets a point at stage 400, value 3.5, on GRAPH's chart.
+    QTest::mouseClick(w.main.findChild<QPushButton*>("GRAPHcmd"), Qt::LeftButton);
+    ProfileWindow* graph = w.main.profileWindow();
+    ASSERT_TRUE(graph && QTest::qWaitForWindowExposed(graph));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !graph->logic().timerOn; }, 2000));
+    QTest::mouseClick(graph->findChild<QPushButton*>("Ecmd"), Qt::LeftButton);
+    QTest::mousePress(graph->chartView(), Qt::LeftButton, {}, QPoint(221, 300));
+    QTest::mouseRelease(graph->chartView(), Qt::LeftButton, {}, QPoint(221, 300));
+    ASSERT_EQ(w.model->gammaProfile.count, 2);
+
+    auto after = [&] { return w.text(w.view, "ORIlbl") + " " + w.text(w.view, "DNSlbl") + " " + w.text(w.view, "STBlbl"); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return after() != before && !w.view->busy(); }, 10000)) << before.toStdString();
+    // The main window ran nothing.
+    EXPECT_FALSE(w.main.logic().run.hasRun);
+    EXPECT_EQ(w.text(&w.main, "ORIlbl"), "");
+}
+
+TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
+    Windows w;
+    w.start();
+    w.openView();
+    QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
+    QTest::mouseClick(w.view->updateMainSwitch(), Qt::LeftButton);
+    ASSERT_TRUE(w.view->updateMainSwitch()->isChecked());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+
+    const int growths = w.view->growthsStarted();
+    const std::uint64_t mainRun = RunResultKey(w.main.logic().run);
+    w.main.findChild<QScrollBar*>("ST1hsc")->setValue(150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->growthsStarted() > growths && !w.view->busy(); }, 10000));
+    QTest::qWait(3 * 80);  // a few more looks at the model start nothing new
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+    EXPECT_LE(w.view->growthsStarted(), growths + 2);
+    // The main window shows the regrown shell's texts, as after a START.
+    EXPECT_EQ(w.text(&w.main, "ORIlbl"), w.text(w.view, "ORIlbl"));
+    EXPECT_EQ(w.text(&w.main, "DNSlbl"), w.text(w.view, "DNSlbl"));
+    EXPECT_NE(RunResultKey(w.main.logic().run), mainRun);
+
+    // A growth that stops keeps the last shell and says why.
+    const size_t triangles = w.view->logic().shell().coarse.triangleCount();
+    w.model->densities = {0, 0};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.text(w.view, "statusLine").isEmpty(); }, 10000));
+    EXPECT_TRUE(w.text(w.view, "statusLine").contains("mass")) << w.text(w.view, "statusLine").toStdString();
+    EXPECT_TRUE(w.view->logic().hasShell());
+    EXPECT_EQ(w.view->logic().shell().coarse.triangleCount(), triangles);
+}
+
+TEST(ViewWindowGui, ClosedViewLeavesTheMainWindowAlone) {
+    Windows w;
+    w.openView(false);
+    QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->logic().hasShell() && !w.view->busy(); }, 10000));
+    w.view->close();
+    const int growths = w.view->growthsStarted();
+    w.model->densities[0] = 0.7;
+    QTest::qWait(300);
+    EXPECT_EQ(w.view->growthsStarted(), growths);
+    // F3 brings it back, and it catches up with the change.
+    w.main.activateWindow();
+    (void)QTest::qWaitForWindowActive(&w.main);
+    QTest::keyClick(&w.main, Qt::Key_F3);
+    EXPECT_TRUE(w.view->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.view->growthsStarted() > growths; }, 5000));
+}
