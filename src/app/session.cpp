@@ -34,8 +34,8 @@ public:
     void runPrepared(const ModelState& m, const RunState& r) override {
         if (painter_) painter_->runPrepared(m, r);
     }
-    void ringPoint(const Vec3& p, bool starts, bool closes) override {
-        if (painter_) painter_->ringPoint(p, starts, closes);
+    void ring(const RingVertex* vertices, int count) override {
+        if (painter_) painter_->ring(vertices, count);
     }
     void marker(MarkerKind kind, const Vec3& p, const std::string& text) override {
         if (painter_) painter_->marker(kind, p, text);

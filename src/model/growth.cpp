@@ -224,6 +224,7 @@ void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
         bool closing;
     };
     std::array<RingPoint, 362> ring{};
+    std::array<RingVertex, 362> ringOut{};
     int ringPoints = 0;
     for (int angle = 0; angle <= 360 && ringPoints < 362; angle += r.sectionAngleStep) {
         const float theta = angle == 360 ? 0.0f : static_cast<float>(angle) * kPiSingle / 180.0f;
@@ -312,8 +313,9 @@ void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
                 q.y += centre.y;
                 q.z += centre.z;
                 if (!rp.startsNoLine) ++r.segmentsDrawn;
-                if (observer) observer->ringPoint(q, rp.startsNoLine, rp.closing);
+                ringOut[static_cast<size_t>(k)] = {q, rp.startsNoLine, rp.closing};
             }
+            if (observer) observer->ring(ringOut.data(), ringPoints);
 
             // Rim point at the end of the stage.
             p = {r.radiusByStage[S], 0, 0};

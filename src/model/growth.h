@@ -24,6 +24,13 @@ enum class MarkerKind { TangentPoint, AirChamberCentre, BodyChamberCentre };
 // The two dot series of the regulation chart.
 enum class ChartSeries { Curvature, RibSpacing };
 
+// One point of a cross-section ring as the run builds it.
+struct RingVertex {
+    Vec3 point;
+    bool startsRing = false;
+    bool closesRing = false;
+};
+
 class GrowthObserver {
 public:
     virtual ~GrowthObserver() = default;
@@ -36,10 +43,10 @@ public:
     virtual void stagesSettled(const ModelState&) {}
     // Drawing scale and view are set; the first stage is about to be built.
     virtual void runPrepared(const ModelState&, const RunState&) {}
-    // One point of a stage's cross-section ring, in model coordinates, in the
-    // order the rings are built. A point that does not start the ring closes
-    // a segment from the point before it.
-    virtual void ringPoint(const Vec3& /*modelPoint*/, bool /*startsRing*/, bool /*closesRing*/) {}
+    // The points of one stage's cross-section ring, in model coordinates, in
+    // the order the rings are built. A point that does not start the ring
+    // closes a segment from the point before it.
+    virtual void ring(const RingVertex* /*vertices*/, int /*count*/) {}
     // A report text changed (orientation, density, stability, P/T).
     virtual void reportChanged(const RunReport&) {}
     // A marker of the final report, in view coordinates already turned into

@@ -25,18 +25,26 @@ void RunPainter::runPrepared(const ModelState& model, const RunState& run) {
     scale_ = model.drawScale;
 }
 
-void RunPainter::ringPoint(const Vec3& modelPoint, bool startsRing, bool closesRing) {
-    Vec3 q = modelPoint;
-    ApplyViewRotation(q, view_);
-    q.x -= turn_.shiftX;
-    q.y -= turn_.shiftY;
-    ApplyOrientationRotation(q, turn_.sin, turn_.cos);
-    if (!startsRing) {
-        surface_.line(static_cast<float>(ox_ + scale_ * q.x), static_cast<float>(oy_ - scale_ * q.y),
-                      static_cast<float>(ox_ + scale_ * previous_.x), static_cast<float>(oy_ - scale_ * previous_.y),
-                      closesRing ? kClosingSegment : paletteColour(3));
+void RunPainter::ring(const RingVertex* vertices, int count) {
+    const Rgb ringColour = paletteColour(3);
+    const ViewPairs view = view_;
+    const OrientationTurn turn = turn_;
+    const double ox = ox_, oy = oy_, scale = scale_;
+    Vec3 previous = previous_;
+    for (int k = 0; k < count; ++k) {
+        Vec3 q = vertices[k].point;
+        ApplyViewRotation(q, view);
+        q.x -= turn.shiftX;
+        q.y -= turn.shiftY;
+        ApplyOrientationRotation(q, turn.sin, turn.cos);
+        if (!vertices[k].startsRing) {
+            surface_.line(static_cast<float>(ox + scale * q.x), static_cast<float>(oy - scale * q.y),
+                          static_cast<float>(ox + scale * previous.x), static_cast<float>(oy - scale * previous.y),
+                          vertices[k].closesRing ? kClosingSegment : ringColour);
+        }
+        previous = q;
     }
-    previous_ = q;
+    previous_ = previous;
 }
 
 void RunPainter::marker(MarkerKind kind, const Vec3& viewPoint, const std::string& text) {

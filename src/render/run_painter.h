@@ -15,7 +15,7 @@ public:
 
     // Solid fill, grey fore colour, cleared surface, the axes.
     void runPrepared(const ModelState& model, const RunState& run) override;
-    void ringPoint(const Vec3& modelPoint, bool startsRing, bool closesRing) override;
+    void ring(const RingVertex* vertices, int count) override;
     void marker(MarkerKind kind, const Vec3& turnedViewPoint, const std::string& text) override;
     void chartBegin() override { surface_.setDrawWidth(2); }
     void chartPoint(ChartSeries series, double x, double y) override;
