@@ -61,6 +61,16 @@ void MainWindowLogic::ClickWindow() {
     Guard([this] { surface.clear(); });
 }
 
+void MainWindowLogic::ShowModelStages() {
+    Guard([this] {
+        const long first = static_cast<long>(roundHalfEven(model.stageRange[0]));
+        const long last = static_cast<long>(roundHalfEven(model.stageRange[1]));
+        const long final = first <= last ? last : first - 1;
+        NUMtxt.setText(std::to_string(model.shownStage));
+        MAXtxt.setText(std::to_string(final));
+    });
+}
+
 void MainWindowLogic::Start() {
     // Steps 1 to 6: log, stage count, regulation flags, tables; the boxes
     // show the stage count and the last stage.

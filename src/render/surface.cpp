@@ -57,17 +57,35 @@ void DrawingSurface::print(const std::string& utf8, bool continued) {
 
 // ---------------------------------------------------------------------------
 
-RasterSurface::RasterSurface(int width, int height)
-    : storage_(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFFFFu) {
+namespace {
+int scaledSize(int units, double resolution) {
+    return units <= 0 ? 0 : std::max(1, static_cast<int>(std::ceil(units * resolution - 1e-9)));
+}
+double validResolution(double r) { return std::isfinite(r) && r >= 1 && r <= 8 ? r : 1; }
+}  // namespace
+
+RasterSurface::RasterSurface(int width, int height, double resolution)
+    : width_(width), height_(height), resolution_(validResolution(resolution)) {
+    buffer_.width = scaledSize(width, resolution_);
+    buffer_.height = scaledSize(height, resolution_);
+    buffer_.stride = buffer_.width;
+    storage_.assign(static_cast<size_t>(buffer_.width) * static_cast<size_t>(buffer_.height), 0xFFFFFFFFu);
     buffer_.pixels = storage_.data();
-    buffer_.width = width;
-    buffer_.height = height;
-    buffer_.stride = width;
+}
+
+int RasterSurface::pixelWidth(int width) const {
+    if (resolution_ == 1) return width;
+    return std::max(1, static_cast<int>(std::lround(width * resolution_)));
 }
 
 std::uint32_t RasterSurface::pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= buffer_.width || y >= buffer_.height) return 0;
-    return buffer_.pixels[static_cast<size_t>(y) * buffer_.stride + x];
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    int px = x, py = y;
+    if (resolution_ != 1) {
+        px = std::min(buffer_.width - 1, static_cast<int>(std::floor((x + 0.5) * resolution_)));
+        py = std::min(buffer_.height - 1, static_cast<int>(std::floor((y + 0.5) * resolution_)));
+    }
+    return buffer_.pixels[static_cast<size_t>(py) * buffer_.stride + px];
 }
 
 void RasterSurface::doClear(Rgb colour) {
@@ -77,17 +95,17 @@ void RasterSurface::doClear(Rgb colour) {
 }
 
 void RasterSurface::doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) {
-    raster::line(buffer_, x1, y1, x2, y2, colour.argb(), width);
+    raster::line(buffer_, toPixels(x1), toPixels(y1), toPixels(x2), toPixels(y2), colour.argb(), pixelWidth(width));
 }
 
 void RasterSurface::doPoint(double x, double y, Rgb colour, int width) {
     if (!std::isfinite(x) || !std::isfinite(y)) return;
-    raster::stamp(buffer_, static_cast<int>(std::floor(x + 0.5)), static_cast<int>(std::floor(y + 0.5)),
-                  colour.argb(), width);
+    raster::stamp(buffer_, static_cast<int>(std::floor(toPixels(x) + 0.5)),
+                  static_cast<int>(std::floor(toPixels(y) + 0.5)), colour.argb(), pixelWidth(width));
 }
 
 void RasterSurface::doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) {
-    raster::circle(buffer_, cx, cy, radius, outline.argb(), filled, fill.argb());
+    raster::circle(buffer_, toPixels(cx), toPixels(cy), radius * resolution_, outline.argb(), filled, fill.argb());
 }
 
 void RasterSurface::doText(double, double, const std::string& utf8, Rgb, double& advance,

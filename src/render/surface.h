@@ -127,12 +127,24 @@ private:
 
 // A raster surface of its own pixels. Text is drawn by a subclass (the window
 // layer uses the toolkit's fonts); here it only advances the position.
+//
+// The surface is `width` × `height` drawing units; its pixels may be finer
+// (`resolution` pixels per unit, the screen's device pixel ratio), so that a
+// picture stays sharp on a scaled screen while the drawing keeps its units.
+// Line widths, point sizes and circle radii grow with the resolution.
 class RasterSurface : public DrawingSurface {
 public:
-    RasterSurface(int width, int height);
-    int width() const override { return buffer_.width; }
-    int height() const override { return buffer_.height; }
-    PixelBuffer* pixelBuffer() override { return &buffer_; }
+    RasterSurface(int width, int height, double resolution = 1);
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    double resolution() const { return resolution_; }
+    // Direct pixel writers work in drawing units, so they get the pixels only
+    // when one pixel is one unit.
+    PixelBuffer* pixelBuffer() override { return resolution_ == 1 ? &buffer_ : nullptr; }
+    // The pixels themselves, at the surface's resolution.
+    PixelBuffer& pixels() { return buffer_; }
+    const PixelBuffer& pixels() const { return buffer_; }
+    // The pixel that shows the drawing unit (x, y).
     std::uint32_t pixel(int x, int y) const;
     Rgb rgbAt(int x, int y) const { return Rgb::fromArgb(pixel(x, y)); }
 
@@ -144,8 +156,14 @@ protected:
     void doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
                 double& lineHeight) override;
 
+    // A drawing unit's position in pixels, and a width in whole pixels.
+    double toPixels(double v) const { return v * resolution_ + (resolution_ - 1) / 2; }
+    int pixelWidth(int width) const;
+
     std::vector<std::uint32_t> storage_;
     PixelBuffer buffer_;
+    int width_, height_;
+    double resolution_;
 };
 
 // Rasterising primitives on a pixel buffer, shared by every raster surface.

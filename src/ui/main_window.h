@@ -84,6 +84,11 @@ public slots:
     void openProfileWindow();
     void openSettingsWindow();
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
 private:
     void refresh();
     void buildExportMenu(QPushButton* button);

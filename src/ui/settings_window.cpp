@@ -21,7 +21,7 @@ namespace ammonite {
 // ---- the preview's surface -------------------------------------------------------
 
 ScaledImageSurface::ScaledImageSurface(int pixelWidth, int pixelHeight, double unitsWide, double unitsHigh)
-    : ImageSurface(pixelWidth, pixelHeight), sx_(pixelWidth / unitsWide), sy_(pixelHeight / unitsHigh) {}
+    : ImageSurface(pixelWidth, pixelHeight, ImageSurface::screenResolution()), sx_(pixelWidth / unitsWide), sy_(pixelHeight / unitsHigh) {}
 
 void ScaledImageSurface::doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) {
     RasterSurface::doLine(x1 * sx_, y1 * sy_, x2 * sx_, y2 * sy_, colour, width);
@@ -256,7 +256,6 @@ void SettingsWindow::build() {
     conf->setGeometry(624, 8, 73, 25);
 
     auto* status = namedLabel(this, "statusLine", 8, 388, 704, 16);
-    status->setStyleSheet(QStringLiteral("color: rgb(160, 0, 0);"));
 
     // ---- bindings ----
     bindLineEdit(gi, L.GItxt, guard);
@@ -281,7 +280,7 @@ void SettingsWindow::build() {
     bindLabel(vlt, L.VLTlbl);
     bindLabel(llg, L.LLGlbl);
     bindLabel(llt, L.LLTlbl);
-    bindLabel(status, L.statusLine);
+    bindStatusLine(status, L.statusLine);
     bindCheckBox(rib, L.RIBcbx, guard);
     bindCheckBox(orient, L.ORIENTcbx, guard);
     bindOption(initial, L.INITIALopt, guard);

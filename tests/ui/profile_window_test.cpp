@@ -59,7 +59,8 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
     // The 1 ms timer draws the profiles once the window is up.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w->logic().timerOn; }, 2000));
     EXPECT_EQ(w->windowTitle(), "Form1");
-    EXPECT_EQ(w->size(), QSize(1016, 730));
+    // The chart is widened to show stages 0..4000; the window fits the screen.
+    EXPECT_EQ(w->chartView()->size(), QSize(1041, 665));
     EXPECT_EQ(model->profileWindowOpened, 1);
     EXPECT_TRUE(fs::is_directory(scratch.path() / "ammonite"));
     EXPECT_EQ(model->profileFolderPath, (fs::current_path() / "ammonite").string());
@@ -115,22 +116,23 @@ TEST(ProfileWindowGui, MouseInsertsAndDragsAPointOnTheChart) {
     OpenWindow o;
     QTest::mouseClick(o.button("Ecmd"), Qt::LeftButton);
     QWidget* chart = o.w.chartView();
+    // Four stages a chart unit.
     QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(221, 300));
     ASSERT_EQ(o.model->gammaProfile.count, 2);
-    EXPECT_EQ(o.model->gammaProfile.stages[1], 400);
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 800);
     EXPECT_DOUBLE_EQ(o.model->gammaProfile.values[1], 3.5);
-    EXPECT_EQ(o.edit("XCMtxt")->text(), "400");
+    EXPECT_EQ(o.edit("XCMtxt")->text(), "800");
     EXPECT_EQ(o.edit("YCMtxt")->text(), "3.5");
     QTest::mouseMove(chart, QPoint(251, 260));
     QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(251, 260));
-    EXPECT_EQ(o.model->gammaProfile.stages[1], 460);
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 920);
     EXPECT_DOUBLE_EQ(o.model->gammaProfile.values[1], 4.5);
-    EXPECT_EQ(o.edit("XCMtxt")->text(), "460");
+    EXPECT_EQ(o.edit("XCMtxt")->text(), "920");
     // The dark edited profile and the selection circle are on the picture.
     EXPECT_EQ(pixelAt(o.w, 251, 260 - 5), qRgb(100, 100, 150));
     // A move after the release changes nothing.
     QTest::mouseMove(chart, QPoint(300, 300));
-    EXPECT_EQ(o.model->gammaProfile.stages[1], 460);
+    EXPECT_EQ(o.model->gammaProfile.stages[1], 920);
 
     // Typed coordinates move the selected point.
     QLineEdit* x = o.edit("XCMtxt");
@@ -200,7 +202,9 @@ TEST(ProfileWindowGui, ClickOnTheFreeAreaRedrawsEverything) {
     OpenWindow o;
     QTest::mouseClick(o.button("Ecmd"), Qt::LeftButton);
     EXPECT_EQ(pixelAt(o.w, 621, 100), qRgb(50, 50, 50));  // the γ axis, edited style
-    QTest::mouseClick(&o.w, Qt::LeftButton, {}, QPoint(1012, 300));
+    QWidget* page = o.w.findChild<QWidget*>("chartPage");
+    ASSERT_TRUE(page);
+    QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(1052, 300));
     EXPECT_EQ(pixelAt(o.w, 621, 100), qRgb(100, 100, 150));
     EXPECT_EQ(pixelAt(o.w, 300, 280), qRgb(100, 100, 250));
 }
@@ -223,17 +227,18 @@ TEST(ProfileWindowGui, SaveAndLoadThroughTheFileList) {
 
     QTest::mouseClick(o.button("LOADcmd"), Qt::LeftButton);
     EXPECT_TRUE(list->isVisible());
+    // Sorted as a reader sorts names, whatever their case.
     ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "SAMPLE.txt");
-    EXPECT_EQ(list->item(1)->text(), "bad.txt");
+    EXPECT_EQ(list->item(0)->text(), "bad.txt");
+    EXPECT_EQ(list->item(1)->text(), "SAMPLE.txt");
 
-    QRect badRect = list->visualItemRect(list->item(1));
+    QRect badRect = list->visualItemRect(list->item(0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, badRect.center());
     EXPECT_TRUE(list->isVisible());
     EXPECT_EQ(o.model->betaProfile.values[1], 12);
     EXPECT_TRUE(o.w.findChild<QLabel*>("statusLine")->text().contains("bad.txt"));
 
-    QRect goodRect = list->visualItemRect(list->item(0));
+    QRect goodRect = list->visualItemRect(list->item(1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, goodRect.center());
     EXPECT_FALSE(list->isVisible());
     EXPECT_EQ(o.model->betaProfile.values[1], 6);
