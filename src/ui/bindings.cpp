@@ -53,7 +53,7 @@ bool IsSuccessMessage(const std::string& text) {
                                        "Undone", "Picture copied", "Press START"};
     for (const char* d : done)
         if (text.rfind(d, 0) == 0) return true;
-    return false;
+    return text.find("press START first to see the chart") != std::string::npos;
 }
 
 void bindStatusLine(QLabel* label, LabelModel& model) {

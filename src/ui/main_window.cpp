@@ -21,6 +21,7 @@
 #include "render/stage_plot.h"
 #include "core/safe_file.h"
 #include "model/stage_results.h"
+#include "render/shell_mesh.h"
 #include "render/svg_surface.h"
 #include "ui/svg_text_style.h"
 
@@ -125,7 +126,11 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     lastFolder_ = WindowSettings().value(QStringLiteral("export/folder"), QDir::currentPath()).toString();
     if (!QFileInfo(lastFolder_).isDir()) lastFolder_ = QDir::currentPath();
     askSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
-        return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+        QFileDialog dialog(this, caption, suggested, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                       : QString();
     };
     askMeshScale = [this](double& mmPerUnit) {
         bool ok = false;
@@ -143,6 +148,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
 
     view_ = new SurfaceView(surface_, this, true);
     view_->setObjectName(QStringLiteral("surface"));
+    view_->setFocusPolicy(Qt::StrongFocus);  // Tab reaches it, for Ctrl+C
     view_->setToolTip(QStringLiteral("The shell, its axes and the regulation chart; a click clears it"));
     // A click clears the shell's picture; on the plot it does nothing.
     connect(view_, &SurfaceView::clicked, this, [this] {
@@ -341,13 +347,19 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         exportWithDialog(QStringLiteral("Save picture as PNG"), QStringLiteral("ammonite.png"), pngFilter,
                          [this](const QString& p) { return savePicturePng(p); });
     });
-    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(QKeySequence::SaveAs), [=] {
+    // The platform's "save as" keys are empty on some desktops: Ctrl+Shift+S everywhere.
+    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [=] {
         exportWithDialog(QStringLiteral("Save picture as SVG"), QStringLiteral("ammonite.svg"),
                          QStringLiteral("SVG drawings (*.svg)"),
                          [this](const QString& p) { return savePictureSvg(p); });
     });
-    add("copyPictureAction", QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy),
-        [this] { copyPicture(); });
+    // Ctrl+C copies the picture only where the picture has the focus; in a
+    // text box or the log it copies their text.
+    QAction* copy = add("copyPictureAction", QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy),
+                        [this] { copyPicture(); });
+    removeAction(copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    view_->addAction(copy);
     menu->addSeparator();
     add("saveCsvAction", QStringLiteral("Stage results as CSV…"), QKeySequence(), [=] {
         exportWithDialog(QStringLiteral("Save stage results"), QStringLiteral("ammonite_stages.csv"),
@@ -362,6 +374,12 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         const QString ext = QString::fromLatin1(MeshFormatExtension(f));
         const QByteArray name = "saveMesh" + upper.toLatin1() + "Action";
         add(name.constData(), QStringLiteral("Shell as %1 mesh…").arg(upper), QKeySequence(), [=] {
+            // Refused before any question when there is no shell to export.
+            std::string why;
+            if (!ShellMeshAvailable(model_, logic_->run, why)) {
+                showError(why);
+                return;
+            }
             double scale = meshScale_;
             if (!askMeshScale(scale)) return;
             exportWithDialog(QStringLiteral("Save shell as %1").arg(upper), QStringLiteral("ammonite.") + ext,
@@ -377,8 +395,10 @@ void MainWindow::buildExportMenu(QPushButton* button) {
 
 void MainWindow::exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
                                   const std::function<bool(const QString&)>& save) {
-    const QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
+    QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
     if (path.isEmpty()) return;  // cancelled: nothing changes
+    // A name typed without an extension gets the one of the chosen type.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".") + QFileInfo(fileName).suffix();
     save(path);
 }
 

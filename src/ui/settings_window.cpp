@@ -64,9 +64,11 @@ QLabel* namedLabel(QWidget* parent, const char* name, int x, int y, int w = 36, 
     return l;
 }
 
-QLineEdit* box(QWidget* parent, const char* name, int x, int y, int w, int h = 18) {
+// A box at least wide enough for `widest`, the longest text it shows.
+QLineEdit* box(QWidget* parent, const char* name, int x, int y, int w, const char* widest = nullptr, int h = 18) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
+    if (widest) w = std::max(w, parent->fontMetrics().horizontalAdvance(QString::fromLatin1(widest)) + 6);
     e->setGeometry(x, y, w, h);
     // The design's boxes are narrow (" .05" in 25 pixels): no inner padding.
     e->setTextMargins(0, 0, 0, 0);
@@ -173,11 +175,11 @@ void SettingsWindow::build() {
     caption(this, "*** View  ***", 16, 8);
     caption(this, "* Parameters", 16, 56);
     caption(this, "GI", 16, 81, 22);
-    auto* gi = box(this, "GItxt", 40, 80, 25);
-    caption(this, "Growth increment", 70, 81, 110);
+    auto* gi = box(this, "GItxt", 40, 80, 25, " .0005");
+    caption(this, "Growth increment", gi->geometry().right() + 6, 81, 110);
     caption(this, "SCL", 16, 113, 24);
-    auto* scl = box(this, "SCLtxt", 40, 112, 25);
-    caption(this, "Scale", 70, 113, 60);
+    auto* scl = box(this, "SCLtxt", 40, 112, 25, "14.3004");
+    caption(this, "Scale", scl->geometry().right() + 6, 113, 60);
     auto* orient = new QCheckBox(QStringLiteral("Life orientation"), this);
     orient->setObjectName(QStringLiteral("ORIENTcbx"));
     orient->setGeometry(16, 144, 113, 17);
@@ -185,27 +187,34 @@ void SettingsWindow::build() {
     rib->setObjectName(QStringLiteral("RIBcbx"));
     rib->setGeometry(16, 176, 113, 17);
 
-    caption(this, "* View", 16, 240);
+    caption(this, "* View", 16, 240, 60);
     caption(this, "Vx", 20, 265, 20);
     caption(this, "Vy", 20, 289, 20);
     caption(this, "Vz", 20, 313, 20);
-    auto* vx = box(this, "VXtxt", 40, 264, 41);
-    auto* vy = box(this, "VYtxt", 40, 288, 41);
-    auto* vz = box(this, "VZtxt", 40, 312, 41);
+    auto* vx = box(this, "VXtxt", 40, 264, 41, "-0.9781");
+    auto* vy = box(this, "VYtxt", 40, 288, 41, "-0.9781");
+    auto* vz = box(this, "VZtxt", 40, 312, 41, "-0.9781");
     auto* viewV = bar(this, "VIEWvsc", Qt::Vertical, 152, 240, 9, 137);
     auto* vlt = namedLabel(this, "VLTlbl", 120, 264, 30);
-    auto* vlg = namedLabel(this, "VLGlbl", 40, 360, 40);
+    auto* vlg = namedLabel(this, "VLGlbl", 40, 360, 32);
+    // What the two angle numbers are.
+    auto* vltName = caption(this, "elevation", 92, 249, 58, 14);
+    vltName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    caption(this, "azimuth", 74, 360, 56);
     auto* viewH = bar(this, "VIEWhsc", Qt::Horizontal, 16, 376, 137, 9);
 
     auto* ref = new QFrame(this);
     ref->setObjectName(QStringLiteral("REFfra"));
     ref->setFrameShape(QFrame::Box);
-    ref->setGeometry(96, 280, 49, 57);
-    caption(ref, "Refer to", 3, 2, 44, 14);
+    // Wide enough for "initial" and for the vector boxes left of it.
+    const int refLeft = std::max(96, vx->geometry().right() + 3);
+    const int refWidth = std::max(152 - refLeft, fontMetrics().horizontalAdvance(QStringLiteral("initial")) + 24);
+    ref->setGeometry(refLeft, 280, refWidth, 57);
+    caption(ref, "Refer to", 3, 2, refWidth - 4, 14);
     auto* initial = option(ref, "INITIALopt", 3, 18);
-    caption(ref, "initial", 19, 18, 30, 16);
+    caption(ref, "initial", 19, 18, refWidth - 21, 16);
     auto* final_ = option(ref, "FINALopt", 3, 36);
-    caption(ref, "final", 19, 36, 30, 16);
+    caption(ref, "final", 19, 36, refWidth - 21, 16);
 
     // ---- middle: origin with the preview, light, "Fixed to" ----
     caption(this, "* Origin", 200, 48, 60);
@@ -224,33 +233,37 @@ void SettingsWindow::build() {
     auto* originV = bar(this, "ORIGINvsc", Qt::Vertical, 336, 80, 9, 145);
     auto* originH = bar(this, "ORIGINhsc", Qt::Horizontal, 152, 184, 177, 9);
     caption(this, "Oy", 308, 57, 18);
-    auto* oy = box(this, "OYtxt", 328, 56, 33);
+    auto* oy = box(this, "OYtxt", 328, 56, 33, "14.3004");
     caption(this, "Ox", 204, 201, 18);
-    auto* ox = box(this, "OXtxt", 224, 200, 33);
+    auto* ox = box(this, "OXtxt", 224, 200, 33, "14.3004");
 
     caption(this, "* Light", 200, 240, 60);
     caption(this, "Lx", 204, 265, 20);
     caption(this, "Ly", 204, 289, 20);
     caption(this, "Lz", 204, 313, 20);
-    auto* lx = box(this, "LXtxt", 224, 264, 41);
-    auto* ly = box(this, "LYtxt", 224, 288, 41);
-    auto* lz = box(this, "LZtxt", 224, 312, 41);
+    auto* lx = box(this, "LXtxt", 224, 264, 41, "-0.9781");
+    auto* ly = box(this, "LYtxt", 224, 288, 41, "-0.9781");
+    auto* lz = box(this, "LZtxt", 224, 312, 41, "-0.9781");
     auto* lightV = bar(this, "LIGHTvsc", Qt::Vertical, 336, 240, 9, 137);
     auto* llt = namedLabel(this, "LLTlbl", 304, 264, 30);
-    auto* llg = namedLabel(this, "LLGlbl", 224, 360, 40);
+    auto* llg = namedLabel(this, "LLGlbl", 224, 360, 32);
+    auto* lltName = caption(this, "elevation", 276, 249, 58, 14);
+    lltName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    caption(this, "azimuth", 258, 360, 56);
     auto* lightH = bar(this, "LIGHThsc", Qt::Horizontal, 200, 376, 137, 9);
-    caption(this, "Fixed to", 280, 288, 50);
-    auto* frameOpt = option(this, "FRAMEopt", 280, 304);
-    caption(this, "frame", 297, 304, 36);
-    auto* scrnOpt = option(this, "SCRNopt", 280, 320);
-    caption(this, "screen", 297, 320, 36);
+    const int fixedLeft = std::max(280, lx->geometry().right() + 3);
+    caption(this, "Fixed to", fixedLeft, 288, 50);
+    auto* frameOpt = option(this, "FRAMEopt", fixedLeft, 304);
+    caption(this, "frame", fixedLeft + 17, 304, 335 - fixedLeft - 17);
+    auto* scrnOpt = option(this, "SCRNopt", fixedLeft, 320);
+    caption(this, "screen", fixedLeft + 17, 320, 335 - fixedLeft - 17);
 
     // ---- right column: densities and "Confirm" ----
     caption(this, "*** Growth  ***", 416, 8);
     caption(this, "Air chamber density", 400, 105, 125);
-    auto* da = box(this, "DAtxt", 528, 104, 41);
+    auto* da = box(this, "DAtxt", 528, 104, 41, "14.3004");
     caption(this, "Bogy chamber density", 400, 137, 125);
-    auto* db = box(this, "DBtxt", 528, 136, 41);
+    auto* db = box(this, "DBtxt", 528, 136, 41, "14.3004");
     auto* conf = new QPushButton(QStringLiteral("Confirm"), this);
     conf->setObjectName(QStringLiteral("Conf"));
     conf->setGeometry(624, 8, 73, 25);
@@ -311,6 +324,42 @@ void SettingsWindow::build() {
                        static_cast<QWidget*>(initial), static_cast<QWidget*>(final_),
                        static_cast<QWidget*>(frameOpt), static_cast<QWidget*>(scrnOpt)})
         w->setFocusPolicy(Qt::StrongFocus);
+    // ---- what each control does, in one line ----
+    const std::pair<const char*, const char*> tips[] = {
+        {"GItxt", "Growth increment per stage"},
+        {"SCLtxt", "Drawing scale: picture pixels per model unit"},
+        {"ORIENTcbx", "Draw the shell in the orientation in which it floats"},
+        {"RIBcbx", "Swollen ribs and growth lines on the shaded shell"},
+        {"VXtxt", "View direction, x component"},
+        {"VYtxt", "View direction, y component"},
+        {"VZtxt", "View direction, z component"},
+        {"VIEWvsc", "Elevation of the view direction"},
+        {"VIEWhsc", "Azimuth of the view direction"},
+        {"VLTlbl", "Elevation of the view direction in degrees"},
+        {"VLGlbl", "Azimuth of the view direction in degrees"},
+        {"INITIALopt", "Refer the directions to the initial stage"},
+        {"FINALopt", "Refer the directions to the final stage"},
+        {"FRpct", "Where the shell's origin lies on the picture, with the view and light; a click redraws it"},
+        {"ORIGINvsc", "Vertical position of the shell's origin on the picture"},
+        {"ORIGINhsc", "Horizontal position of the shell's origin on the picture"},
+        {"OXtxt", "Horizontal position of the shell's origin in pixels"},
+        {"OYtxt", "Vertical position of the shell's origin in pixels"},
+        {"LXtxt", "Light direction, x component"},
+        {"LYtxt", "Light direction, y component"},
+        {"LZtxt", "Light direction, z component"},
+        {"LIGHTvsc", "Elevation of the light direction"},
+        {"LIGHThsc", "Azimuth of the light direction"},
+        {"LLTlbl", "Elevation of the light direction in degrees"},
+        {"LLGlbl", "Azimuth of the light direction in degrees"},
+        {"FRAMEopt", "The preview shows the light fixed to the shell's frame"},
+        {"SCRNopt", "The preview shows the light fixed to the screen"},
+        {"DAtxt", "Density of the air-filled chambers"},
+        {"DBtxt", "Density of the body chamber"},
+        {"Conf", "Close this window and go back to the main window"},
+    };
+    for (const auto& [name, tip] : tips)
+        if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setToolTip(QString::fromUtf8(tip));
+
     gi->setFocus();
 }
 
