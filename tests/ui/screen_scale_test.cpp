@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
@@ -130,6 +133,32 @@ TEST(ScreenScaleAt, MainWindowFitsTheScreenWithFullResolutionPicture) {
     EXPECT_EQ(spy.at(0).at(0).toDouble(), 401);
     EXPECT_EQ(spy.at(0).at(1).toDouble(), 200);
     pressAt(view, QPointF(400.6667 * k, 200.3333 * k), QEvent::MouseButtonRelease);
+
+    // The shaded shell is painted at full resolution too: shapes, not unit
+    // pixels blown up, so neighbouring device pixels differ inside a unit.
+    QTest::mouseClick(main.findChild<QPushButton*>("STARTcmd"), Qt::LeftButton);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(main.findChild<QPushButton*>("SHADINGcmd"), Qt::LeftButton);
+    std::printf("shading at %.1f x: %lld ms\n", scale, static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(main.logic().statusLine.caption(), "");
+    const QImage& image = main.surface().image();
+    int coloured = 0, split = 0;
+    const int step = static_cast<int>(std::ceil(scale));
+    for (int y = 0; y + step < image.height(); y += step)
+        for (int x = 0; x + step < image.width(); x += step) {
+            const QRgb p = image.pixel(x, y);
+            if (p == qRgb(255, 255, 255)) continue;
+            ++coloured;
+            if (image.pixel(x + 1, y) != p || image.pixel(x, y + 1) != p) ++split;
+        }
+    EXPECT_GT(coloured, 10000);
+    EXPECT_GT(split, coloured / 20);
+    if (const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR"); !dir.isEmpty() && scale == 2) {
+        main.resize(main.screen()->availableGeometry().size() - QSize(16, 48));
+        QApplication::processEvents();
+        main.grab().save(QString::fromUtf8(dir) + "/main_window_2x.png");
+    }
 }
 
 TEST(ScreenScaleAt, ChartTakesWholeUnitsAndTheMarkerWithinReach) {
