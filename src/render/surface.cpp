@@ -64,10 +64,14 @@ int scaledSize(int units, double resolution) {
 double validResolution(double r) { return std::isfinite(r) && r >= 1 && r <= 8 ? r : 1; }
 }  // namespace
 
-RasterSurface::RasterSurface(int width, int height, double resolution)
-    : width_(width), height_(height), resolution_(validResolution(resolution)) {
-    buffer_.width = scaledSize(width, resolution_);
-    buffer_.height = scaledSize(height, resolution_);
+RasterSurface::RasterSurface(int width, int height, double resolution) : width_(width), height_(height) {
+    setResolution(resolution);
+}
+
+void RasterSurface::setResolution(double resolution) {
+    resolution_ = validResolution(resolution);
+    buffer_.width = scaledSize(width_, resolution_);
+    buffer_.height = scaledSize(height_, resolution_);
     buffer_.stride = buffer_.width;
     storage_.assign(static_cast<size_t>(buffer_.width) * static_cast<size_t>(buffer_.height), 0xFFFFFFFFu);
     buffer_.pixels = storage_.data();

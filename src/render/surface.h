@@ -139,6 +139,9 @@ public:
     int width() const override { return width_; }
     int height() const override { return height_; }
     double resolution() const { return resolution_; }
+    // New pixels at another resolution, all white; the drawing is gone and
+    // has to be painted again. The colours, width and position stay.
+    void setResolution(double resolution);
     // Direct pixel writers work in drawing units, so they get the pixels only
     // when one pixel is one unit.
     PixelBuffer* pixelBuffer() override { return resolution_ == 1 ? &buffer_ : nullptr; }

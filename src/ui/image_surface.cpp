@@ -23,10 +23,17 @@ double ImageSurface::screenResolution() {
 }
 
 ImageSurface::ImageSurface(int width, int height, double resolution, const QFont& font)
-    : RasterSurface(width, height, resolution),
-      image_(reinterpret_cast<uchar*>(pixels().pixels), pixels().width, pixels().height, pixels().stride * 4,
-             QImage::Format_RGB32),
-      font_(font) {
+    : RasterSurface(width, height, resolution), font_(font) {
+    setResolution(resolution);
+}
+
+void ImageSurface::setResolution(double resolution) {
+    if (resolution != this->resolution() || image_.isNull()) {
+        image_ = QImage();
+        RasterSurface::setResolution(resolution);
+    }
+    image_ = QImage(reinterpret_cast<uchar*>(pixels().pixels), pixels().width, pixels().height, pixels().stride * 4,
+                    QImage::Format_RGB32);
     image_.setDevicePixelRatio(this->resolution());
 }
 

@@ -20,6 +20,8 @@ public:
     // surface's resolution, so it is shown at the surface's size in units.
     const QImage& image() const { return image_; }
     QImage& image() { return image_; }
+    // New pixels at another resolution (see RasterSurface); the image follows.
+    void setResolution(double resolution);
     void setFont(const QFont& font) { font_ = font; }
     const QFont& font() const { return font_; }
     // The picture as a PNG file through the safe writer: encoded in memory

@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
 #include <sstream>
 
 #include "render/stage_plot.h"
@@ -281,6 +283,11 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     outer->addLayout(top, 1);
     outer->addLayout(bottom, 0);
 
+    resolutionTimer_ = new QTimer(this);
+    resolutionTimer_->setSingleShot(true);
+    resolutionTimer_->setInterval(150);
+    connect(resolutionTimer_, &QTimer::timeout, this, [this] { fitResolution(); });
+
     PlaceWindowOnScreen(this, QStringLiteral("main"), QSize(kSurfaceWidth + 305, kSurfaceHeight + 28));
 
     logic_->Load();
@@ -298,6 +305,55 @@ void MainWindow::hideEvent(QHideEvent* e) {
 
 void MainWindow::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    // Once the user has stopped dragging the window's edge.
+    resolutionTimer_->start();
+}
+
+void MainWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!screenWatched_ && windowHandle()) {
+        // Moved to a screen of another scale: the pictures follow.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { resolutionTimer_->start(); });
+        screenWatched_ = true;
+    }
+    resolutionTimer_->start();
+}
+
+namespace {
+// Paints the list again on the surface at a new resolution; the surface's
+// colours, width and position stay as the model left them.
+void RepaintAt(ImageSurface& surface, const DisplayList& list, double resolution) {
+    const Rgb fore = surface.foreColour(), back = surface.backColour(), fill = surface.fillColour();
+    const int fillStyle = surface.fillStyle(), width = surface.drawWidth();
+    const double x = surface.currentX(), y = surface.currentY();
+    surface.setResolution(resolution);
+    {
+        RecorderPause pause(surface);
+        surface.setBackColour(list.hasBackground() ? list.background() : back);
+        surface.clear();
+        PaintDisplayList(surface, list);
+    }
+    surface.setForeColour(fore);
+    surface.setBackColour(back);
+    surface.setFillColour(fill);
+    surface.setFillStyle(fillStyle);
+    surface.setDrawWidth(width);
+    surface.setCurrentPosition(x, y);
+}
+}  // namespace
+
+void MainWindow::fitResolution() {
+    const double shown = view_->pictureRect().width() / kSurfaceWidth;
+    double wanted = devicePixelRatioF() * std::max(1.0, shown);
+    wanted = std::min(4.0, std::ceil(wanted * 4 - 1e-6) / 4);  // in quarters, at most 4
+    if (std::fabs(wanted - surface_.resolution()) < 1e-9) return;
+    RepaintAt(surface_, drawing_, wanted);
+    RepaintAt(plotSurface_, plotDrawing_, wanted);
+    view_->update();
 }
 
 MainWindow::~MainWindow() {

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 #include "ui/main_window.h"
 #include "ui/settings_window.h"
 #include "ui/window_place.h"
@@ -46,6 +48,15 @@ bool inside(QWidget* widget, QWidget* window) {
 
 TEST(MainWindowLayout, PictureScalesWithTheWindowAndTheControlsStay) {
     Shown s;
+    QTest::mouseClick(s.child<QPushButton>("STARTcmd"), Qt::LeftButton);
+    auto drawn = [&] {
+        int n = 0;
+        for (int y = 0; y < 760; y += 2)
+            for (int x = 0; x < 1000; x += 2) n += s.w.surface().rgbAt(x, y) != Rgb(255, 255, 255);
+        return n;
+    };
+    const int before = drawn();
+    ASSERT_GT(before, 1000);
     for (QSize size : {QSize(1700, 1100), QSize(800, 560)}) {
         s.w.resize(size);
         QApplication::processEvents();
@@ -53,17 +64,23 @@ TEST(MainWindowLayout, PictureScalesWithTheWindowAndTheControlsStay) {
         // The aspect is kept and the picture units do not change.
         EXPECT_NEAR(picture.width() / picture.height(), 1000.0 / 760.0, 0.01);
         EXPECT_EQ(s.w.surface().width(), 1000);
+        // The pixels follow the size the picture is shown at, and what was
+        // drawn is painted again on them.
+        const double needed = std::ceil(std::max(1.0, picture.width() / 1000) * 4 - 1e-6) / 4;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.w.surface().resolution() == needed; }, 2000));
+        EXPECT_EQ(s.w.surface().image().width(), std::lround(1000 * needed));
+        EXPECT_GT(drawn(), before / 2);
         for (const char* name : {"STARTcmd", "SETcmd", "NUMtxt", "ST2hsc", "statusLine"})
             EXPECT_TRUE(inside(s.child(name), &s.w)) << name << " at " << size.width() << "x" << size.height();
-        // A press on the picture's last pixel reaches the logic as (999, 759).
-        QSignalSpy spy(s.w.surfaceView(), &SurfaceView::pressed);
-        QTest::mousePress(s.w.surfaceView(), Qt::LeftButton, {},
-                          (picture.bottomRight() - QPointF(0.2, 0.2)).toPoint());
-        ASSERT_EQ(spy.count(), 1);
-        EXPECT_NEAR(spy.at(0).at(0).toDouble(), 999, 1);
-        EXPECT_NEAR(spy.at(0).at(1).toDouble(), 759, 1);
-        QTest::mouseRelease(s.w.surfaceView(), Qt::LeftButton);
     }
+    // A press on the picture's last pixel reaches the logic as (999, 759).
+    const QRectF picture = s.w.surfaceView()->pictureRect();
+    QSignalSpy spy(s.w.surfaceView(), &SurfaceView::pressed);
+    QTest::mousePress(s.w.surfaceView(), Qt::LeftButton, {}, (picture.bottomRight() - QPointF(0.2, 0.2)).toPoint());
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_NEAR(spy.at(0).at(0).toDouble(), 999, 1);
+    EXPECT_NEAR(spy.at(0).at(1).toDouble(), 759, 1);
+    QTest::mouseRelease(s.w.surfaceView(), Qt::LeftButton);
 }
 
 TEST(MainWindowLayout, PlaceAndExportFolderAreRememberedButNoModelValue) {
