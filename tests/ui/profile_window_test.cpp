@@ -76,7 +76,7 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
     EXPECT_EQ(pixelAt(*w, 121, 33), qRgb(255, 255, 255));
 
     if (const char* dir = std::getenv("AMMONITE_SCREENSHOT_DIR")) {
-        // γ being edited: a point inserted at stage 800, γ 5, and selected.
+        // γ being edited: a point inserted at stage 1600, γ 5, and selected.
         QTest::mouseClick(w->findChild<QPushButton*>("Ecmd"), Qt::LeftButton);
         QTest::mousePress(w->chartView(), Qt::LeftButton, {}, QPoint(421, 240));
         QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(421, 240));
