@@ -188,4 +188,10 @@ TEST(ScreenScaleAt, ChartTakesWholeUnitsAndTheMarkerWithinReach) {
     QTest::mouseClick(w->findChild<QPushButton*>("Scmd"), Qt::LeftButton);
     pressAt(chart, QPointF(773.4, 300));
     EXPECT_TRUE(w->logic().dragging);
+
+    // The settings window opens within the screen too.
+    main.openSettingsWindow();
+    QWidget* settings = main.settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    EXPECT_TRUE(settings->screen()->availableGeometry().contains(settings->frameGeometry()));
 }
