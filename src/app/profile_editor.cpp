@@ -93,6 +93,10 @@ void ProfileWindowLogic::UndoEdit() {
         model.stageRange[1] = e.stageRange[1];
         model.lastStage = e.lastStage;
         model.shownStage = e.shownStage;
+        if (model.alpha != e.alpha) {
+            model.alpha = e.alpha;  // a loaded file brought its own
+            DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
+        }
         cutDone_ = false;
         selectedPoint = kNoPoint;
         clearBoxes();

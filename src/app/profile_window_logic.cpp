@@ -192,7 +192,7 @@ void ProfileWindowLogic::SaveProfiles() {
     std::string path = std::string(kProfileFolderName) + "/" + kProfileFileName, error;
     std::error_code ec;
     if (confirmOverwrite && fs::exists(path, ec) && !confirmOverwrite(path)) {
-        statusLine.setCaption("Not saved: " + path + " was kept as it was.");
+        statusLine.setCaption("Kept " + path + " as it was; nothing was saved.");
         return;
     }
     if (!WriteProfileFile(path, model, error)) {

@@ -50,7 +50,7 @@ void bindLabel(QLabel* label, LabelModel& model) {
 
 bool IsSuccessMessage(const std::string& text) {
     static const char* const done[] = {"Saved ", "Loaded ", "Profile files are kept", "Created the folder",
-                                       "Undone", "Picture copied", "Press START"};
+                                       "Undone", "Picture copied", "Kept ", "No profile files"};
     for (const char* d : done)
         if (text.rfind(d, 0) == 0) return true;
     return text.find("press START first to see the chart") != std::string::npos;

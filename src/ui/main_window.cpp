@@ -303,10 +303,6 @@ void MainWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
 }
 
-void MainWindow::changeEvent(QEvent* e) {
-    QWidget::changeEvent(e);
-}
-
 void MainWindow::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     // Once the user has stopped dragging the window's edge.

@@ -88,7 +88,6 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void hideEvent(QHideEvent* e) override;
-    void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
 

@@ -459,6 +459,18 @@ TEST_F(Chart, SaveCreatesTheFolderAndLoadRefreshesTheWindow) {
     EXPECT_EQ(logic->markerStage, 2500);
     EXPECT_EQ(model->gammaProfile.stages[1], 2500);
     EXPECT_EQ(model->profileFileName, (fs::current_path() / "ammonite" / "SAMPLE.txt").string());
+
+    // Undo takes the load back: profiles, α and the stage range.
+    int stagesNotified = 0;
+    logic->stagesChanged = [&] { ++stagesNotified; };
+    logic->UndoEdit();
+    EXPECT_EQ(model->gammaProfile.stages[1], 3000);
+    EXPECT_EQ(model->stageRange[1], 3000);
+    EXPECT_DOUBLE_EQ(model->alpha, 1.0025);
+    EXPECT_EQ(logic->DScmd.caption(), "\xCE\xB1 = 1.0025");
+    EXPECT_EQ(stagesNotified, 1);
+    logic->UndoEdit();
+    EXPECT_EQ(logic->statusLine.caption(), "Nothing to undo.");
 }
 
 TEST_F(Chart, SaveOverAProtectedFileKeepsItAndSaysWhy) {
