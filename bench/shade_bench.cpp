@@ -1,7 +1,8 @@
 // SHADE on the default shell (1700 stages, START twice so that the shell is
 // in its life orientation), on a window-sized raster surface: painted
 // straight into the pixels, and line by line through DrawingSurface::line as
-// the straightforward reference.
+// the straightforward reference; and on the finer pixels of a screen at
+// 150 % and 200 %, where the shell's shapes are filled whole.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -56,7 +57,19 @@ void BM_ShadeDefaultShellLineByLine(benchmark::State& state) {
     RunShade(state, shell);
 }
 
+void BM_ShadeDefaultShellAt150(benchmark::State& state) {
+    static DefaultShell shell(std::make_unique<RasterSurface>(1000, 760, 1.5));
+    RunShade(state, shell);
+}
+
+void BM_ShadeDefaultShellAt200(benchmark::State& state) {
+    static DefaultShell shell(std::make_unique<RasterSurface>(1000, 760, 2.0));
+    RunShade(state, shell);
+}
+
 }  // namespace
 
+BENCHMARK(BM_ShadeDefaultShellAt150)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ShadeDefaultShellAt200)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ShadeDefaultShell)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ShadeDefaultShellLineByLine)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -61,12 +61,26 @@ void MainWindowLogic::ClickWindow() {
     Guard([this] { surface.clear(); });
 }
 
+void MainWindowLogic::ShowModelStages() {
+    Guard([this] {
+        const long first = static_cast<long>(roundHalfEven(model.stageRange[0]));
+        const long last = static_cast<long>(roundHalfEven(model.stageRange[1]));
+        const long final = first <= last ? last : first - 1;
+        NUMtxt.setText(std::to_string(model.shownStage));
+        MAXtxt.setText(std::to_string(final));
+    });
+}
+
 void MainWindowLogic::Start() {
     // Steps 1 to 6: log, stage count, regulation flags, tables; the boxes
     // show the stage count and the last stage.
     StartRun(model, run, &presenter_);
     // 7. Strict conversion of the scale text.
-    model.drawScale = parseWholeNumber(SCLtxt.text());
+    double scale = 0;
+    if (!tryParseWholeNumber(SCLtxt.text(), scale))
+        throw RuntimeError::plain(RuntimeError::Kind::TypeMismatch,
+                                  "SCALE: \"" + SCLtxt.text() + "\" is not a number (type a number such as 2)");
+    model.drawScale = scale;
     // 8. View direction pairs.
     PrepareView(model, run);
     // 9, 10. Surface cleared, axes.
@@ -101,26 +115,37 @@ void MainWindowLogic::onSclTextChanged() {
 void MainWindowLogic::onThresholdBarChanged(ScrollBarModel& bar) {
     double stored = 0;
     LabelModel* label = nullptr;
+    const char* name = "";
     if (&bar == &ST1hsc) {
+        name = "The smaller size";
         SetSizeLow(run, bar.value());
         stored = run.sizeLow;
         label = &ST1lbl;
     } else if (&bar == &ST2hsc) {
+        name = "The larger size";
         SetSizeHigh(run, bar.value());
         stored = run.sizeHigh;
         label = &ST2lbl;
     } else if (&bar == &FT1vsc) {
+        name = "The fatigue threshold at the smaller size";
         SetFatigueAtSizeLow(run, bar.value());
         stored = run.fatigueAtSizeLow;
         label = &FT1lbl;
     } else {
+        name = "The fatigue threshold at the larger size";
         SetFatigueAtSizeHigh(run, bar.value());
         stored = run.fatigueAtSizeHigh;
         label = &FT2lbl;
     }
+    // The label follows the bar whatever happens to the chart.
+    label->setCaption(formatNumber(stored));
+    if (!run.hasRun && run.lastBuiltStage < 1) {
+        statusLine.setCaption(std::string(name) + " is " + formatNumber(stored) +
+                              "; press START first to see the chart");
+        return;
+    }
     surface.clear();
     DrawRegulationChart();
-    label->setCaption(formatNumber(stored));
 }
 
 }  // namespace ammonite

@@ -32,6 +32,9 @@ public:
     void ClickStart();
     void ClickShade();
     void ClickWindow();  // clears the drawing surface
+    // Another window changed the stage range: the STAGE and MAX boxes show
+    // the stage the next START grows to and the final stage.
+    void ShowModelStages();
     void TypeStages(const std::string& text) { Guard([&] { NUMtxt.setText(text); }); }
     void TypeScale(const std::string& text) { Guard([&] { SCLtxt.setText(text); }); }
     // Moves a threshold bar as the user would (ST1hsc, ST2hsc, FT1vsc, FT2vsc).

@@ -64,7 +64,9 @@ void ProfileWindowLogic::DrawStageGrid() {
     for (int k = 0; k <= 1000; k += 100) {
         chart.line(chartLeft + k, chartBaseline - 400, chartLeft + k, chartBaseline + 200, kGridColour);
         chart.point(chartLeft + k, chartBaseline + 2, axisLineColour);
-        chart.print("\xCE\xB1^" + numberText(k), true);  // "α^"
+        // The stage of the grid line in α's powers, as the chart's first
+        // scale (2 stages a unit) numbers them.
+        chart.print("\xCE\xB1^" + numberText(k * stagesPerUnit / 2), true);  // "α^"
     }
     chart.print(" [log(R)]");
 }

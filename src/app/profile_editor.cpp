@@ -25,12 +25,116 @@ double readTypedNumber(const std::string& text) {
     while (end < text.size() && !isBlank(text[end]) && text[end] != 'd' && text[end] != 'D') ++end;
     return parseLeadingNumber(text.substr(begin, end - begin));
 }
+
+// Whether a typed text starts with a number (after leading blanks): a digit,
+// or a sign or a decimal point followed by one.
+bool startsWithNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i < text.size() && text[i] == '.') ++i;
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
+bool blankText(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 }  // namespace
+
+// ---- undo of edits ----
+
+ProfileWindowLogic::EditSnapshot ProfileWindowLogic::snapshot() const {
+    EditSnapshot e;
+    e.profiles = {model.gammaProfile, model.curvatureProfile, model.torsionProfile, model.betaProfile};
+    e.stageRange = {model.stageRange[0], model.stageRange[1]};
+    e.lastStage = model.lastStage;
+    e.shownStage = model.shownStage;
+    e.alpha = model.alpha;
+    return e;
+}
+
+bool ProfileWindowLogic::EditSnapshot::sameAs(const EditSnapshot& o) const {
+    for (int p = 0; p < 4; ++p) {
+        const ParameterProfile &a = profiles[p], &b = o.profiles[p];
+        if (a.count != b.count) return false;
+        for (int i = 0; i <= a.count && i <= ParameterProfile::kMaxCount; ++i)
+            if (a.stages[i] != b.stages[i] || a.values[i] != b.values[i]) return false;
+    }
+    return stageRange == o.stageRange && lastStage == o.lastStage && shownStage == o.shownStage &&
+           alpha == o.alpha;
+}
+
+void ProfileWindowLogic::rememberForUndo(bool typing) {
+    if (typing && typingEdit_ && !undo_.empty()) return;  // one step for the whole typing
+    typingEdit_ = typing;
+    undo_.push_back(snapshot());
+    if (undo_.size() > 200) undo_.erase(undo_.begin());
+}
+
+void ProfileWindowLogic::dropUnchangedUndo() {
+    if (!undo_.empty() && undo_.back().sameAs(snapshot())) undo_.pop_back();
+}
+
+void ProfileWindowLogic::UndoEdit() {
+    statusLine.setCaption("");
+    Guard([this] {
+        dragging = false;
+        typingEdit_ = false;
+        if (undo_.empty()) {
+            statusLine.setCaption("Nothing to undo.");
+            return;
+        }
+        const EditSnapshot e = undo_.back();
+        undo_.pop_back();
+        model.gammaProfile = e.profiles[0];
+        model.curvatureProfile = e.profiles[1];
+        model.torsionProfile = e.profiles[2];
+        model.betaProfile = e.profiles[3];
+        const bool stages = model.stageRange[1] != e.stageRange[1] || model.lastStage != e.lastStage;
+        model.stageRange[0] = e.stageRange[0];
+        model.stageRange[1] = e.stageRange[1];
+        model.lastStage = e.lastStage;
+        model.shownStage = e.shownStage;
+        if (model.alpha != e.alpha) {
+            model.alpha = e.alpha;  // a loaded file brought its own
+            DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
+        }
+        cutDone_ = false;
+        selectedPoint = kNoPoint;
+        clearBoxes();
+        chart.clear();
+        DrawProfiles();
+        if (editMode == kFinalStage) DrawMarker(model.lastStage);
+        DrawEditedProfile(false);
+        if (stages) notifyStages();
+        statusLine.setCaption("Undone.");
+    });
+}
+
+void ProfileWindowLogic::clearBoxes() {
+    settingBoxes_ = true;
+    XCMtxt.setText("");
+    YCMtxt.setText("");
+    settingBoxes_ = false;
+}
+
+void ProfileWindowLogic::ClearSelection() {
+    Guard([this] {
+        dragging = false;
+        typingEdit_ = false;
+        selectedPoint = kNoPoint;
+        clearBoxes();
+        if (editingPoints()) {
+            DrawProfiles();
+            DrawEditedProfile(false);
+        }
+    });
+}
 
 void ProfileWindowLogic::showSelected(int index) {
     const ParameterProfile& prof = editedProfile();
+    settingBoxes_ = true;
     XCMtxt.setText(formatNumber(prof.stages.at(static_cast<size_t>(index))));
     YCMtxt.setText(formatNumber(prof.values.at(static_cast<size_t>(index))));
+    settingBoxes_ = false;
 }
 
 void ProfileWindowLogic::PressChart(double x, double y) {
@@ -63,8 +167,27 @@ void ProfileWindowLogic::MoveChart(double x, double y) {
 }
 
 void ProfileWindowLogic::ReleaseChart(double, double) {
+    const bool wasDragging = dragging;
     dragging = false;
-    if (editMode == kFinalStage) Guard([this] { ApplyFinalStage(); });
+    typingEdit_ = false;
+    if (editMode == kFinalStage) {
+        // Only a real drag of the marker cuts or extends the profiles; a
+        // release off the marker or where it was pressed changes nothing.
+        if (!wasDragging) return;
+        if (markerStage == model.lastStage) {
+            Guard([this] {
+                chart.clear();
+                DrawProfiles();
+                DrawMarker(model.lastStage);
+            });
+            return;
+        }
+        rememberForUndo();
+        if (Guard([this] { ApplyFinalStage(); })) notifyStages();
+        dropUnchangedUndo();
+    } else if (wasDragging && editingPoints()) {
+        dropUnchangedUndo();
+    }
 }
 
 // ---- points (modes 1..4) ----
@@ -75,12 +198,15 @@ void ProfileWindowLogic::PressPoint() {
     auto& S = prof.stages;
     auto& V = prof.values;
     const int n = prof.count;
+    rememberForUndo();
     dragging = true;
     selectedPoint = kNoPoint;
     bool found = false;
-    // At or right of the last point, or at or left of stage 0.
-    if (mouseX >= chartLeft + S[n] / 2) selectedPoint = n, found = true;
+    // At or right of the last point, or at or left of stage 0; the boxes
+    // show the point selected.
+    if (mouseX >= stageToX(S[n])) selectedPoint = n, found = true;
     if (mouseX <= chartLeft) selectedPoint = 0, found = true;
+    if (found) showSelected(selectedPoint);
     // Hit test; a later point within reach wins over an earlier one.
     if (0 < mouseX && mouseX < S[n]) {
         for (int i = 0; i <= n; ++i) {
@@ -100,6 +226,7 @@ void ProfileWindowLogic::PressPoint() {
     // Nothing hit: insert a point at the press position.
     if (n >= ParameterProfile::kMaxCount) {
         dragging = false;
+        dropUnchangedUndo();
         statusLine.setCaption(std::string("The ") + kNames[p] +
                               " profile already has 51 points; delete one before adding another.");
         return;
@@ -115,8 +242,10 @@ void ProfileWindowLogic::PressPoint() {
     V[i + 1] = v;
     selectedPoint = i + 1;
     prof.count = static_cast<std::int16_t>(n + 1);
+    settingBoxes_ = true;
     XCMtxt.setText(formatNumber(s));
     YCMtxt.setText(formatNumber(v));
+    settingBoxes_ = false;
     DrawProfiles();
     DrawEditedProfile();
 }
@@ -145,28 +274,61 @@ void ProfileWindowLogic::DragPoint() {
 void ProfileWindowLogic::DeletePoint() {
     ParameterProfile& prof = editedProfile();
     const int n = prof.count, k = selectedPoint;
-    if (!(0 < k && k < n)) return;
+    if (!(0 < k && k < n)) {
+        statusLine.setCaption(k == kNoPoint ? "Select an inner point first: press on it in the chart."
+                                            : "The first and the last point cannot be deleted.");
+        return;
+    }
+    rememberForUndo();
+    typingEdit_ = false;
     for (int i = k; i < n; ++i) {
         prof.stages[i] = prof.stages[i + 1];
         prof.values[i] = prof.values[i + 1];
     }
     prof.count = static_cast<std::int16_t>(n - 1);
     selectedPoint = kNoPoint;
+    clearBoxes();
     DrawProfiles();
     DrawEditedProfile();
 }
 
 void ProfileWindowLogic::ApplyTypedPoint() {
+    if (settingBoxes_) return;
     ParameterProfile& prof = editedProfile();
-    double s = readTypedNumber(XCMtxt.text());
-    double v = readTypedNumber(YCMtxt.text());
+    const int k = selectedPoint;
+    if (k < 0 || k > prof.count || k > ParameterProfile::kMaxCount) {
+        // No point of this profile is selected: the boxes move nothing.
+        statusLine.setCaption("Select a point first: press on it in the chart, then type its stage and value.");
+        return;
+    }
+    const std::string where = "; the point stays at stage " + formatNumber(prof.stages[k]) + ", value " +
+                              formatNumber(prof.values[k]) + ".";
+    const std::string& stageText = XCMtxt.text();
+    const std::string& valueText = YCMtxt.text();
+    // An emptied box waits for the new number.
+    if (blankText(stageText) || blankText(valueText)) {
+        statusLine.setCaption("");
+        return;
+    }
+    if (!startsWithNumber(stageText)) {
+        statusLine.setCaption("Stage: \"" + stageText + "\" is not a number" + where);
+        return;
+    }
+    if (!startsWithNumber(valueText)) {
+        statusLine.setCaption("Value: \"" + valueText + "\" is not a number" + where);
+        return;
+    }
+    double s = readTypedNumber(stageText);
+    double v = readTypedNumber(valueText);
     if (!(s >= 0 && s <= kMaxStage)) {
-        statusLine.setCaption("Stage " + formatNumber(s) + " is outside 0..4000; the point was not changed.");
+        statusLine.setCaption("Stage " + formatNumber(s) + " is outside 0..4000" + where);
         return;
     }
     statusLine.setCaption("");
-    prof.stages.at(static_cast<size_t>(selectedPoint)) = s;
-    prof.values.at(static_cast<size_t>(selectedPoint)) = v;
+    if (prof.stages[k] == s && prof.values[k] == v) return;
+    rememberForUndo(true);
+    prof.stages.at(static_cast<size_t>(k)) = s;
+    prof.values.at(static_cast<size_t>(k)) = v;
     DrawProfiles();
     DrawEditedProfile();
 }
@@ -176,7 +338,8 @@ void ProfileWindowLogic::ApplyTypedPoint() {
 void ProfileWindowLogic::PressMarker() {
     selectedPoint = kNoPoint;
     markerStage = model.lastStage;
-    dragging = mouseX == std::floor(chartLeft + markerStage / 2);
+    // The marker is a line one unit wide: a press within reach takes it.
+    dragging = std::fabs(mouseX - std::floor(stageToX(markerStage))) <= markerReach;
 }
 
 void ProfileWindowLogic::DragMarker() {
@@ -285,6 +448,7 @@ void ProfileWindowLogic::UndoCut() {
     model.shownStage = toInt16(markerStage);
     cutDone_ = false;
     DrawProfiles();
+    notifyStages();
 }
 
 }  // namespace ammonite

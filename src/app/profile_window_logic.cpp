@@ -5,6 +5,7 @@
 #include "app/gallery_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -138,6 +139,11 @@ void ProfileWindowLogic::ClickProfileButton(int mode) {
     Guard([&] {
         chart.clear();
         editMode = static_cast<std::int16_t>(mode);
+        // The selection and the boxes belonged to the profile edited before:
+        // nothing typed now may move a point of this one.
+        selectedPoint = kNoPoint;
+        typingEdit_ = false;
+        clearBoxes();
         DrawProfiles();
         axisLineColour = kEditedAxisColour;
         switch (mode) {
@@ -153,6 +159,9 @@ void ProfileWindowLogic::ClickAlpha() {
     statusLine.setCaption("");
     Guard([this] {
         editMode = kFinalStage;
+        selectedPoint = kNoPoint;
+        typingEdit_ = false;
+        clearBoxes();
         DrawProfiles();
         DrawMarker(model.lastStage);
     });
@@ -181,6 +190,11 @@ void ProfileWindowLogic::SaveProfiles() {
         return;
     }
     std::string path = std::string(kProfileFolderName) + "/" + kProfileFileName, error;
+    std::error_code ec;
+    if (confirmOverwrite && fs::exists(path, ec) && !confirmOverwrite(path)) {
+        statusLine.setCaption("Kept " + path + " as it was; nothing was saved.");
+        return;
+    }
     if (!WriteProfileFile(path, model, error)) {
         statusLine.setCaption("Not saved: " + error);
         return;
@@ -194,9 +208,17 @@ void ProfileWindowLogic::refreshFileNames() {
     for (fs::directory_iterator it(fileListFolder, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path& p = it->path();
         std::error_code fec;
-        if (!it->is_directory(fec) && p.extension() == ".txt") fileNames.push_back(p.filename().string());
+        // The name pattern "*.txt" takes any case of the extension.
+        std::string ext = p.extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (!it->is_directory(fec) && ext == ".txt") fileNames.push_back(p.filename().string());
     }
-    std::sort(fileNames.begin(), fileNames.end());
+    std::sort(fileNames.begin(), fileNames.end(), [](const std::string& a, const std::string& b) {
+        std::string la = a, lb = b;
+        std::transform(la.begin(), la.end(), la.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(lb.begin(), lb.end(), lb.begin(), [](unsigned char c) { return std::tolower(c); });
+        return la != lb ? la < lb : a < b;
+    });
     if (ec)
         statusLine.setCaption("Cannot list " + fileListFolder + ": " + ec.message());
     else if (fileNames.empty())
@@ -219,10 +241,15 @@ void ProfileWindowLogic::ClickFile(const std::string& name) {
 
 void ProfileWindowLogic::LoadProfiles(const std::string& name) {
     std::string error;
+    const EditSnapshot before = snapshot();
     if (!ReadProfileFile(fileListFolder + "/" + name, model, error)) {
         statusLine.setCaption("Not loaded: " + error);
         return;
     }
+    undo_.push_back(before);
+    typingEdit_ = false;
+    selectedPoint = kNoPoint;
+    clearBoxes();
     DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
     markerStage = model.stageRange[1];
     cutDone_ = false;
@@ -230,6 +257,7 @@ void ProfileWindowLogic::LoadProfiles(const std::string& name) {
     DrawProfiles();
     setFileList(false);
     statusLine.setCaption("Loaded " + name + ".");
+    notifyStages();
 }
 
 }  // namespace ammonite

@@ -50,6 +50,10 @@ public:
     void PressChart(double x, double y);
     void MoveChart(double x, double y);
     void ReleaseChart(double x, double y);
+    // Undoes the last point edit, final-stage change or file load (Ctrl+Z).
+    void UndoEdit();
+    // Escape: no point is selected and the boxes are empty.
+    void ClearSelection();
     void TypeStage(const std::string& text) { Guard([&] { XCMtxt.setText(text); }); }
     void TypeValue(const std::string& text) { Guard([&] { YCMtxt.setText(text); }); }
     void MoveAlphaBar(int value) { Guard([&] { DShsc.setValue(value); }); }
@@ -75,8 +79,8 @@ public:
     void LoadProfiles(const std::string& name);
 
     // ---- chart mapping ----
-    double stageToX(double stage) const { return chartLeft + stage / 2; }
-    double xToStage(double x) const { return 2 * (x - chartLeft); }
+    double stageToX(double stage) const { return chartLeft + stage / stagesPerUnit; }
+    double xToStage(double x) const { return stagesPerUnit * (x - chartLeft); }
     // Profile index 0..3 = γ, C, T, β.
     double valueToY(int profile, double value) const;
     double yToValue(int profile, double y) const;
@@ -92,6 +96,13 @@ public:
 
     // Chart constants, set when the window loads.
     double chartLeft = 21;
+    // Stages per chart unit: 2 shows stages 0..1958 on the 1001 units of the
+    // classic chart; the window sets 4 and widens the chart so that the
+    // whole range 0..4000 shows.
+    double stagesPerUnit = 2;
+    // How far from the final-stage marker (in chart units) a press still
+    // takes it.
+    double markerReach = 0;
     double chartBaseline = 400;
     double gammaScale = 40;
     double curvatureScale = 200;
@@ -123,6 +134,12 @@ public:
     std::function<void()> alphaControlsChanged;
     std::function<void()> fileListChanged;
     std::function<void()> timerChanged;
+    // The stage range of the model changed (final-stage release, undo, a
+    // loaded file): the main window's boxes follow it.
+    std::function<void()> stagesChanged;
+    // Asked before "D-save" replaces a file that exists; false keeps it.
+    // Without an answer the file is replaced.
+    std::function<bool(const std::string& path)> confirmOverwrite;
 
 private:
     void PressPoint();
@@ -139,6 +156,25 @@ private:
     void refreshFileNames();
     bool ensureProfileFolder(std::string& message);
     std::string numberText(double v) const;
+    void clearBoxes();
+    // The edit about to be made can be undone.
+    void rememberForUndo(bool typing = false);
+    void dropUnchangedUndo();
+    void notifyStages() {
+        if (stagesChanged) stagesChanged();
+    }
+
+    struct EditSnapshot {
+        std::array<ParameterProfile, 4> profiles;
+        std::array<double, 2> stageRange{};
+        std::int16_t lastStage = 0, shownStage = 0;
+        double alpha = 0;
+        bool sameAs(const EditSnapshot& o) const;
+    };
+    EditSnapshot snapshot() const;
+    std::vector<EditSnapshot> undo_;
+    bool typingEdit_ = false;    // the last undo step is the typing going on now
+    bool settingBoxes_ = false;  // the boxes are being written, not typed into
 
     // The state right after the last cutting release, for its undo.
     bool cutDone_ = false;

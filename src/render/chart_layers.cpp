@@ -13,8 +13,8 @@ void ChartLayers::useOverlay() {
 }
 
 void ChartLayers::showBackground() {
-    PixelBuffer* from = background_.pixelBuffer();
-    PixelBuffer* to = shown_.pixelBuffer();
+    PixelBuffer* from = &background_.pixels();
+    PixelBuffer* to = &shown_.pixels();
     int w = std::min(from->width, to->width), h = std::min(from->height, to->height);
     for (int y = 0; y < h; ++y)
         std::copy_n(from->pixels + static_cast<size_t>(y) * from->stride, w,

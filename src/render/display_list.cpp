@@ -1,5 +1,7 @@
 #include "render/display_list.h"
 
+#include "render/shading.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -85,6 +87,36 @@ void DisplayList::addShadedShell(std::shared_ptr<const ShadedShellSnapshot> shel
     item.index = static_cast<std::uint32_t>(shells_.size());
     shells_.push_back(std::move(shell));
     items_.push_back(item);
+}
+
+void PaintDisplayList(DrawingSurface& surface, const DisplayList& list) {
+    for (const DisplayList::Item& item : list.items()) {
+        switch (item.kind) {
+            case DisplayList::Kind::Line:
+                surface.setDrawWidth(item.width);
+                surface.line(item.x1, item.y1, item.x2, item.y2, item.colour);
+                break;
+            case DisplayList::Kind::Point:
+                surface.setDrawWidth(item.width);
+                surface.point(item.x1, item.y1, item.colour);
+                break;
+            case DisplayList::Kind::Circle:
+                surface.setFillStyle(item.filled ? 0 : 1);
+                surface.setFillColour(item.fill);
+                surface.circle(item.x1, item.y1, item.x2, item.colour);
+                break;
+            case DisplayList::Kind::Text:
+                surface.setForeColour(item.colour);
+                surface.setCurrentPosition(item.x1, item.y1);
+                surface.print(list.text(item), true);
+                break;
+            case DisplayList::Kind::ShadedShell: {
+                const ShadedShellSnapshot& shell = list.shell(item);
+                PaintShadedShell(surface, ShadeScene{shell.run, shell.model, shell.ribFactor});
+                break;
+            }
+        }
+    }
 }
 
 }  // namespace ammonite

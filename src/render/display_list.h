@@ -72,6 +72,11 @@ private:
     Rgb background_{255, 255, 255};
 };
 
+// Paints every item of the list on `surface` in order (not its clear), the
+// shaded shell by the shading code itself. The surface's colours, line width
+// and position are left as the items leave them.
+void PaintDisplayList(DrawingSurface& surface, const DisplayList& list);
+
 // Stops a surface from recording for as long as it lives (for painting that
 // is recorded as one item of its own).
 class RecorderPause {

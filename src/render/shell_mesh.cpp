@@ -98,9 +98,7 @@ bool CheckMeshOptions(const MeshOptions& options, std::string& error) {
     return true;
 }
 
-bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOptions& options, ShellMesh& mesh,
-                    std::string& error) {
-    mesh = ShellMesh{};
+bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::string& error) {
     // A run that stopped on an error leaves its tables half written: the
     // rings it built are there, but not the body chamber of that tube.
     if (!run.hasRun)
@@ -126,6 +124,14 @@ bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOpti
         return fail(error, "Cannot export: stage " + std::to_string(shown) +
                                " is beyond the last run (its tube ends at stage " +
                                std::to_string(run.lastBuiltStage - 1) + "); press START");
+    return true;
+}
+
+bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOptions& options, ShellMesh& mesh,
+                    std::string& error) {
+    mesh = ShellMesh{};
+    if (!ShellMeshAvailable(model, run, error)) return false;
+    const int shown = model.shownStage;
     if (!CheckMeshOptions(options, error)) return false;
 
     try {

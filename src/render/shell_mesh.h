@@ -47,6 +47,10 @@ struct ShellMesh {
 // Checks the options; false with a one-line reason.
 bool CheckMeshOptions(const MeshOptions& options, std::string& error);
 
+// Whether the last run left a shell to build a mesh of; false with the
+// reason (no run yet, a run that stopped, a stage beyond the run).
+bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::string& error);
+
 // Builds the mesh of the last run's tube. Reads the model and the run without
 // changing them (the rib factors come from a copy of the rib marks). Returns
 // false with a one-line error when there is no finished run, the stage count

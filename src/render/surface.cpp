@@ -57,17 +57,39 @@ void DrawingSurface::print(const std::string& utf8, bool continued) {
 
 // ---------------------------------------------------------------------------
 
-RasterSurface::RasterSurface(int width, int height)
-    : storage_(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFFFFFFFFu) {
+namespace {
+int scaledSize(int units, double resolution) {
+    return units <= 0 ? 0 : std::max(1, static_cast<int>(std::ceil(units * resolution - 1e-9)));
+}
+double validResolution(double r) { return std::isfinite(r) && r >= 1 && r <= 8 ? r : 1; }
+}  // namespace
+
+RasterSurface::RasterSurface(int width, int height, double resolution) : width_(width), height_(height) {
+    setResolution(resolution);
+}
+
+void RasterSurface::setResolution(double resolution) {
+    resolution_ = validResolution(resolution);
+    buffer_.width = scaledSize(width_, resolution_);
+    buffer_.height = scaledSize(height_, resolution_);
+    buffer_.stride = buffer_.width;
+    storage_.assign(static_cast<size_t>(buffer_.width) * static_cast<size_t>(buffer_.height), 0xFFFFFFFFu);
     buffer_.pixels = storage_.data();
-    buffer_.width = width;
-    buffer_.height = height;
-    buffer_.stride = width;
+}
+
+int RasterSurface::pixelWidth(int width) const {
+    if (resolution_ == 1) return width;
+    return std::max(1, static_cast<int>(std::lround(width * resolution_)));
 }
 
 std::uint32_t RasterSurface::pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= buffer_.width || y >= buffer_.height) return 0;
-    return buffer_.pixels[static_cast<size_t>(y) * buffer_.stride + x];
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    int px = x, py = y;
+    if (resolution_ != 1) {
+        px = std::min(buffer_.width - 1, static_cast<int>(std::floor((x + 0.5) * resolution_)));
+        py = std::min(buffer_.height - 1, static_cast<int>(std::floor((y + 0.5) * resolution_)));
+    }
+    return buffer_.pixels[static_cast<size_t>(py) * buffer_.stride + px];
 }
 
 void RasterSurface::doClear(Rgb colour) {
@@ -77,17 +99,44 @@ void RasterSurface::doClear(Rgb colour) {
 }
 
 void RasterSurface::doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) {
-    raster::line(buffer_, x1, y1, x2, y2, colour.argb(), width);
+    const int w = pixelWidth(width);
+    const double d = stampShift(w);
+    raster::line(buffer_, toPixels(x1) + d, toPixels(y1) + d, toPixels(x2) + d, toPixels(y2) + d, colour.argb(), w);
 }
 
 void RasterSurface::doPoint(double x, double y, Rgb colour, int width) {
     if (!std::isfinite(x) || !std::isfinite(y)) return;
-    raster::stamp(buffer_, static_cast<int>(std::floor(x + 0.5)), static_cast<int>(std::floor(y + 0.5)),
-                  colour.argb(), width);
+    const int w = pixelWidth(width);
+    const double d = stampShift(w);
+    raster::stamp(buffer_, static_cast<int>(std::floor(toPixels(x) + d + 0.5)),
+                  static_cast<int>(std::floor(toPixels(y) + d + 0.5)), colour.argb(), w);
 }
 
 void RasterSurface::doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) {
-    raster::circle(buffer_, cx, cy, radius, outline.argb(), filled, fill.argb());
+    raster::circle(buffer_, toPixels(cx), toPixels(cy), radius * resolution_, outline.argb(), filled, fill.argb());
+}
+
+void RasterSurface::filledPolygon(const float* xy, int points, Rgb colour) {
+    if (points < 2) return;
+    std::vector<double> device(static_cast<size_t>(points) * 2);
+    for (int i = 0; i < 2 * points; ++i) device[static_cast<size_t>(i)] = toPixels(xy[i]);
+    raster::polygon(buffer_, device.data(), points, colour.argb());
+    // The outline closes the seams between neighbouring polygons.
+    const int w = pixelWidth(1);
+    const double d = stampShift(w);
+    for (int i = 0; i < points; ++i) {
+        const int j = (i + 1) % points;
+        raster::line(buffer_, device[2 * i] + d, device[2 * i + 1] + d, device[2 * j] + d, device[2 * j + 1] + d,
+                     colour.argb(), w);
+    }
+}
+
+void RasterSurface::polyline(const float* xy, int points, Rgb colour, int width) {
+    const int w = pixelWidth(width);
+    const double d = stampShift(w);
+    for (int i = 1; i < points; ++i)
+        raster::line(buffer_, toPixels(xy[2 * i - 2]) + d, toPixels(xy[2 * i - 1]) + d, toPixels(xy[2 * i]) + d,
+                     toPixels(xy[2 * i + 1]) + d, colour.argb(), w);
 }
 
 void RasterSurface::doText(double, double, const std::string& utf8, Rgb, double& advance,
@@ -207,6 +256,47 @@ void circle(PixelBuffer& buf, double cx, double cy, double radius, std::uint32_t
         } else {
             --x;
             err += 2 * (y - x) + 1;
+        }
+    }
+}
+
+void polygon(PixelBuffer& buf, const double* xy, int points, std::uint32_t argb) {
+    if (points < 3) return;
+    double minY = xy[1], maxY = xy[1];
+    for (int i = 0; i < points; ++i) {
+        const double x = xy[2 * i], y = xy[2 * i + 1];
+        if (!std::isfinite(x) || !std::isfinite(y)) return;
+        minY = std::min(minY, y), maxY = std::max(maxY, y);
+    }
+    const int first = std::max(0, static_cast<int>(std::ceil(minY)));
+    const int last = std::min(buf.height - 1, static_cast<int>(std::floor(maxY)));
+    struct Crossing {
+        double x;
+        int winding;
+    };
+    std::vector<Crossing> crossings;
+    for (int row = first; row <= last; ++row) {
+        const double y = row;
+        crossings.clear();
+        for (int i = 0; i < points; ++i) {
+            const int j = (i + 1) % points;
+            const double y0 = xy[2 * i + 1], y1 = xy[2 * j + 1];
+            // Half-open in y, so a vertex on the row counts once.
+            if ((y0 <= y && y < y1) || (y1 <= y && y < y0)) {
+                const double x0 = xy[2 * i], x1 = xy[2 * j];
+                crossings.push_back({x0 + (y - y0) * (x1 - x0) / (y1 - y0), y1 > y0 ? 1 : -1});
+            }
+        }
+        std::sort(crossings.begin(), crossings.end(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        int winding = 0;
+        std::uint32_t* line = buf.pixels + static_cast<size_t>(row) * buf.stride;
+        for (size_t k = 0; k + 1 < crossings.size(); ++k) {
+            winding += crossings[k].winding;
+            if (winding == 0) continue;
+            // The pixels whose centres lie in [x_k, x_k+1).
+            const int from = std::max(0, static_cast<int>(std::ceil(crossings[k].x)));
+            const int to = std::min(buf.width, static_cast<int>(std::ceil(crossings[k + 1].x)));
+            for (int x = from; x < to; ++x) line[x] = argb;
         }
     }
 }

@@ -127,12 +127,33 @@ private:
 
 // A raster surface of its own pixels. Text is drawn by a subclass (the window
 // layer uses the toolkit's fonts); here it only advances the position.
-class RasterSurface : public DrawingSurface {
+//
+// The surface is `width` × `height` drawing units; its pixels may be finer
+// (`resolution` pixels per unit, the screen's device pixel ratio), so that a
+// picture stays sharp on a scaled screen while the drawing keeps its units.
+// Line widths, point sizes and circle radii grow with the resolution, and
+// painters that know their shapes (the shaded shell) fill them whole.
+class RasterSurface : public DrawingSurface, public VectorTarget {
 public:
-    RasterSurface(int width, int height);
-    int width() const override { return buffer_.width; }
-    int height() const override { return buffer_.height; }
-    PixelBuffer* pixelBuffer() override { return &buffer_; }
+    RasterSurface(int width, int height, double resolution = 1);
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    double resolution() const { return resolution_; }
+    // New pixels at another resolution, all white; the drawing is gone and
+    // has to be painted again. The colours, width and position stay.
+    void setResolution(double resolution);
+    // Direct pixel writers work in drawing units, so they get the pixels only
+    // when one pixel is one unit.
+    PixelBuffer* pixelBuffer() override { return resolution_ == 1 ? &buffer_ : nullptr; }
+    VectorTarget* vectorTarget() override { return resolution_ == 1 ? nullptr : this; }
+    // Fills the pixels whose centres lie inside the polygon (non-zero
+    // winding), then strokes its outline one unit wide in the same colour.
+    void filledPolygon(const float* xy, int points, Rgb colour) override;
+    void polyline(const float* xy, int points, Rgb colour, int width) override;
+    // The pixels themselves, at the surface's resolution.
+    PixelBuffer& pixels() { return buffer_; }
+    const PixelBuffer& pixels() const { return buffer_; }
+    // The pixel that shows the drawing unit (x, y).
     std::uint32_t pixel(int x, int y) const;
     Rgb rgbAt(int x, int y) const { return Rgb::fromArgb(pixel(x, y)); }
 
@@ -144,8 +165,17 @@ protected:
     void doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
                 double& lineHeight) override;
 
+    // A drawing unit's position in pixels, and a width in whole pixels.
+    double toPixels(double v) const { return v * resolution_ + (resolution_ - 1) / 2; }
+    int pixelWidth(int width) const;
+    // An even stamp covers the pixel it is rounded to and the next one: on
+    // finer pixels it starts half a pixel earlier, so that it stays centred.
+    double stampShift(int pixelWidth) const { return resolution_ != 1 && pixelWidth % 2 == 0 ? -0.5 : 0; }
+
     std::vector<std::uint32_t> storage_;
     PixelBuffer buffer_;
+    int width_, height_;
+    double resolution_;
 };
 
 // Rasterising primitives on a pixel buffer, shared by every raster surface.
@@ -156,6 +186,9 @@ void line(PixelBuffer& buf, double x1, double y1, double x2, double y2, std::uin
 void stamp(PixelBuffer& buf, int x, int y, std::uint32_t argb, int width);
 void circle(PixelBuffer& buf, double cx, double cy, double radius, std::uint32_t outline, bool filled,
             std::uint32_t fill);
+// Fills the pixels whose centres lie inside the polygon (x0, y0, x1, y1, ...
+// in pixels; non-zero winding); clipped to the buffer.
+void polygon(PixelBuffer& buf, const double* xy, int points, std::uint32_t argb);
 }  // namespace raster
 
 // Records every drawing call, for tests that check what was drawn.

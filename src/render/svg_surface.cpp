@@ -429,33 +429,7 @@ void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height,
     SvgSurface svg(out, width, height, text);
     svg.setBackColour(list.hasBackground() ? list.background() : background);
     svg.clear();
-    for (const DisplayList::Item& item : list.items()) {
-        switch (item.kind) {
-            case DisplayList::Kind::Line:
-                svg.setDrawWidth(item.width);
-                svg.line(item.x1, item.y1, item.x2, item.y2, item.colour);
-                break;
-            case DisplayList::Kind::Point:
-                svg.setDrawWidth(item.width);
-                svg.point(item.x1, item.y1, item.colour);
-                break;
-            case DisplayList::Kind::Circle:
-                svg.setFillStyle(item.filled ? 0 : 1);
-                svg.setFillColour(item.fill);
-                svg.circle(item.x1, item.y1, item.x2, item.colour);
-                break;
-            case DisplayList::Kind::Text:
-                svg.setForeColour(item.colour);
-                svg.setCurrentPosition(item.x1, item.y1);
-                svg.print(list.text(item), true);
-                break;
-            case DisplayList::Kind::ShadedShell: {
-                const ShadedShellSnapshot& shell = list.shell(item);
-                PaintShadedShell(svg, ShadeScene{shell.run, shell.model, shell.ribFactor});
-                break;
-            }
-        }
-    }
+    PaintDisplayList(svg, list);
     svg.finish();
 }
 

@@ -48,6 +48,25 @@ void bindLabel(QLabel* label, LabelModel& model) {
     model.viewUpdate = [label, &model] { label->setText(QString::fromStdString(model.caption())); };
 }
 
+bool IsSuccessMessage(const std::string& text) {
+    static const char* const done[] = {"Saved ", "Loaded ", "Profile files are kept", "Created the folder",
+                                       "Undone", "Picture copied", "Kept ", "No profile files"};
+    for (const char* d : done)
+        if (text.rfind(d, 0) == 0) return true;
+    return text.find("press START first to see the chart") != std::string::npos;
+}
+
+void bindStatusLine(QLabel* label, LabelModel& model) {
+    auto show = [label, &model] {
+        const std::string& text = model.caption();
+        label->setText(QString::fromStdString(text));
+        label->setStyleSheet(IsSuccessMessage(text) ? QStringLiteral("color: rgb(60, 60, 60);")
+                                                    : QStringLiteral("color: rgb(160, 0, 0);"));
+    };
+    show();
+    model.viewUpdate = show;
+}
+
 void bindScrollBar(QScrollBar* bar, ScrollBarModel& model, ActionGuard guard) {
     QSignalBlocker block(bar);
     // A bar whose minimum lies above its maximum is shown the same way round.

@@ -18,6 +18,10 @@ using ActionGuard = std::function<void(const std::function<void()>&)>;
 
 void bindLineEdit(QLineEdit* edit, TextBoxModel& model, ActionGuard guard);
 void bindLabel(QLabel* label, LabelModel& model);
+// A window's status line: what went wrong in red, what was done in the
+// neutral text colour, the same in every window.
+void bindStatusLine(QLabel* label, LabelModel& model);
+bool IsSuccessMessage(const std::string& text);
 void bindScrollBar(QScrollBar* bar, ScrollBarModel& model, ActionGuard guard);
 void bindCheckBox(QCheckBox* box, CheckBoxModel& model, ActionGuard guard);
 

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 
 #include "core/safe_file.h"
@@ -17,10 +18,25 @@ QFont ImageSurface::defaultFont() {
     return f;
 }
 
-ImageSurface::ImageSurface(int width, int height, const QFont& font)
-    : RasterSurface(width, height),
-      image_(reinterpret_cast<uchar*>(buffer_.pixels), width, height, width * 4, QImage::Format_RGB32),
-      font_(font) {}
+double ImageSurface::screenResolution() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    return app ? app->devicePixelRatio() : 1.0;
+}
+
+ImageSurface::ImageSurface(int width, int height, double resolution, const QFont& font)
+    : RasterSurface(width, height, resolution), font_(font) {
+    setResolution(resolution);
+}
+
+void ImageSurface::setResolution(double resolution) {
+    if (resolution != this->resolution() || image_.isNull()) {
+        image_ = QImage();
+        RasterSurface::setResolution(resolution);
+    }
+    image_ = QImage(reinterpret_cast<uchar*>(pixels().pixels), pixels().width, pixels().height, pixels().stride * 4,
+                    QImage::Format_RGB32);
+    image_.setDevicePixelRatio(this->resolution());
+}
 
 void ImageSurface::doText(double x, double y, const std::string& utf8, Rgb colour, double& advance,
                           double& lineHeight) {
@@ -32,7 +48,8 @@ void ImageSurface::doText(double x, double y, const std::string& utf8, Rgb colou
     QPainter p(&image_);
     p.setFont(font_);
     p.setPen(QColor(colour.r, colour.g, colour.b));
-    // (x, y) is the top-left corner of the text.
+    // (x, y) is the top-left corner of the text; on finer pixels the painter
+    // takes units and the text is set at the finer size.
     p.drawText(QPointF(x, y + fm.ascent()), text);
 }
 

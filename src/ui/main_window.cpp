@@ -12,18 +12,27 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QtGlobal>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
 #include <sstream>
 
 #include "render/stage_plot.h"
 #include "core/safe_file.h"
 #include "core/version.h"
 #include "model/stage_results.h"
+#include "render/shell_mesh.h"
 #include "render/svg_surface.h"
 #include "ui/svg_text_style.h"
 
 #include "ui/bindings.h"
 #include "ui/morpho_window.h"
+#include "ui/window_place.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
 #include "ui/view_window.h"
@@ -63,37 +72,72 @@ void LogView::flush() {
 }
 
 namespace {
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(x, y, w, h);
-    return b;
-}
-QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
+// The buttons of the control column, three to a row in the order they are made.
+struct ButtonGrid {
+    QWidget* parent;
+    QGridLayout* grid;
+    int count = 0;
+    QPushButton* add(const char* name, const char* caption, const char* tip) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QString::fromUtf8(tip));
+        b->setMinimumHeight(28);
+        grid->addWidget(b, count / 3, count % 3);
+        ++count;
+        return b;
+    }
+};
+QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, const char* tip = nullptr) {
     auto* l = new QLabel(QString::fromUtf8(caption), parent);
     if (name) l->setObjectName(QString::fromLatin1(name));
+    if (tip) l->setToolTip(QString::fromUtf8(tip));
+    return l;
+}
+QLabel* placeLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h,
+                   const char* tip = nullptr) {
+    auto* l = makeLabel(parent, name, caption, tip);
     l->setGeometry(x, y, w, h);
     return l;
 }
-QLineEdit* makeEdit(QWidget* parent, const char* name, int x, int y, int w, int h) {
+QLineEdit* makeEdit(QWidget* parent, const char* name, const char* tip, bool output = false) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(x, y, w, h);
+    e->setToolTip(QString::fromUtf8(tip));
+    e->setMinimumWidth(70);
+    if (output) {
+        // Written by the run only: readable and copyable, skipped by Tab.
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::ClickFocus);
+    }
     return e;
+}
+QScrollBar* placeBar(QWidget* parent, const char* name, Qt::Orientation o, int x, int y, int w, int h,
+                     const char* tip) {
+    auto* b = new QScrollBar(o, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(x, y, w, h);
+    b->setToolTip(QString::fromUtf8(tip));
+    return b;
 }
 }  // namespace
 
 MainWindow::MainWindow(ModelState& model, QWidget* parent)
-    : QWidget(parent), model_(model), surface_(kSurfaceWidth, kSurfaceHeight),
-      plotSurface_(kSurfaceWidth, kSurfaceHeight) {
+    : QWidget(parent), model_(model), surface_(kSurfaceWidth, kSurfaceHeight, ImageSurface::screenResolution()),
+      plotSurface_(kSurfaceWidth, kSurfaceHeight, ImageSurface::screenResolution()) {
     setWindowTitle(QStringLiteral("Form1"));
     setObjectName(QStringLiteral("MAIN"));
     surface_.setRecorder(&drawing_);
     plotSurface_.setRecorder(&plotDrawing_);
     surface_.clear();
-    lastFolder_ = QDir::homePath();
+    // Exports start in the working folder, later in the folder of the last one.
+    lastFolder_ = WindowSettings().value(QStringLiteral("export/folder"), QDir::currentPath()).toString();
+    if (!QFileInfo(lastFolder_).isDir()) lastFolder_ = QDir::currentPath();
     askSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
-        return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+        QFileDialog dialog(this, caption, suggested, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                       : QString();
     };
     askMeshScale = [this](double& mmPerUnit) {
         bool ok = false;
@@ -105,23 +149,41 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     };
 
     log_ = new LogView(this);
+    log_->setToolTip(QStringLiteral("Regulation log: one line per regulated stage of the last run"));
     logic_ = std::make_unique<MainWindowLogic>(model_, surface_, *log_);
     logic_->surfaceChanged = [this] { refresh(); };
 
-    view_ = new SurfaceView(surface_, this);
+    view_ = new SurfaceView(surface_, this, true);
     view_->setObjectName(QStringLiteral("surface"));
-    view_->move(0, 0);
+    view_->setFocusPolicy(Qt::StrongFocus);  // Tab reaches it, for Ctrl+C
+    view_->setToolTip(QStringLiteral("The shell, its axes and the regulation chart; a click clears it"));
     // A click clears the shell's picture; on the plot it does nothing.
     connect(view_, &SurfaceView::clicked, this, [this] {
         if (!plotShown_) logic_->ClickWindow();
     });
 
-    // Control panel to the right of the drawing surface.
-    const int px = kSurfaceWidth + 10;
-    auto* start = makeButton(this, "STARTcmd", "START", px, 10, 90, 30);
-    auto* graph = makeButton(this, "GRAPHcmd", "GRAPH", px + 100, 10, 90, 30);
-    auto* set = makeButton(this, "SETcmd", "SETTING", px + 200, 10, 90, 30);
-    auto* shade = makeButton(this, "SHADINGcmd", "SHADE", px, 45, 90, 30);
+    // ---- control column to the right of the drawing surface ----
+    auto* column = new QWidget(this);
+    column->setObjectName(QStringLiteral("controlColumn"));
+    column->setFixedWidth(300);
+    auto* columnLayout = new QVBoxLayout(column);
+    columnLayout->setContentsMargins(6, 6, 6, 0);
+    columnLayout->setSpacing(6);
+
+    auto* buttons = new QGridLayout;
+    buttons->setSpacing(6);
+    columnLayout->addLayout(buttons);
+    ButtonGrid grid{column, buttons};
+    auto* start = grid.add("STARTcmd", "START", "Grow the shell up to the stage in the STAGE box (Enter there)");
+    auto* graph = grid.add("GRAPHcmd", "GRAPH", "Open the profile window: the profiles of \xCE\xB3, C, T, \xCE\xB2 and \xCE\xB1");
+    auto* set = grid.add("SETcmd", "SETTING", "Open the settings window: densities, scale, view and light");
+    auto* shade = grid.add("SHADINGcmd", "SHADE", "Paint the last run's shell shaded, lit from the light direction");
+    auto* exportButton = grid.add("EXPORTcmd", "Export", "Save or copy the picture, the stage results or the shell as a mesh");
+    plotButton_ = grid.add("PLOTcmd", "PLOT", "Density, orientation and stability of every stage of the last run");
+    plotButton_->setCheckable(true);
+    AttachViewButton(*this, grid.add("VIEWcmd", "VIEW", "The shell in 3D, turned with the mouse, regrown live (F3)"));
+    AttachMorphoButton(*this, grid.add("MORPHOcmd", "MORPHO",
+                                       "Sweep two inputs over a grid of shells and map what each does in the water"));
     // A run or a shaded rendering is shown as it is drawn: back to the shell.
     connect(start, &QPushButton::clicked, this, [this] {
         showPlot(false);
@@ -133,34 +195,41 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
         infoLine_->clear();
         logic_->ClickShade();
     });
-    auto* exportButton = makeButton(this, "EXPORTcmd", "Export", px + 100, 45, 90, 30);
     buildExportMenu(exportButton);
-    plotButton_ = makeButton(this, "PLOTcmd", "PLOT", px + 200, 45, 90, 30);
-    plotButton_->setCheckable(true);
-    plotButton_->setToolTip(QStringLiteral("Density, orientation and stability of every stage of the last run"));
     connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
-    AttachViewButton(*this, QRect(px + 235, 85, 55, 22));
     connect(set, &QPushButton::clicked, this, &MainWindow::openSettingsWindow);
-    AddMorphoButton(*this, px + 200, 110);
 
     ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
 
-    makeLabel(this, nullptr, "STAGE", px, 85, 80, 22);
-    auto* num = makeEdit(this, "NUMtxt", px + 80, 85, 70, 22);
-    auto* max = makeEdit(this, "MAXtxt", px + 160, 85, 70, 22);
-    makeLabel(this, nullptr, "SCALE  x", px, 112, 80, 22);
-    auto* scl = makeEdit(this, "SCLtxt", px + 80, 112, 70, 22);
-    makeLabel(this, nullptr, "P/T ratio", px, 139, 80, 22);
-    auto* ptr = makeEdit(this, "PTRtxt", px + 80, 139, 70, 22);
-    makeLabel(this, nullptr, "%", px + 155, 139, 20, 22);
-    makeLabel(this, nullptr, "Orientation = ", px, 166, 100, 22);
-    auto* ori = makeLabel(this, "ORIlbl", "", px + 100, 166, 120, 22);
-    makeLabel(this, nullptr, "Density = ", px, 190, 100, 22);
-    auto* dns = makeLabel(this, "DNSlbl", "", px + 100, 190, 50, 22);
-    makeLabel(this, nullptr, "Stability = ", px + 150, 190, 80, 22);
-    auto* stb = makeLabel(this, "STBlbl", "", px + 230, 190, 60, 22);
-    stb->setToolTip(QStringLiteral("Distance between the centres of buoyancy and mass over the cube root of the volume"));
+    auto* form = new QGridLayout;
+    form->setHorizontalSpacing(6);
+    form->setVerticalSpacing(4);
+    columnLayout->addLayout(form);
+    auto* num = makeEdit(column, "NUMtxt", "Stages to grow (0..3999; START limits it to the final stage)");
+    auto* max = makeEdit(column, "MAXtxt", "The final stage of the profiles (set by the profile window)", true);
+    auto* scl = makeEdit(column, "SCLtxt", "Drawing scale: picture pixels per model unit");
+    auto* ptr = makeEdit(column, "PTRtxt", "Volume of the phragmocone over the body chamber, in per cent", true);
+    form->addWidget(makeLabel(column, nullptr, "STAGE"), 0, 0);
+    form->addWidget(num, 0, 1);
+    form->addWidget(max, 0, 2);
+    form->addWidget(makeLabel(column, nullptr, "SCALE  x"), 1, 0);
+    form->addWidget(scl, 1, 1);
+    form->addWidget(makeLabel(column, nullptr, "P/T ratio"), 2, 0);
+    form->addWidget(ptr, 2, 1);
+    form->addWidget(makeLabel(column, nullptr, "%"), 2, 2);
+    auto* ori = makeLabel(column, "ORIlbl", "", "Angle of the life orientation after the last run");
+    form->addWidget(makeLabel(column, nullptr, "Orientation = "), 3, 0);
+    form->addWidget(ori, 3, 1, 1, 2);
+    auto* dns = makeLabel(column, "DNSlbl", "", "Density of the whole shell after the last run");
+    auto* stb = makeLabel(column, "STBlbl", "",
+                          "Distance between the centres of buoyancy and mass over the cube root of the volume");
+    auto* densityRow = new QHBoxLayout;
+    densityRow->addWidget(dns, 1);
+    densityRow->addWidget(makeLabel(column, nullptr, "Stability = "));
+    densityRow->addWidget(stb, 1);
+    form->addWidget(makeLabel(column, nullptr, "Density = "), 4, 0);
+    form->addLayout(densityRow, 4, 1, 1, 2);
     bindLineEdit(num, logic_->NUMtxt, guard);
     bindLineEdit(max, logic_->MAXtxt, guard);
     bindLineEdit(scl, logic_->SCLtxt, guard);
@@ -168,26 +237,24 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     bindLabel(ori, logic_->ORIlbl);
     bindLabel(dns, logic_->DNSlbl);
     bindLabel(stb, logic_->STBlbl);
+    // Enter in the stage box grows the shell to what it says.
+    connect(num, &QLineEdit::returnPressed, start, &QPushButton::click);
 
     // Threshold bars: two sizes and the fatigue threshold at each size.
-    auto* fatig = makeLabel(this, "FATIGlbl", "", px, 222, 30, 22);
+    auto* bars = new QWidget(column);
+    bars->setObjectName(QStringLiteral("thresholdBars"));
+    bars->setFixedSize(288, 166);
+    columnLayout->addWidget(bars);
+    auto* fatig = placeLabel(bars, "FATIGlbl", "", 0, 2, 30, 22);
     bindLabel(fatig, logic_->FATIGlbl);
-    auto* ft1 = new QScrollBar(Qt::Vertical, this);
-    ft1->setObjectName(QStringLiteral("FT1vsc"));
-    ft1->setGeometry(px + 35, 220, 17, 110);
-    auto* ft2 = new QScrollBar(Qt::Vertical, this);
-    ft2->setObjectName(QStringLiteral("FT2vsc"));
-    ft2->setGeometry(px + 150, 220, 17, 110);
-    auto* ft1l = makeLabel(this, "FT1lbl", "", px + 57, 265, 60, 22);
-    auto* ft2l = makeLabel(this, "FT2lbl", "", px + 172, 265, 60, 22);
-    auto* st1 = new QScrollBar(Qt::Horizontal, this);
-    st1->setObjectName(QStringLiteral("ST1hsc"));
-    st1->setGeometry(px, 340, 220, 17);
-    auto* st1l = makeLabel(this, "ST1lbl", "", px + 228, 338, 60, 22);
-    auto* st2 = new QScrollBar(Qt::Horizontal, this);
-    st2->setObjectName(QStringLiteral("ST2hsc"));
-    st2->setGeometry(px, 365, 220, 17);
-    auto* st2l = makeLabel(this, "ST2lbl", "", px + 228, 363, 60, 22);
+    auto* ft1 = placeBar(bars, "FT1vsc", Qt::Vertical, 35, 0, 17, 110, "Fatigue threshold at the smaller size");
+    auto* ft2 = placeBar(bars, "FT2vsc", Qt::Vertical, 150, 0, 17, 110, "Fatigue threshold at the larger size");
+    auto* ft1l = placeLabel(bars, "FT1lbl", "", 57, 45, 60, 22, "Fatigue threshold at the smaller size");
+    auto* ft2l = placeLabel(bars, "FT2lbl", "", 172, 45, 60, 22, "Fatigue threshold at the larger size");
+    auto* st1 = placeBar(bars, "ST1hsc", Qt::Horizontal, 0, 120, 220, 17, "The smaller size of the regulation");
+    auto* st1l = placeLabel(bars, "ST1lbl", "", 228, 118, 60, 22, "The smaller size of the regulation");
+    auto* st2 = placeBar(bars, "ST2hsc", Qt::Horizontal, 0, 145, 220, 17, "The larger size of the regulation");
+    auto* st2l = placeLabel(bars, "ST2lbl", "", 228, 143, 60, 22, "The larger size of the regulation");
     bindScrollBar(ft1, logic_->FT1vsc, guard);
     bindScrollBar(ft2, logic_->FT2vsc, guard);
     bindScrollBar(st1, logic_->ST1hsc, guard);
@@ -197,16 +264,39 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     bindLabel(st1l, logic_->ST1lbl);
     bindLabel(st2l, logic_->ST2lbl);
 
-    log_->setGeometry(px, 392, 290, 368);
+    log_->setMinimumHeight(80);
+    columnLayout->addWidget(log_, 1);
 
-    auto* status = makeLabel(this, "statusLine", "", 4, kSurfaceHeight + 4, 640, 20);
-    status->setStyleSheet(QStringLiteral("color: rgb(160, 0, 0);"));
-    bindLabel(status, logic_->statusLine);
-    infoLine_ = makeLabel(this, "infoLine", "", 650, kSurfaceHeight + 4, kSurfaceWidth + 300 - 650, 20);
+    auto* status = makeLabel(this, "statusLine", "");
+    status->setMinimumWidth(100);
+    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bindStatusLine(status, logic_->statusLine);
+    infoLine_ = makeLabel(this, "infoLine", "");
     infoLine_->setStyleSheet(QStringLiteral("color: rgb(60, 60, 60);"));
     infoLine_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    infoLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    setFixedSize(kSurfaceWidth + 305, kSurfaceHeight + 28);
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(4);
+    top->addWidget(view_, 1);
+    top->addWidget(column, 0);
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(4, 0, 4, 4);
+    bottom->addWidget(status, 2);
+    bottom->addWidget(infoLine_, 1);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(4);
+    outer->addLayout(top, 1);
+    outer->addLayout(bottom, 0);
+
+    resolutionTimer_ = new QTimer(this);
+    resolutionTimer_->setSingleShot(true);
+    resolutionTimer_->setInterval(150);
+    connect(resolutionTimer_, &QTimer::timeout, this, [this] { fitResolution(); });
+
+    PlaceWindowOnScreen(this, QStringLiteral("main"), QSize(kSurfaceWidth + 305, kSurfaceHeight + 28));
 
     // About: F1 anywhere in the window, or a right click on the control panel.
     auto* about = new QAction(QStringLiteral("About ammonite…"), this);
@@ -254,6 +344,65 @@ void MainWindow::showAbout() {
     box->show();
 }
 
+void MainWindow::closeEvent(QCloseEvent* e) {
+    RememberWindowPlace(this, QStringLiteral("main"));
+    QWidget::closeEvent(e);
+}
+
+void MainWindow::hideEvent(QHideEvent* e) {
+    RememberWindowPlace(this, QStringLiteral("main"));
+    QWidget::hideEvent(e);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    // Once the user has stopped dragging the window's edge.
+    resolutionTimer_->start();
+}
+
+void MainWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!screenWatched_ && windowHandle()) {
+        // Moved to a screen of another scale: the pictures follow.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { resolutionTimer_->start(); });
+        screenWatched_ = true;
+    }
+    resolutionTimer_->start();
+}
+
+namespace {
+// Paints the list again on the surface at a new resolution; the surface's
+// colours, width and position stay as the model left them.
+void RepaintAt(ImageSurface& surface, const DisplayList& list, double resolution) {
+    const Rgb fore = surface.foreColour(), back = surface.backColour(), fill = surface.fillColour();
+    const int fillStyle = surface.fillStyle(), width = surface.drawWidth();
+    const double x = surface.currentX(), y = surface.currentY();
+    surface.setResolution(resolution);
+    {
+        RecorderPause pause(surface);
+        surface.setBackColour(list.hasBackground() ? list.background() : back);
+        surface.clear();
+        PaintDisplayList(surface, list);
+    }
+    surface.setForeColour(fore);
+    surface.setBackColour(back);
+    surface.setFillColour(fill);
+    surface.setFillStyle(fillStyle);
+    surface.setDrawWidth(width);
+    surface.setCurrentPosition(x, y);
+}
+}  // namespace
+
+void MainWindow::fitResolution() {
+    const double shown = view_->pictureRect().width() / kSurfaceWidth;
+    double wanted = devicePixelRatioF() * std::max(1.0, shown);
+    wanted = std::min(4.0, std::ceil(wanted * 4 - 1e-6) / 4);  // in quarters, at most 4
+    if (std::fabs(wanted - surface_.resolution()) < 1e-9) return;
+    RepaintAt(surface_, drawing_, wanted);
+    RepaintAt(plotSurface_, plotDrawing_, wanted);
+    view_->update();
+}
+
 MainWindow::~MainWindow() {
     delete profileWindow_.data();
     delete settingsWindow_.data();
@@ -277,7 +426,10 @@ void MainWindow::showSaved(const QStringList& paths) {
     for (const QString& p : paths) names << QFileInfo(p).fileName();
     infoLine_->setText(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")));
     infoLine_->setToolTip(paths.join(QLatin1Char('\n')));
-    if (!paths.isEmpty()) lastFolder_ = QFileInfo(paths.front()).absolutePath();
+    if (!paths.isEmpty()) {
+        lastFolder_ = QFileInfo(paths.front()).absolutePath();
+        WindowSettings().setValue(QStringLiteral("export/folder"), lastFolder_);
+    }
 }
 
 void MainWindow::buildExportMenu(QPushButton* button) {
@@ -298,13 +450,19 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         exportWithDialog(QStringLiteral("Save picture as PNG"), QStringLiteral("ammonite.png"), pngFilter,
                          [this](const QString& p) { return savePicturePng(p); });
     });
-    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(QKeySequence::SaveAs), [=] {
+    // The platform's "save as" keys are empty on some desktops: Ctrl+Shift+S everywhere.
+    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [=] {
         exportWithDialog(QStringLiteral("Save picture as SVG"), QStringLiteral("ammonite.svg"),
                          QStringLiteral("SVG drawings (*.svg)"),
                          [this](const QString& p) { return savePictureSvg(p); });
     });
-    add("copyPictureAction", QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy),
-        [this] { copyPicture(); });
+    // Ctrl+C copies the picture only where the picture has the focus; in a
+    // text box or the log it copies their text.
+    QAction* copy = add("copyPictureAction", QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy),
+                        [this] { copyPicture(); });
+    removeAction(copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    view_->addAction(copy);
     menu->addSeparator();
     add("saveCsvAction", QStringLiteral("Stage results as CSV…"), QKeySequence(), [=] {
         exportWithDialog(QStringLiteral("Save stage results"), QStringLiteral("ammonite_stages.csv"),
@@ -319,6 +477,12 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         const QString ext = QString::fromLatin1(MeshFormatExtension(f));
         const QByteArray name = "saveMesh" + upper.toLatin1() + "Action";
         add(name.constData(), QStringLiteral("Shell as %1 mesh…").arg(upper), QKeySequence(), [=] {
+            // Refused before any question when there is no shell to export.
+            std::string why;
+            if (!ShellMeshAvailable(model_, logic_->run, why)) {
+                showError(why);
+                return;
+            }
             double scale = meshScale_;
             if (!askMeshScale(scale)) return;
             exportWithDialog(QStringLiteral("Save shell as %1").arg(upper), QStringLiteral("ammonite.") + ext,
@@ -334,8 +498,10 @@ void MainWindow::buildExportMenu(QPushButton* button) {
 
 void MainWindow::exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
                                   const std::function<bool(const QString&)>& save) {
-    const QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
+    QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
     if (path.isEmpty()) return;  // cancelled: nothing changes
+    // A name typed without an extension gets the one of the chosen type.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".") + QFileInfo(fileName).suffix();
     save(path);
 }
 
@@ -422,7 +588,11 @@ bool MainWindow::showPlot(bool on) {
 }
 
 void MainWindow::openProfileWindow() {
-    if (!profileWindow_) profileWindow_ = new ProfileWindow(model_, this);
+    if (!profileWindow_) {
+        profileWindow_ = new ProfileWindow(model_, this);
+        // The stage boxes follow the final stage and file loads made there.
+        connect(profileWindow_, &ProfileWindow::stagesChanged, this, [this] { logic_->ShowModelStages(); });
+    }
     profileWindow_->show();
     profileWindow_->raise();
     profileWindow_->activateWindow();

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/log_sink.h"
@@ -90,8 +91,18 @@ public slots:
     void openSettingsWindow();
     void showAbout();
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
 private:
     void refresh();
+    // Gives the pictures as many pixels as they cover on the screen (the
+    // device pixel ratio times the picture's scale in the window) and paints
+    // them again from what was drawn.
+    void fitResolution();
     void buildExportMenu(QPushButton* button);
     void exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
                           const std::function<bool(const QString&)>& save);
@@ -110,6 +121,8 @@ private:
     QLabel* infoLine_ = nullptr;
     QString lastFolder_;
     double meshScale_ = 1;
+    QTimer* resolutionTimer_ = nullptr;
+    bool screenWatched_ = false;
     LogView* log_ = nullptr;
     std::unique_ptr<MainWindowLogic> logic_;
     SurfaceView* view_ = nullptr;

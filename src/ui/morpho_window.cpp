@@ -370,11 +370,7 @@ bool MorphoWindow::saveSvg(const QString& path) {
     return true;
 }
 
-void AddMorphoButton(MainWindow& window, int x, int y) {
-    auto* button = new QPushButton(QStringLiteral("MORPHO"), &window);
-    button->setObjectName(QStringLiteral("MORPHOcmd"));
-    button->setToolTip(QStringLiteral("Sweep two inputs over a grid of shells and map what each does in the water"));
-    button->setGeometry(x, y, 90, 26);
+void AttachMorphoButton(MainWindow& window, QPushButton* button) {
     QObject::connect(button, &QPushButton::clicked, &window, [&window] {
         auto* morpho = window.findChild<MorphoWindow*>(QString(), Qt::FindDirectChildrenOnly);
         if (!morpho) {

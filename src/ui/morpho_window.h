@@ -113,8 +113,8 @@ private:
     unsigned generation_ = 0;
 };
 
-// Puts the MORPHO button into the main window's control column at (x, y);
-// it opens the window (one per main window) over the main window's model.
-void AddMorphoButton(MainWindow& window, int x, int y);
+// Makes the control column's MORPHO button open the window (one per main
+// window) over the main window's model.
+void AttachMorphoButton(MainWindow& window, QPushButton* button);
 
 }  // namespace ammonite

@@ -1,10 +1,15 @@
 #include "ui/profile_window.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QFont>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 #include "ui/bindings.h"
+#include "ui/window_place.h"
 
 namespace ammonite {
 
@@ -31,47 +36,78 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     : QWidget(nullptr),
       model_(model),
       mainWindow_(mainWindow),
-      background_(kChartWidth, kChartHeight),
-      shown_(kChartWidth, kChartHeight),
+      background_(kChartWidth, kChartHeight, ImageSurface::screenResolution()),
+      shown_(kChartWidth, kChartHeight, ImageSurface::screenResolution()),
       layers_(background_, shown_) {
     setWindowTitle(QStringLiteral("Form1"));
     setObjectName(QStringLiteral("CHART"));
-    setFixedSize(1016, 730);
+
+    // The controls lie on a page of the design size; on a screen too small
+    // for it the window scrolls instead of cutting it off.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("chartPage"));
+    page->setFixedSize(kPageWidth, kPageHeight);
+    scroll->setWidget(page);
+    scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    page_ = page;
+    page->installEventFilter(this);
 
     logic_ = std::make_unique<ProfileWindowLogic>(model_, layers_);
     ProfileWindowLogic& L = *logic_;
+    // The chart is widened so that the whole stage range 0..4000 shows, four
+    // stages a unit; the marker is taken within a few units.
+    L.stagesPerUnit = 4;
+    L.markerReach = 4;
     ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
 
-    view_ = new SurfaceView(shown_, this);
+    view_ = new SurfaceView(shown_, page);
     view_->setObjectName(QStringLiteral("GRAPHpct"));
+    view_->setToolTip(QStringLiteral("Press a point to select and drag it, or press elsewhere to add one"));
     view_->move(8, 8);
     connect(view_, &SurfaceView::pressed, this, [this](double x, double y) { logic_->PressChart(x, y); });
     connect(view_, &SurfaceView::moved, this, [this](double x, double y) { logic_->MoveChart(x, y); });
     connect(view_, &SurfaceView::released, this, [this](double x, double y) { logic_->ReleaseChart(x, y); });
     L.surfaceChanged = [this] { view_->update(); };
 
-    auto* xcm = new QLineEdit(this);
+    const int boxX = kChartWidth - 81;
+    auto* xcmLabel = new QLabel(QStringLiteral("stage"), page);
+    xcmLabel->setGeometry(boxX - 50, 16, 46, 25);
+    xcmLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* xcm = new QLineEdit(page);
     xcm->setObjectName(QStringLiteral("XCMtxt"));
-    xcm->setGeometry(920, 16, 81, 25);
-    auto* ycm = new QLineEdit(this);
+    xcm->setGeometry(boxX, 16, 81, 25);
+    xcm->setToolTip(QStringLiteral("Stage of the selected point (0..4000)"));
+    xcmLabel->setBuddy(xcm);
+    auto* ycmLabel = new QLabel(QStringLiteral("value"), page);
+    ycmLabel->setGeometry(boxX - 50, 48, 46, 25);
+    ycmLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* ycm = new QLineEdit(page);
     ycm->setObjectName(QStringLiteral("YCMtxt"));
-    ycm->setGeometry(920, 48, 81, 25);
+    ycm->setGeometry(boxX, 48, 81, 25);
+    ycm->setToolTip(QStringLiteral("Value of the selected point"));
+    ycmLabel->setBuddy(ycm);
     bindLineEdit(xcm, L.XCMtxt, guard);
     bindLineEdit(ycm, L.YCMtxt, guard);
 
-    fileList_ = new QListWidget(this);
+    fileList_ = new QListWidget(page);
     fileList_->setObjectName(QStringLiteral("FILElst"));
-    fileList_->setGeometry(776, 568, 105, 102);
+    fileList_->setGeometry(680, 508, 220, 162);
     fileList_->hide();
     connect(fileList_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { logic_->ClickFile(item->text().toStdString()); });
     L.fileListChanged = [this] { refreshFileList(); };
 
-    alphaBar_ = new QScrollBar(Qt::Horizontal, this);
+    alphaBar_ = new QScrollBar(Qt::Horizontal, page);
+    alphaBar_->setToolTip(QStringLiteral("\xCE\xB1, the radius ratio per stage (1.001..1.004)"));
     alphaBar_->setObjectName(QStringLiteral("DShsc"));
     alphaBar_->setGeometry(56, 624, 169, 17);
     bindScrollBar(alphaBar_, L.DShsc, guard);
-    alphaCaption_ = makeButton(this, "DScmd", "", 112, 648, 73, 17);
+    alphaCaption_ = makeButton(page, "DScmd", "", 112, 648, 73, 17);
     alphaCaption_->setFlat(true);
     alphaCaption_->setFocusPolicy(Qt::NoFocus);
     alphaCaption_->setStyleSheet(QStringLiteral("padding: 0px;"));
@@ -96,8 +132,14 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
                             {"Ecmd", "\xCE\xB3", 176, ProfileWindowLogic::kGamma},
                             {"Ccmd", "C", 256, ProfileWindowLogic::kCurvature},
                             {"Tcmd", "T", 336, ProfileWindowLogic::kTorsion}};
+    const char* const tips[] = {"Final stage and \xCE\xB1: drag the marker, move the \xCE\xB1 bar",
+                                "Edit the profile of \xCE\xB2, the body-chamber length",
+                                "Edit the profile of \xCE\xB3", "Edit the profile of C, the curvature",
+                                "Edit the profile of T, the torsion"};
+    int tip = 0;
     for (const Param& p : params) {
-        auto* b = makeButton(this, p.name, p.caption, p.x, 680, 73, 25);
+        auto* b = makeButton(page, p.name, p.caption, p.x, 680, 73, 25);
+        b->setToolTip(QString::fromUtf8(tips[tip++]));
         b->setFont(serifFont());
         int mode = p.mode;
         connect(b, &QPushButton::clicked, this, [this, mode] {
@@ -107,22 +149,48 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
                 logic_->ClickProfileButton(mode);
         });
     }
-    auto* del = makeButton(this, "PDLcmd", "Point Del.", 456, 680, 81, 25);
+    auto* del = makeButton(page, "PDLcmd", "Point Del.", 456, 680, 81, 25);
+    del->setToolTip(QStringLiteral("Delete the selected inner point (Delete); with \xCE\xB1 chosen, undo the last cut"));
     del->setStyleSheet(QStringLiteral("background-color: rgb(255, 192, 192);"));
     connect(del, &QPushButton::clicked, this, [this] { logic_->ClickPointDel(); });
-    auto* ok = makeButton(this, "OKcom", "OK", 560, 680, 105, 25);
+    auto* ok = makeButton(page, "OKcom", "OK", 560, 680, 105, 25);
+    ok->setToolTip(QStringLiteral("Back to the main window; the next START uses the edited profiles"));
     ok->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 192);"));
     connect(ok, &QPushButton::clicked, this, [this] { returnToMainWindow(); });
-    auto* load = makeButton(this, "LOADcmd", "D-Load", 760, 680, 65, 25);
+    auto* load = makeButton(page, "LOADcmd", "D-Load", 760, 680, 65, 25);
+    load->setToolTip(QStringLiteral("Show the profile files; a click on a name loads it"));
     connect(load, &QPushButton::clicked, this, [this] { logic_->ClickLoad(); });
-    auto* save = makeButton(this, "SAVEcmd", "D-save", 832, 680, 65, 25);
+    auto* save = makeButton(page, "SAVEcmd", "D-save", 832, 680, 65, 25);
+    save->setToolTip(QStringLiteral("Save the profiles and \xCE\xB1 as ammonite/SAMPLE.txt"));
     connect(save, &QPushButton::clicked, this, [this] { logic_->ClickSave(); });
 
-    status_ = new QLabel(this);
+    status_ = new QLabel(page);
     status_->setObjectName(QStringLiteral("statusLine"));
-    status_->setGeometry(8, 708, 1000, 20);
-    status_->setStyleSheet(QStringLiteral("color: rgb(120, 0, 0);"));
-    bindLabel(status_, L.statusLine);
+    status_->setGeometry(8, 708, kPageWidth - 16, 20);
+    bindStatusLine(status_, L.statusLine);
+    fileList_->setToolTip(QStringLiteral("Profile files in the folder; a click loads one"));
+
+    // Keys of the editor: undo, delete the selected point, clear the selection.
+    auto shortcut = [this](const QKeySequence& keys, const char* name, std::function<void()> action) {
+        auto* a = new QAction(this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, std::move(action));
+        addAction(a);
+    };
+    shortcut(QKeySequence(QKeySequence::Undo), "undoAction", [this] { logic_->UndoEdit(); });
+    shortcut(QKeySequence(Qt::Key_Delete), "deletePointAction", [this] {
+        if (logic_->editingPoints()) logic_->ClickPointDel();
+    });
+    shortcut(QKeySequence(Qt::Key_Escape), "clearSelectionAction", [this] { logic_->ClearSelection(); });
+    L.confirmOverwrite = [this](const std::string& path) {
+        if (confirmOverwrite) return confirmOverwrite(QString::fromStdString(path));
+        return QMessageBox::question(this, QStringLiteral("D-save"),
+                                     QStringLiteral("%1 exists. Replace it?").arg(QString::fromStdString(path)),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
+    L.stagesChanged = [this] { emit stagesChanged(); };
 
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("Timer1"));
@@ -138,6 +206,7 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
 
     L.Load();
     fileList_->setToolTip(QString::fromStdString(model_.profileFolderPath));
+    PlaceWindowOnScreen(this, QStringLiteral("chart"), QSize(kPageWidth, kPageHeight));
 }
 
 ProfileWindow::~ProfileWindow() {
@@ -146,6 +215,8 @@ ProfileWindow::~ProfileWindow() {
     logic_->alphaControlsChanged = nullptr;
     logic_->fileListChanged = nullptr;
     logic_->timerChanged = nullptr;
+    logic_->stagesChanged = nullptr;
+    logic_->confirmOverwrite = nullptr;
 }
 
 void ProfileWindow::refreshFileList() {
@@ -154,6 +225,11 @@ void ProfileWindow::refreshFileList() {
     fileList_->setToolTip(QString::fromStdString(logic_->fileListFolder));
     fileList_->setVisible(logic_->fileListShown);
     if (logic_->fileListShown) fileList_->raise();
+}
+
+void ProfileWindow::hideEvent(QHideEvent* e) {
+    RememberWindowPlace(this, QStringLiteral("chart"));
+    QWidget::hideEvent(e);
 }
 
 void ProfileWindow::returnToMainWindow() {
@@ -169,6 +245,16 @@ void ProfileWindow::mouseReleaseEvent(QMouseEvent* e) {
     // A click on the window's own area, outside every control.
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) logic_->ClickFreeArea();
     QWidget::mouseReleaseEvent(e);
+}
+
+bool ProfileWindow::eventFilter(QObject* watched, QEvent* e) {
+    // A click on the page's own area, outside every control.
+    if (watched == page_ && e->type() == QEvent::MouseButtonRelease) {
+        auto* m = static_cast<QMouseEvent*>(e);
+        if (m->button() == Qt::LeftButton && page_->rect().contains(m->position().toPoint()))
+            logic_->ClickFreeArea();
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void ProfileWindow::changeEvent(QEvent* e) {

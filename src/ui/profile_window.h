@@ -5,6 +5,7 @@
 // the controls and forwards their events.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QLabel>
@@ -26,8 +27,12 @@ namespace ammonite {
 class ProfileWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kChartWidth = 1001;
+    // GRAPHpct, widened from 1001 units so that stages 0..4000 show.
+    static constexpr int kChartWidth = 1041;
     static constexpr int kChartHeight = 665;
+    // The page the controls lie on.
+    static constexpr int kPageWidth = kChartWidth + 15;
+    static constexpr int kPageHeight = 730;
 
     ProfileWindow(ModelState& model, QWidget* mainWindow);
     ~ProfileWindow() override;
@@ -38,7 +43,17 @@ public:
     ImageSurface& chartImage() { return shown_; }
     ImageSurface& chartBackground() { return background_; }
 
+    // Asked before "D-save" replaces a file that exists; a test can answer
+    // in the user's place. Empty: a message box asks.
+    std::function<bool(const QString& path)> confirmOverwrite;
+
+signals:
+    // The model's stage range changed here (final stage, undo, a loaded file).
+    void stagesChanged();
+
 protected:
+    void hideEvent(QHideEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -59,6 +74,7 @@ private:
     QListWidget* fileList_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* timer_ = nullptr;
+    QWidget* page_ = nullptr;
 };
 
 }  // namespace ammonite

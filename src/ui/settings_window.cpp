@@ -9,19 +9,22 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QVBoxLayout>
 #include <QShowEvent>
 
 #include "ui/bindings.h"
 #include "ui/main_window.h"
 #include "ui/surface_view.h"
+#include "ui/window_place.h"
 
 namespace ammonite {
 
 // ---- the preview's surface -------------------------------------------------------
 
 ScaledImageSurface::ScaledImageSurface(int pixelWidth, int pixelHeight, double unitsWide, double unitsHigh)
-    : ImageSurface(pixelWidth, pixelHeight), sx_(pixelWidth / unitsWide), sy_(pixelHeight / unitsHigh) {}
+    : ImageSurface(pixelWidth, pixelHeight, ImageSurface::screenResolution()), sx_(pixelWidth / unitsWide), sy_(pixelHeight / unitsHigh) {}
 
 void ScaledImageSurface::doLine(double x1, double y1, double x2, double y2, Rgb colour, int width) {
     RasterSurface::doLine(x1 * sx_, y1 * sy_, x2 * sx_, y2 * sy_, colour, width);
@@ -64,9 +67,11 @@ QLabel* namedLabel(QWidget* parent, const char* name, int x, int y, int w = 36, 
     return l;
 }
 
-QLineEdit* box(QWidget* parent, const char* name, int x, int y, int w, int h = 18) {
+// A box at least wide enough for `widest`, the longest text it shows.
+QLineEdit* box(QWidget* parent, const char* name, int x, int y, int w, const char* widest = nullptr, int h = 18) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
+    if (widest) w = std::max(w, parent->fontMetrics().horizontalAdvance(QString::fromLatin1(widest)) + 6);
     e->setGeometry(x, y, w, h);
     // The design's boxes are narrow (" .05" in 25 pixels): no inner padding.
     e->setTextMargins(0, 0, 0, 0);
@@ -140,6 +145,11 @@ void SettingsWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+void SettingsWindow::hideEvent(QHideEvent* event) {
+    RememberWindowPlace(this, QStringLiteral("settings"));
+    QWidget::hideEvent(event);
+}
+
 void SettingsWindow::showEvent(QShowEvent* event) {
     // A closed window that is kept and shown again takes its events again.
     closing_ = false;
@@ -155,14 +165,27 @@ void SettingsWindow::mirrorScaleToMainWindow() {
 }
 
 void SettingsWindow::build() {
-    setFixedSize(kWidth, kHeight);
+    // The controls lie on a page of the design size; on a screen too small
+    // for it the window scrolls instead of cutting it off.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("settingsPage"));
+    page->setFixedSize(kWidth, kHeight);
+    // The window's green, on the page too.
     setAutoFillBackground(true);
+    page->setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(192, 255, 192));
     setPalette(pal);
+    page->setPalette(pal);
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
+    scroll->setWidget(page);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
 
     SettingsWindowLogic& L = *logic_;
     ActionGuard guard = [this](const std::function<void()>& action) {
@@ -170,45 +193,52 @@ void SettingsWindow::build() {
     };
 
     // ---- left column: parameters, switches, view ----
-    caption(this, "*** View  ***", 16, 8);
-    caption(this, "* Parameters", 16, 56);
-    caption(this, "GI", 16, 81, 22);
-    auto* gi = box(this, "GItxt", 40, 80, 25);
-    caption(this, "Growth increment", 70, 81, 110);
-    caption(this, "SCL", 16, 113, 24);
-    auto* scl = box(this, "SCLtxt", 40, 112, 25);
-    caption(this, "Scale", 70, 113, 60);
-    auto* orient = new QCheckBox(QStringLiteral("Life orientation"), this);
+    caption(page, "*** View  ***", 16, 8);
+    caption(page, "* Parameters", 16, 56);
+    caption(page, "GI", 16, 81, 22);
+    auto* gi = box(page, "GItxt", 40, 80, 25, " .0005");
+    caption(page, "Growth increment", gi->geometry().right() + 6, 81, 110);
+    caption(page, "SCL", 16, 113, 24);
+    auto* scl = box(page, "SCLtxt", 40, 112, 25, "14.3004");
+    caption(page, "Scale", scl->geometry().right() + 6, 113, 60);
+    auto* orient = new QCheckBox(QStringLiteral("Life orientation"), page);
     orient->setObjectName(QStringLiteral("ORIENTcbx"));
     orient->setGeometry(16, 144, 113, 17);
-    auto* rib = new QCheckBox(QStringLiteral("Ribbing"), this);
+    auto* rib = new QCheckBox(QStringLiteral("Ribbing"), page);
     rib->setObjectName(QStringLiteral("RIBcbx"));
     rib->setGeometry(16, 176, 113, 17);
 
-    caption(this, "* View", 16, 240);
-    caption(this, "Vx", 20, 265, 20);
-    caption(this, "Vy", 20, 289, 20);
-    caption(this, "Vz", 20, 313, 20);
-    auto* vx = box(this, "VXtxt", 40, 264, 41);
-    auto* vy = box(this, "VYtxt", 40, 288, 41);
-    auto* vz = box(this, "VZtxt", 40, 312, 41);
-    auto* viewV = bar(this, "VIEWvsc", Qt::Vertical, 152, 240, 9, 137);
-    auto* vlt = namedLabel(this, "VLTlbl", 120, 264, 30);
-    auto* vlg = namedLabel(this, "VLGlbl", 40, 360, 40);
-    auto* viewH = bar(this, "VIEWhsc", Qt::Horizontal, 16, 376, 137, 9);
+    caption(page, "* View", 16, 240, 60);
+    caption(page, "Vx", 20, 265, 20);
+    caption(page, "Vy", 20, 289, 20);
+    caption(page, "Vz", 20, 313, 20);
+    auto* vx = box(page, "VXtxt", 40, 264, 41, "-0.9781");
+    auto* vy = box(page, "VYtxt", 40, 288, 41, "-0.9781");
+    auto* vz = box(page, "VZtxt", 40, 312, 41, "-0.9781");
+    auto* viewV = bar(page, "VIEWvsc", Qt::Vertical, 152, 240, 9, 137);
+    auto* vlt = namedLabel(page, "VLTlbl", 120, 264, 30);
+    auto* vlg = namedLabel(page, "VLGlbl", 40, 360, 32);
+    // What the two angle numbers are.
+    auto* vltName = caption(page, "elevation", 92, 249, 58, 14);
+    vltName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    caption(page, "azimuth", 74, 360, 56);
+    auto* viewH = bar(page, "VIEWhsc", Qt::Horizontal, 16, 376, 137, 9);
 
     auto* ref = new QFrame(this);
     ref->setObjectName(QStringLiteral("REFfra"));
     ref->setFrameShape(QFrame::Box);
-    ref->setGeometry(96, 280, 49, 57);
-    caption(ref, "Refer to", 3, 2, 44, 14);
+    // Wide enough for "initial" and for the vector boxes left of it.
+    const int refLeft = std::max(96, vx->geometry().right() + 3);
+    const int refWidth = std::max(152 - refLeft, page->fontMetrics().horizontalAdvance(QStringLiteral("initial")) + 24);
+    ref->setGeometry(refLeft, 280, refWidth, 57);
+    caption(ref, "Refer to", 3, 2, refWidth - 4, 14);
     auto* initial = option(ref, "INITIALopt", 3, 18);
-    caption(ref, "initial", 19, 18, 30, 16);
+    caption(ref, "initial", 19, 18, refWidth - 21, 16);
     auto* final_ = option(ref, "FINALopt", 3, 36);
-    caption(ref, "final", 19, 36, 30, 16);
+    caption(ref, "final", 19, 36, refWidth - 21, 16);
 
     // ---- middle: origin with the preview, light, "Fixed to" ----
-    caption(this, "* Origin", 200, 48, 60);
+    caption(page, "* Origin", 200, 48, 60);
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("FRfra"));
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -221,42 +251,45 @@ void SettingsWindow::build() {
     connect(previewView_, &SurfaceView::clicked, this, [this] {
         if (!closing_) logic_->ClickPreview();
     });
-    auto* originV = bar(this, "ORIGINvsc", Qt::Vertical, 336, 80, 9, 145);
-    auto* originH = bar(this, "ORIGINhsc", Qt::Horizontal, 152, 184, 177, 9);
-    caption(this, "Oy", 308, 57, 18);
-    auto* oy = box(this, "OYtxt", 328, 56, 33);
-    caption(this, "Ox", 204, 201, 18);
-    auto* ox = box(this, "OXtxt", 224, 200, 33);
+    auto* originV = bar(page, "ORIGINvsc", Qt::Vertical, 336, 80, 9, 145);
+    auto* originH = bar(page, "ORIGINhsc", Qt::Horizontal, 152, 184, 177, 9);
+    caption(page, "Oy", 308, 57, 18);
+    auto* oy = box(page, "OYtxt", 328, 56, 33, "14.3004");
+    caption(page, "Ox", 204, 201, 18);
+    auto* ox = box(page, "OXtxt", 224, 200, 33, "14.3004");
 
-    caption(this, "* Light", 200, 240, 60);
-    caption(this, "Lx", 204, 265, 20);
-    caption(this, "Ly", 204, 289, 20);
-    caption(this, "Lz", 204, 313, 20);
-    auto* lx = box(this, "LXtxt", 224, 264, 41);
-    auto* ly = box(this, "LYtxt", 224, 288, 41);
-    auto* lz = box(this, "LZtxt", 224, 312, 41);
-    auto* lightV = bar(this, "LIGHTvsc", Qt::Vertical, 336, 240, 9, 137);
-    auto* llt = namedLabel(this, "LLTlbl", 304, 264, 30);
-    auto* llg = namedLabel(this, "LLGlbl", 224, 360, 40);
-    auto* lightH = bar(this, "LIGHThsc", Qt::Horizontal, 200, 376, 137, 9);
-    caption(this, "Fixed to", 280, 288, 50);
-    auto* frameOpt = option(this, "FRAMEopt", 280, 304);
-    caption(this, "frame", 297, 304, 36);
-    auto* scrnOpt = option(this, "SCRNopt", 280, 320);
-    caption(this, "screen", 297, 320, 36);
+    caption(page, "* Light", 200, 240, 60);
+    caption(page, "Lx", 204, 265, 20);
+    caption(page, "Ly", 204, 289, 20);
+    caption(page, "Lz", 204, 313, 20);
+    auto* lx = box(page, "LXtxt", 224, 264, 41, "-0.9781");
+    auto* ly = box(page, "LYtxt", 224, 288, 41, "-0.9781");
+    auto* lz = box(page, "LZtxt", 224, 312, 41, "-0.9781");
+    auto* lightV = bar(page, "LIGHTvsc", Qt::Vertical, 336, 240, 9, 137);
+    auto* llt = namedLabel(page, "LLTlbl", 304, 264, 30);
+    auto* llg = namedLabel(page, "LLGlbl", 224, 360, 32);
+    auto* lltName = caption(page, "elevation", 276, 249, 58, 14);
+    lltName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    caption(page, "azimuth", 258, 360, 56);
+    auto* lightH = bar(page, "LIGHThsc", Qt::Horizontal, 200, 376, 137, 9);
+    const int fixedLeft = std::max(280, lx->geometry().right() + 3);
+    caption(page, "Fixed to", fixedLeft, 288, 50);
+    auto* frameOpt = option(page, "FRAMEopt", fixedLeft, 304);
+    caption(page, "frame", fixedLeft + 17, 304, 335 - fixedLeft - 17);
+    auto* scrnOpt = option(page, "SCRNopt", fixedLeft, 320);
+    caption(page, "screen", fixedLeft + 17, 320, 335 - fixedLeft - 17);
 
     // ---- right column: densities and "Confirm" ----
-    caption(this, "*** Growth  ***", 416, 8);
-    caption(this, "Air chamber density", 400, 105, 125);
-    auto* da = box(this, "DAtxt", 528, 104, 41);
-    caption(this, "Bogy chamber density", 400, 137, 125);
-    auto* db = box(this, "DBtxt", 528, 136, 41);
-    auto* conf = new QPushButton(QStringLiteral("Confirm"), this);
+    caption(page, "*** Growth  ***", 416, 8);
+    caption(page, "Air chamber density", 400, 105, 125);
+    auto* da = box(page, "DAtxt", 528, 104, 41, "14.3004");
+    caption(page, "Bogy chamber density", 400, 137, 125);
+    auto* db = box(page, "DBtxt", 528, 136, 41, "14.3004");
+    auto* conf = new QPushButton(QStringLiteral("Confirm"), page);
     conf->setObjectName(QStringLiteral("Conf"));
     conf->setGeometry(624, 8, 73, 25);
 
-    auto* status = namedLabel(this, "statusLine", 8, 388, 704, 16);
-    status->setStyleSheet(QStringLiteral("color: rgb(160, 0, 0);"));
+    auto* status = namedLabel(page, "statusLine", 8, 388, 704, 16);
 
     // ---- bindings ----
     bindLineEdit(gi, L.GItxt, guard);
@@ -281,7 +314,7 @@ void SettingsWindow::build() {
     bindLabel(vlt, L.VLTlbl);
     bindLabel(llg, L.LLGlbl);
     bindLabel(llt, L.LLTlbl);
-    bindLabel(status, L.statusLine);
+    bindStatusLine(status, L.statusLine);
     bindCheckBox(rib, L.RIBcbx, guard);
     bindCheckBox(orient, L.ORIENTcbx, guard);
     bindOption(initial, L.INITIALopt, guard);
@@ -312,7 +345,44 @@ void SettingsWindow::build() {
                        static_cast<QWidget*>(initial), static_cast<QWidget*>(final_),
                        static_cast<QWidget*>(frameOpt), static_cast<QWidget*>(scrnOpt)})
         w->setFocusPolicy(Qt::StrongFocus);
+    // ---- what each control does, in one line ----
+    const std::pair<const char*, const char*> tips[] = {
+        {"GItxt", "Growth increment per stage"},
+        {"SCLtxt", "Drawing scale: picture pixels per model unit"},
+        {"ORIENTcbx", "Draw the shell in the orientation in which it floats"},
+        {"RIBcbx", "Swollen ribs and growth lines on the shaded shell"},
+        {"VXtxt", "View direction, x component"},
+        {"VYtxt", "View direction, y component"},
+        {"VZtxt", "View direction, z component"},
+        {"VIEWvsc", "Elevation of the view direction"},
+        {"VIEWhsc", "Azimuth of the view direction"},
+        {"VLTlbl", "Elevation of the view direction in degrees"},
+        {"VLGlbl", "Azimuth of the view direction in degrees"},
+        {"INITIALopt", "Refer the directions to the initial stage"},
+        {"FINALopt", "Refer the directions to the final stage"},
+        {"FRpct", "Where the shell's origin lies on the picture, with the view and light; a click redraws it"},
+        {"ORIGINvsc", "Vertical position of the shell's origin on the picture"},
+        {"ORIGINhsc", "Horizontal position of the shell's origin on the picture"},
+        {"OXtxt", "Horizontal position of the shell's origin in pixels"},
+        {"OYtxt", "Vertical position of the shell's origin in pixels"},
+        {"LXtxt", "Light direction, x component"},
+        {"LYtxt", "Light direction, y component"},
+        {"LZtxt", "Light direction, z component"},
+        {"LIGHTvsc", "Elevation of the light direction"},
+        {"LIGHThsc", "Azimuth of the light direction"},
+        {"LLTlbl", "Elevation of the light direction in degrees"},
+        {"LLGlbl", "Azimuth of the light direction in degrees"},
+        {"FRAMEopt", "The preview shows the light fixed to the shell's frame"},
+        {"SCRNopt", "The preview shows the light fixed to the screen"},
+        {"DAtxt", "Density of the air-filled chambers"},
+        {"DBtxt", "Density of the body chamber"},
+        {"Conf", "Close this window and go back to the main window"},
+    };
+    for (const auto& [name, tip] : tips)
+        if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setToolTip(QString::fromUtf8(tip));
+
     gi->setFocus();
+    PlaceWindowOnScreen(this, QStringLiteral("settings"), QSize(kWidth, kHeight));
 }
 
 }  // namespace ammonite

@@ -383,11 +383,7 @@ ViewWindow* OpenViewWindow(MainWindow& main) {
     return window;
 }
 
-QPushButton* AttachViewButton(MainWindow& main, const QRect& geometry) {
-    auto* button = new QPushButton(QStringLiteral("VIEW"), &main);
-    button->setObjectName(QStringLiteral("VIEWcmd"));
-    button->setGeometry(geometry);
-    button->setToolTip(QStringLiteral("The shell in 3D, turned with the mouse, regrown live (F3)"));
+QPushButton* AttachViewButton(MainWindow& main, QPushButton* button) {
     QObject::connect(button, &QPushButton::clicked, &main, [&main] { OpenViewWindow(main); });
     auto* action = new QAction(QStringLiteral("VIEW"), &main);
     action->setObjectName(QStringLiteral("viewAction"));

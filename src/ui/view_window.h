@@ -103,8 +103,7 @@ private:
 
 // Opens (or raises) the main window's VIEW window.
 ViewWindow* OpenViewWindow(MainWindow& main);
-// Puts the VIEW button at `geometry` in the main window's control column and
-// F3 on the main window; both open VIEW.
-QPushButton* AttachViewButton(MainWindow& main, const QRect& geometry);
+// Makes the control column's VIEW button and F3 on the main window open VIEW.
+QPushButton* AttachViewButton(MainWindow& main, QPushButton* button);
 
 }  // namespace ammonite

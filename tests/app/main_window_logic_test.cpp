@@ -123,7 +123,8 @@ TEST(StartCommand, BadScaleStopsAfterStepSix) {
     f.logic->TypeScale("abc");
     EXPECT_DOUBLE_EQ(f.model->drawScale, 0);  // the change handler reads 0
     f.logic->ClickStart();
-    EXPECT_NE(f.logic->statusLine.caption().find("Type mismatch"), std::string::npos);
+    // The message names the box in the user's words.
+    EXPECT_EQ(f.logic->statusLine.caption(), "SCALE: \"abc\" is not a number (type a number such as 2)");
     EXPECT_EQ(f.logic->MAXtxt.text(), "3000");  // step 6 took effect
     // The surface was not cleared: the run stopped before step 9.
     for (auto& op : f.surface.ops) EXPECT_NE(op.kind, RecordingSurface::Op::Clear);

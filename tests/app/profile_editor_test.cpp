@@ -216,12 +216,17 @@ TEST_F(Chart, TypedCoordinatesMoveTheSelectedPoint) {
     logic->TypeValue(" .5x");
     EXPECT_DOUBLE_EQ(c.values[4], 0.5);
     logic->TypeStage("");
-    EXPECT_EQ(c.stages[4], 0);  // at once, out of order
+    EXPECT_EQ(c.stages[4], 177);  // an emptied box waits for the new number
+    logic->TypeStage("40");
+    EXPECT_EQ(c.stages[4], 40);  // at once, out of order
     logic->TypeStage("4500");
-    EXPECT_EQ(c.stages[4], 0);  // refused: outside 0..4000
-    EXPECT_NE(logic->statusLine.caption().find("4500"), std::string::npos);
+    EXPECT_EQ(c.stages[4], 40);  // refused: outside 0..4000, and the message says where the point is
+    EXPECT_EQ(logic->statusLine.caption(), "Stage 4500 is outside 0..4000; the point stays at stage 40, value 0.5.");
     logic->TypeStage("-3");
-    EXPECT_EQ(c.stages[4], 0);
+    EXPECT_EQ(c.stages[4], 40);
+    logic->TypeStage("abc");  // no number: not stage 0
+    EXPECT_EQ(c.stages[4], 40);
+    EXPECT_EQ(logic->statusLine.caption(), "Stage: \"abc\" is not a number; the point stays at stage 40, value 0.5.");
     logic->TypeStage("180");
     EXPECT_EQ(c.stages[4], 180);
     EXPECT_EQ(logic->statusLine.caption(), "");
@@ -240,8 +245,9 @@ TEST_F(Chart, TypedTextsReadOnlyTheNumberAtTheirStart) {
     EXPECT_EQ(c.stages[4], 180);
     logic->TypeStage("18 5");  // a blank ends the number
     EXPECT_EQ(c.stages[4], 18);
-    logic->TypeValue("- 5");  // a sign alone is no number
-    EXPECT_EQ(c.values[4], 0);
+    logic->TypeValue("- 5");  // a sign alone is no number: the value stays
+    EXPECT_EQ(c.values[4], 0.93);
+    EXPECT_NE(logic->statusLine.caption().find("Value: \"- 5\" is not a number"), std::string::npos);
     logic->TypeValue("2d1");  // 'd' is not an exponent
     EXPECT_EQ(c.values[4], 2);
     logic->TypeValue("2.5e-1");
@@ -365,13 +371,25 @@ TEST_F(Chart, UndoIsRefusedAfterThePointsChanged) {
     EXPECT_EQ(model->stageRange[1], 2000);
 }
 
-TEST_F(Chart, ReleaseWithoutMovingAppendsASecondFinalPoint) {
+TEST_F(Chart, ReleaseOffTheMarkerOrUnmovedChangesNothing) {
+    const ModelState before = *model;
     logic->ClickAlpha();
-    click(300, 300);  // misses the marker
-    EXPECT_EQ(model->gammaProfile.count, 2);
-    EXPECT_EQ(model->gammaProfile.stages[2], 3000);
+    // Clicks that miss the marker, and clicks on it without a drag, as many
+    // as would fill a profile if each added a final point.
+    for (int i = 0; i < 60; ++i) {
+        click(300, 300);
+        click(1521, 300);
+    }
+    EXPECT_TRUE(samePoints(model->gammaProfile, before.gammaProfile));
+    EXPECT_TRUE(samePoints(model->curvatureProfile, before.curvatureProfile));
     EXPECT_EQ(model->stageRange[1], 3000);
     EXPECT_EQ(model->lastStage, 3000);
+    // A drag that comes back to where it started changes nothing either.
+    drag(1521, 300, 1521, 250);
+    EXPECT_TRUE(samePoints(model->curvatureProfile, before.curvatureProfile));
+    // The final stage is not stuck: a real drag still cuts.
+    drag(1521, 300, 1021, 300);
+    EXPECT_EQ(model->stageRange[1], 2000);
 }
 
 TEST_F(Chart, MarkerStaysWithinTheStageRows) {
@@ -393,7 +411,7 @@ TEST_F(Chart, FullProfileRefusesAnExtensionButCanBeCut) {
     for (int i = 0; i <= 50; ++i) t.setPoint(i, i * 60, 0);
     logic->ClickAlpha();
     const ModelState before = *model;
-    click(300, 300);  // a release at the unmoved marker would add a 52nd point
+    drag(1521, 300, 1521 + 100, 300);  // extending would add a 52nd point
     EXPECT_EQ(t.count, 50);
     EXPECT_TRUE(model->gammaProfile == before.gammaProfile);
     EXPECT_EQ(model->stageRange[1], 3000);
@@ -441,6 +459,18 @@ TEST_F(Chart, SaveCreatesTheFolderAndLoadRefreshesTheWindow) {
     EXPECT_EQ(logic->markerStage, 2500);
     EXPECT_EQ(model->gammaProfile.stages[1], 2500);
     EXPECT_EQ(model->profileFileName, (fs::current_path() / "ammonite" / "SAMPLE.txt").string());
+
+    // Undo takes the load back: profiles, α and the stage range.
+    int stagesNotified = 0;
+    logic->stagesChanged = [&] { ++stagesNotified; };
+    logic->UndoEdit();
+    EXPECT_EQ(model->gammaProfile.stages[1], 3000);
+    EXPECT_EQ(model->stageRange[1], 3000);
+    EXPECT_DOUBLE_EQ(model->alpha, 1.0025);
+    EXPECT_EQ(logic->DScmd.caption(), "\xCE\xB1 = 1.0025");
+    EXPECT_EQ(stagesNotified, 1);
+    logic->UndoEdit();
+    EXPECT_EQ(logic->statusLine.caption(), "Nothing to undo.");
 }
 
 TEST_F(Chart, SaveOverAProtectedFileKeepsItAndSaysWhy) {

@@ -230,12 +230,13 @@ TEST(RegulationChart, DrawnAtTheEndOfTheRun) {
     EXPECT_EQ(w.surface.drawWidth(), 1);
 }
 
-TEST(ThresholdBars, MovingABarBeforeTheFirstRunIsAnErrorAndKeepsTheLabel) {
+TEST(ThresholdBars, MovingABarBeforeTheFirstRunAsksForStartAndTheLabelFollows) {
     Window w;
     w.logic->MoveBar(w.logic->FT1vsc, -30);
-    EXPECT_NE(w.logic->statusLine.caption(), "");
-    EXPECT_EQ(w.logic->FT1lbl.caption(), "0");
-    // The value itself was stored before the chart failed.
+    EXPECT_EQ(w.logic->statusLine.caption(),
+              "The fatigue threshold at the smaller size is 0.3; press START first to see the chart");
+    EXPECT_EQ(w.logic->FT1lbl.caption(), "0.3");
+    // The value is stored; no chart is drawn.
     EXPECT_DOUBLE_EQ(w.run.fatigueAtSizeLow, 0.3);
     EXPECT_EQ(w.logic->FT1vsc.value(), -30);
     // The next wireframe is not drawn with the chart's wide pen.

@@ -46,3 +46,67 @@ TEST(Palette, ClassicColours) {
     EXPECT_EQ(paletteColour(14), Rgb(255, 255, 0));
     EXPECT_EQ(paletteColour(15), Rgb(255, 255, 255));
 }
+
+// ---- finer pixels than units (a scaled screen) ----
+
+namespace {
+int devicePixelsIn(const RasterSurface& s, int row, Rgb colour) {
+    const PixelBuffer& b = s.pixels();
+    int n = 0;
+    for (int x = 0; x < b.width; ++x) n += b.pixels[static_cast<size_t>(row) * b.stride + x] == colour.argb();
+    return n;
+}
+}  // namespace
+
+TEST(RasterSurface, FinerPixelsKeepTheUnitsAndCentreTheStrokes) {
+    RasterSurface s(50, 40, 2);
+    EXPECT_EQ(s.width(), 50);
+    EXPECT_EQ(s.pixels().width, 100);
+    EXPECT_EQ(s.pixels().height, 80);
+    // Direct pixel writers work in units: they get no buffer, shapes instead.
+    EXPECT_EQ(s.pixelBuffer(), nullptr);
+    EXPECT_EQ(s.vectorTarget(), &s);
+    s.setBackColour(Rgb(0, 0, 0));
+    s.clear();
+    // A one-unit line covers exactly the two device rows of its unit row.
+    s.line(5, 10, 15, 10, Rgb(255, 0, 0));
+    EXPECT_EQ(devicePixelsIn(s, 19, Rgb(255, 0, 0)), 0);
+    EXPECT_EQ(devicePixelsIn(s, 20, Rgb(255, 0, 0)), 22);
+    EXPECT_EQ(devicePixelsIn(s, 21, Rgb(255, 0, 0)), 22);
+    EXPECT_EQ(devicePixelsIn(s, 22, Rgb(255, 0, 0)), 0);
+    EXPECT_EQ(s.rgbAt(5, 10), Rgb(255, 0, 0));
+    EXPECT_EQ(s.rgbAt(16, 10), Rgb(0, 0, 0));
+    // One pixel per unit is the classic raster, untouched.
+    RasterSurface plain(50, 40, 1);
+    EXPECT_NE(plain.pixelBuffer(), nullptr);
+    EXPECT_EQ(plain.vectorTarget(), nullptr);
+    // Nonsense resolutions fall back to one pixel per unit.
+    EXPECT_EQ(RasterSurface(10, 10, std::nan("")).resolution(), 1);
+    EXPECT_EQ(RasterSurface(10, 10, 0.5).resolution(), 1);
+}
+
+TEST(RasterSurface, PolygonsFillByWindingAndKeepTheirNotches) {
+    RasterSurface s(40, 40, 1.5);
+    s.setBackColour(Rgb(0, 0, 0));
+    s.clear();
+    // An L: the square (5..25)² without its upper right quarter.
+    const float l[] = {5, 5, 15, 5, 15, 15, 25, 15, 25, 25, 5, 25};
+    s.filledPolygon(l, 6, Rgb(0, 0, 255));
+    EXPECT_EQ(s.rgbAt(10, 10), Rgb(0, 0, 255));
+    EXPECT_EQ(s.rgbAt(20, 20), Rgb(0, 0, 255));
+    EXPECT_EQ(s.rgbAt(21, 9), Rgb(0, 0, 0));   // the notch
+    EXPECT_EQ(s.rgbAt(30, 30), Rgb(0, 0, 0));  // outside
+    // Wound the other way round it fills the same pixels.
+    RasterSurface t(40, 40, 1.5);
+    t.setBackColour(Rgb(0, 0, 0));
+    t.clear();
+    const float back[] = {5, 25, 25, 25, 25, 15, 15, 15, 15, 5, 5, 5};
+    t.filledPolygon(back, 6, Rgb(0, 0, 255));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(s.rgbAt(x, y), t.rgbAt(x, y)) << x << "," << y;
+    // Degenerate and non-finite polygons draw nothing and do not fail.
+    const float bad[] = {1, 1, NAN, 3, 5, 5};
+    t.filledPolygon(bad, 3, Rgb(255, 0, 0));
+    t.filledPolygon(l, 1, Rgb(255, 0, 0));
+    EXPECT_EQ(t.rgbAt(30, 30), Rgb(0, 0, 0));
+}

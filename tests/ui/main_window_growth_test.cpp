@@ -89,9 +89,11 @@ TEST(MainWindowGrowth, ThresholdBarBeforeTheFirstRunShowsAnErrorAndTheWindowStay
     auto* ft1lbl = w.findChild<QLabel*>("FT1lbl");
     auto* status = w.findChild<QLabel*>("statusLine");
     ASSERT_TRUE(ft1 && ft1lbl && status);
+    // Before the first run the bar says what to do, and its label follows it.
     ft1->setValue(-40);
-    EXPECT_FALSE(status->text().isEmpty());
-    EXPECT_EQ(ft1lbl->text(), "0");
+    EXPECT_EQ(status->text(), "The fatigue threshold at the smaller size is 0.4; press START first to see the chart");
+    EXPECT_EQ(ft1lbl->text(), "0.4");
+    EXPECT_FALSE(status->styleSheet().contains("160, 0, 0"));  // not an error
 
     QTest::mouseClick(w.findChild<QPushButton*>("STARTcmd"), Qt::LeftButton);
     EXPECT_EQ(status->text(), "");
