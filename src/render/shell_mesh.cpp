@@ -98,7 +98,7 @@ bool CheckMeshOptions(const MeshOptions& options, std::string& error) {
     return true;
 }
 
-bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::string& error) {
+bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::string& error, int stage) {
     // A run that stopped on an error leaves its tables half written: the
     // rings it built are there, but not the body chamber of that tube.
     if (!run.hasRun)
@@ -107,11 +107,10 @@ bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::strin
                                      std::to_string(static_cast<long>(run.currentStage)) +
                                      ", before the shell was complete"
                                : "Nothing to export yet: press START first");
-    const bool earlier = options.stage > 0;
-    const int shown = earlier ? options.stage : model.shownStage;
-    if (earlier && (options.stage > model.shownStage || options.stage >= kMaxStage ||
-                    !run.hydrostaticsByStage[options.stage].valid))
-        return fail(error, "Cannot build the tube at stage " + std::to_string(options.stage) +
+    const bool earlier = stage > 0;
+    const int shown = earlier ? stage : model.shownStage;
+    if (earlier && (stage > model.shownStage || stage >= kMaxStage || !run.hydrostaticsByStage[stage].valid))
+        return fail(error, "Cannot build the tube at stage " + std::to_string(stage) +
                                ": the last run has no hydrostatics there");
     if (shown > kMaxStage - 1)
         return fail(error, "Cannot export: stage " + std::to_string(shown) +
@@ -130,8 +129,9 @@ bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::strin
 bool BuildShellMesh(const ModelState& model, const RunState& run, const MeshOptions& options, ShellMesh& mesh,
                     std::string& error) {
     mesh = ShellMesh{};
-    if (!ShellMeshAvailable(model, run, error)) return false;
-    const int shown = model.shownStage;
+    if (!ShellMeshAvailable(model, run, error, options.stage)) return false;
+    const bool earlier = options.stage > 0;
+    const int shown = earlier ? options.stage : model.shownStage;
     if (!CheckMeshOptions(options, error)) return false;
 
     try {

@@ -48,8 +48,9 @@ struct ShellMesh {
 bool CheckMeshOptions(const MeshOptions& options, std::string& error);
 
 // Whether the last run left a shell to build a mesh of; false with the
-// reason (no run yet, a run that stopped, a stage beyond the run).
-bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::string& error);
+// reason (no run yet, a run that stopped, a stage beyond the run). `stage`
+// 0 means the stage shown; an earlier stage needs its hydrostatics row.
+bool ShellMeshAvailable(const ModelState& model, const RunState& run, std::string& error, int stage = 0);
 
 // Builds the mesh of the last run's tube. Reads the model and the run without
 // changing them (the rib factors come from a copy of the rib marks). Returns
