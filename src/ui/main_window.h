@@ -109,6 +109,7 @@ private:
     SurfaceView* view_ = nullptr;
     QPointer<ProfileWindow> profileWindow_;
     QPointer<SettingsWindow> settingsWindow_;
+    bool closing_ = false;  // set while the window is destroyed
 };
 
 }  // namespace ammonite

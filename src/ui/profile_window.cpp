@@ -40,7 +40,10 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
 
     logic_ = std::make_unique<ProfileWindowLogic>(model_, layers_);
     ProfileWindowLogic& L = *logic_;
-    ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
+    // Nothing reaches the logic once the window is being destroyed.
+    ActionGuard guard = [this](const std::function<void()>& f) {
+        if (!closing_) logic_->Guard(f);
+    };
 
     view_ = new SurfaceView(shown_, this);
     view_->setObjectName(QStringLiteral("GRAPHpct"));
@@ -141,7 +144,11 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
 }
 
 ProfileWindow::~ProfileWindow() {
-    // The logic's callbacks refer to widgets that are about to go.
+    // The controls go first, while the logic still exists; a box that loses
+    // the focus on the way runs no leave-field check.
+    closing_ = true;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+    // The logic's callbacks refer to widgets that are gone.
     logic_->surfaceChanged = nullptr;
     logic_->alphaControlsChanged = nullptr;
     logic_->fileListChanged = nullptr;

@@ -59,6 +59,7 @@ private:
     QListWidget* fileList_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* timer_ = nullptr;
+    bool closing_ = false;  // set while the window is destroyed
 };
 
 }  // namespace ammonite
