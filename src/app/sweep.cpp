@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -165,14 +166,25 @@ SweepRow RunSweepPoint(const SessionOptions& options, const std::vector<SweepAxi
 std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
                                const SweepControl& control, SweepTiming& timing) {
     const size_t total = static_cast<size_t>(SweepPointCount(axes));
-    std::vector<SweepRow> rows(total);
-    for (size_t p = 0; p < total; ++p) rows[p].values = SweepPointValues(axes, p);
+    std::vector<SweepRow> rows;
+    if (control.keepRows) rows.resize(total);
+
+    unsigned cores = std::thread::hardware_concurrency();
+    size_t threads = control.jobs > 0 ? static_cast<size_t>(control.jobs) : (cores == 0 ? 1 : cores);
+    if (threads > total) threads = total;
 
     std::atomic<size_t> next{0};
     size_t done = 0;
     std::mutex mutex;
-    std::condition_variable finished;
+    std::condition_variable finished;  // a point is done
+    std::condition_variable delivered;  // the first undelivered row moved on
     auto cancelled = [&] { return control.cancel && control.cancel->load(); };
+
+    // Rows done out of order wait here until every earlier row went out.
+    const bool inOrder = static_cast<bool>(control.rowInOrder);
+    const size_t window = 4 * threads + 4;
+    std::map<size_t, SweepRow> waiting;
+    size_t firstUndelivered = 0;
 
     // Each point is a fresh session, as a fresh window would run it.
     auto worker = [&] {
@@ -180,7 +192,14 @@ std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<
         for (;;) {
             const size_t p = next.fetch_add(1);
             if (p >= total) break;
-            SweepRow& row = rows[p];
+            if (inOrder) {
+                // The point holding up the others is always running, so
+                // this wait ends.
+                std::unique_lock<std::mutex> lock(mutex);
+                delivered.wait(lock, [&] { return p < firstUndelivered + window; });
+            }
+            SweepRow row;
+            row.values = SweepPointValues(axes, p);
             if (cancelled())
                 row.error = "cancelled";
             else
@@ -189,14 +208,26 @@ std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
                 if (row.computed && control.pointDone) control.pointDone(p, row);
+                if (inOrder) {
+                    if (p == firstUndelivered) {
+                        control.rowInOrder(p, row);
+                        ++firstUndelivered;
+                    } else {
+                        waiting.emplace(p, row);
+                    }
+                    for (auto it = waiting.begin(); it != waiting.end() && it->first == firstUndelivered;
+                         it = waiting.erase(it)) {
+                        control.rowInOrder(it->first, it->second);
+                        ++firstUndelivered;
+                    }
+                }
+                if (control.keepRows) rows[p] = std::move(row);
             }
+            if (inOrder) delivered.notify_all();
             finished.notify_one();
         }
     };
 
-    unsigned cores = std::thread::hardware_concurrency();
-    size_t threads = control.jobs > 0 ? static_cast<size_t>(control.jobs) : (cores == 0 ? 1 : cores);
-    if (threads > total) threads = total;
     const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
     std::vector<std::thread> pool;
