@@ -1,8 +1,8 @@
 // ammonite-batch: runs the main window's model headless. It drives the very
 // MainWindowLogic the window uses, on a 1000×760 image surface, with the
 // options applied through the same controls a user would touch.
-#include <clocale>
 #include <atomic>
+#include <clocale>
 #include <cstdio>
 #include <functional>
 #include <optional>

@@ -144,15 +144,15 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
 }
 
 ProfileWindow::~ProfileWindow() {
-    // The controls go first, while the logic still exists; a box that loses
-    // the focus on the way runs no leave-field check.
-    closing_ = true;
-    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
-    // The logic's callbacks refer to widgets that are gone.
+    // The logic's callbacks refer to widgets that are about to go.
     logic_->surfaceChanged = nullptr;
     logic_->alphaControlsChanged = nullptr;
     logic_->fileListChanged = nullptr;
     logic_->timerChanged = nullptr;
+    // The controls go first, while the logic still exists; a box that loses
+    // the focus on the way runs no leave-field check.
+    closing_ = true;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
 }
 
 void ProfileWindow::refreshFileList() {
