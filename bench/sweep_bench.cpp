@@ -40,3 +40,25 @@ void BM_Sweep2x10(benchmark::State& state) {
 BENCHMARK(BM_Sweep2x10)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 }  // namespace
+
+namespace {
+
+// The same grid with its rows streamed in grid order as CSV text and none
+// kept, as the batch tool's --sweep-out writes it; compare with the kept
+// grid on two threads above.
+void BM_Sweep2x10Streamed(benchmark::State& state) {
+    const batch::Options options = sweepOptions();
+    for (auto _ : state) {
+        batch::SweepTiming timing;
+        ammonite::SweepControl control;
+        control.jobs = static_cast<int>(state.range(0));
+        control.keepRows = false;
+        std::string csv = ammonite::SweepCsvHeader(options.sweeps);
+        control.rowInOrder = [&](size_t, const ammonite::SweepRow& row) { csv += ammonite::SweepCsvRow(row); };
+        ammonite::RunSweep(options, options.sweeps, control, timing);
+        benchmark::DoNotOptimize(csv.data());
+    }
+}
+BENCHMARK(BM_Sweep2x10Streamed)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+
+}  // namespace

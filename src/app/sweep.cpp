@@ -5,6 +5,8 @@
 #include <cmath>
 #include <condition_variable>
 #include <ctime>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -208,23 +210,30 @@ SweepRow RunSweepValues(const SessionOptions& options, const std::vector<SweepAx
     return row;
 }
 
-std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
-                               const SweepControl& control, SweepTiming& timing) {
-    const size_t total = static_cast<size_t>(SweepPointCount(axes));
-    std::vector<SweepRow> rows(total);
-    for (size_t p = 0; p < total; ++p) rows[p].values = SweepPointValues(axes, p);
-    RunSweepRows(options, axes, rows, control, timing);
-    return rows;
-}
+namespace {
 
-void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& axes, std::vector<SweepRow>& rows,
-                  const SweepControl& control, SweepTiming& timing) {
-    const size_t total = rows.size();
+// Runs `total` grid points over the control's threads; point p has the
+// values `valuesOf(p)`. Rows go to `keep` when given, and in grid order to
+// the control's row callback when it has one.
+void runGrid(const SessionOptions& options, const std::vector<SweepAxis>& axes, size_t total,
+             const std::function<std::vector<double>(size_t)>& valuesOf, std::vector<SweepRow>* keep,
+             const SweepControl& control, SweepTiming& timing) {
+    unsigned cores = std::thread::hardware_concurrency();
+    size_t threads = control.jobs > 0 ? static_cast<size_t>(control.jobs) : (cores == 0 ? 1 : cores);
+    if (threads > total) threads = total;
+
     std::atomic<size_t> next{0};
     size_t done = 0;
     std::mutex mutex;
-    std::condition_variable finished;
+    std::condition_variable finished;  // a point is done
+    std::condition_variable delivered;  // the first undelivered row moved on
     auto cancelled = [&] { return control.cancel && control.cancel->load(); };
+
+    // Rows done out of order wait here until every earlier row went out.
+    const bool inOrder = static_cast<bool>(control.rowInOrder);
+    const size_t window = 4 * threads + 4;
+    std::map<size_t, SweepRow> waiting;
+    size_t firstUndelivered = 0;
 
     // Each point is a fresh session, as a fresh window would run it.
     auto worker = [&] {
@@ -232,7 +241,14 @@ void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& a
         for (;;) {
             const size_t p = next.fetch_add(1);
             if (p >= total) break;
-            SweepRow& row = rows[p];
+            if (inOrder) {
+                // The point holding up the others is always running, so
+                // this wait ends.
+                std::unique_lock<std::mutex> lock(mutex);
+                delivered.wait(lock, [&] { return p < firstUndelivered + window; });
+            }
+            SweepRow row;
+            row.values = valuesOf(p);
             if (cancelled())
                 row.error = "cancelled";
             else
@@ -241,14 +257,26 @@ void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& a
                 std::lock_guard<std::mutex> lock(mutex);
                 ++done;
                 if (row.computed && control.pointDone) control.pointDone(p, row);
+                if (inOrder) {
+                    if (p == firstUndelivered) {
+                        control.rowInOrder(p, row);
+                        ++firstUndelivered;
+                    } else {
+                        waiting.emplace(p, row);
+                    }
+                    for (auto it = waiting.begin(); it != waiting.end() && it->first == firstUndelivered;
+                         it = waiting.erase(it)) {
+                        control.rowInOrder(it->first, it->second);
+                        ++firstUndelivered;
+                    }
+                }
+                if (keep) (*keep)[p] = std::move(row);
             }
+            if (inOrder) delivered.notify_all();
             finished.notify_one();
         }
     };
 
-    unsigned cores = std::thread::hardware_concurrency();
-    size_t threads = control.jobs > 0 ? static_cast<size_t>(control.jobs) : (cores == 0 ? 1 : cores);
-    if (threads > total) threads = total;
     const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
     std::vector<std::thread> pool;
@@ -272,6 +300,28 @@ void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& a
     timing.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     timing.threads = static_cast<int>(threads);
     if (control.progress) *control.progress << '\n';
+}
+
+}  // namespace
+
+std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
+                               const SweepControl& control, SweepTiming& timing) {
+    const size_t total = static_cast<size_t>(SweepPointCount(axes));
+    std::vector<SweepRow> rows;
+    if (control.keepRows) rows.resize(total);
+    runGrid(
+        options, axes, total, [&axes](size_t p) { return SweepPointValues(axes, p); },
+        control.keepRows ? &rows : nullptr, control, timing);
+    return rows;
+}
+
+void RunSweepRows(const SessionOptions& options, const std::vector<SweepAxis>& axes, std::vector<SweepRow>& rows,
+                  const SweepControl& control, SweepTiming& timing) {
+    // Each row's values are read only by the thread that runs that row.
+    std::vector<std::vector<double>> values(rows.size());
+    for (size_t p = 0; p < rows.size(); ++p) values[p] = rows[p].values;
+    runGrid(
+        options, axes, rows.size(), [&values](size_t p) { return values[p]; }, &rows, control, timing);
 }
 
 std::string SweepCsvHeader(const std::vector<SweepAxis>& axes) {

@@ -72,9 +72,19 @@ struct SweepControl {
     // Set from any thread to stop: points not yet started are skipped and
     // keep their grid values with the error "cancelled".
     const std::atomic<bool>* cancel = nullptr;
+    // Called with every row (a skipped one too) in grid order, each as soon
+    // as it and all rows before it are done; from the worker threads, under
+    // the same lock as pointDone, one call at a time. Workers run at most a
+    // few points ahead of the first row not yet delivered, so only a small
+    // window of rows waits for an earlier one.
+    std::function<void(size_t index, const SweepRow& row)> rowInOrder;
+    // False: the rows are not kept (RunSweep returns none), for grids whose
+    // rows are streamed through rowInOrder.
+    bool keepRows = true;
 };
 
-// Runs every grid point with the control's threads; rows in grid order.
+// Runs every grid point with the control's threads; rows in grid order
+// (none when the control keeps no rows).
 std::vector<SweepRow> RunSweep(const SessionOptions& options, const std::vector<SweepAxis>& axes,
                                const SweepControl& control, SweepTiming& timing);
 // The same for a list of points whose values are already set in `rows`

@@ -1,6 +1,7 @@
 // ammonite-batch: runs the main window's model headless. It drives the very
 // MainWindowLogic the window uses, on a 1000×760 image surface, with the
 // options applied through the same controls a user would touch.
+#include <atomic>
 #include <clocale>
 #include <cstdio>
 #include <functional>
@@ -70,26 +71,49 @@ int runSweep(const batch::Options& options) {
             return batch::kExitWriteFailed;
         }
     }
+    // The rows go out in grid order as they are done; a grid is never held
+    // whole. When the output fails, the points not yet started are skipped.
+    std::atomic<bool> outputFailed{false};
+    std::string stdoutError, stdoutPending;
+    auto flushStdout = [&] {
+        if (!outputFailed && !WriteStandardOutput(stdoutPending, stdoutError)) outputFailed = true;
+        stdoutPending.clear();
+    };
+    auto writeOut = [&](const std::string& text) {
+        if (outputFailed) return;
+        if (file) {
+            file->write(text);
+            if (file->failed()) outputFailed = true;
+        } else {
+            stdoutPending += text;
+            if (stdoutPending.size() >= 1 << 16) flushStdout();
+        }
+    };
+    writeOut(SweepCsvHeader(options.sweeps));
+    size_t points = 0;
+    int stopped = 0;
     batch::SweepTiming timing;
     SweepControl control;
     control.jobs = options.jobs;
     control.progress = &std::cerr;
-    const std::vector<SweepRow> rows = RunSweep(options, options.sweeps, control, timing);
-    std::fprintf(stderr, "sweep: %zu points in %.3f s wall, %.3f s CPU, %d threads\n", rows.size(),
+    control.cancel = &outputFailed;
+    control.keepRows = false;
+    control.rowInOrder = [&](size_t, const SweepRow& row) {
+        ++points;
+        if (!row.error.empty() && row.error != "cancelled") ++stopped;
+        writeOut(SweepCsvRow(row));
+    };
+    RunSweep(options, options.sweeps, control, timing);
+    if (!file) flushStdout();
+    std::fprintf(stderr, "sweep: %zu points in %.3f s wall, %.3f s CPU, %d threads\n", points,
                  timing.wallSeconds, timing.cpuSeconds, timing.threads);
-    int stopped = 0;
-    for (const SweepRow& row : rows) stopped += row.error.empty() ? 0 : 1;
     if (stopped > 0) std::fprintf(stderr, "sweep: %d points stopped with a runtime error\n", stopped);
 
     bool failed = false;
     if (file) {
-        WriteSweepCsv(file->stream(), options.sweeps, rows);
         if (!file->commit()) writeFailed(file->error(), "--sweep-out", failed);
-    } else {
-        std::ostringstream csv;
-        WriteSweepCsv(csv, options.sweeps, rows);
-        std::string error;
-        if (!WriteStandardOutput(csv.str(), error)) writeFailed(error, "the sweep table", failed);
+    } else if (outputFailed) {
+        writeFailed(stdoutError, "the sweep table", failed);
     }
     return exitStatus(stopped > 0, failed);
 }

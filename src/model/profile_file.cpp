@@ -2,10 +2,14 @@
 
 #include "core/safe_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 namespace ammonite {
@@ -232,22 +236,72 @@ bool ParseProfileFile(const std::string& bytes, ProfileFileContents& into, std::
     return true;
 }
 
-bool ReadProfileFile(const std::string& path, ModelState& model, std::string& error) {
+bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::string& error) {
     const std::string name = baseName(path);
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
+    // Opened without waiting: a pipe with no writer must not hang the reader.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         error = "cannot open " + name + ": " + std::strerror(errno);
         return false;
     }
-    std::ostringstream buf;
-    buf << f.rdbuf();
-    if (f.bad()) {
-        error = "cannot read " + name;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = "cannot read " + name + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = name + " is a folder";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = name + " is not a regular file";
+        return false;
+    }
+    if (st.st_size > static_cast<off_t>(kMaxProfileFileBytes)) {
+        error = name + " is larger than 1 MiB";
+        return false;
+    }
+    // A file that grows while it is read is still cut off at the limit.
+    std::string got;
+    got.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == got.size()) {
+            if (got.size() > kMaxProfileFileBytes) break;
+            got.resize(std::min(got.size() * 2, kMaxProfileFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd, &got[used], got.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = "cannot read " + name + ": " + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    if (used > kMaxProfileFileBytes) {
+        error = name + " is larger than 1 MiB";
+        return false;
+    }
+    got.resize(used);
+    bytes = std::move(got);
+    return true;
+}
+
+bool ReadProfileFile(const std::string& path, ModelState& model, std::string& error) {
+    const std::string name = baseName(path);
+    std::string bytes;
+    if (!ReadProfileFileBytes(path, bytes, error)) {
+        error += "; nothing was loaded";
         return false;
     }
     ProfileFileContents c = ProfileFileContents::from(model);
     std::string why;
-    if (!ParseProfileFile(buf.str(), c, why)) {
+    if (!ParseProfileFile(bytes, c, why)) {
         error = name + ", " + why + "; nothing was loaded";
         return false;
     }

@@ -4,6 +4,7 @@
 // headers are skipped without being compared.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "model/model_state.h"
@@ -33,6 +34,16 @@ struct ProfileFileContents {
 // 0..4000 makes it return false with a one-line `error` that names the line
 // ("line 7: ..."); `into` is then left as it was.
 bool ParseProfileFile(const std::string& bytes, ProfileFileContents& into, std::string& error);
+
+// The largest profile file read: a full one is a few kilobytes.
+constexpr size_t kMaxProfileFileBytes = 1 << 20;
+
+// Reads the bytes of a profile file: a regular file of at most 1 MiB. A
+// folder, a pipe, a device or a larger file is refused without reading it
+// (and without waiting for a pipe's writer) with a one-line `error` naming
+// the file and what was wrong ("is a folder", "is not a regular file", "is
+// larger than 1 MiB").
+bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::string& error);
 
 // Reads a profile file into the model, or nothing at all: on any problem the
 // model stays exactly as it was and `error` holds one line naming the file and

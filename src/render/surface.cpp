@@ -105,11 +105,15 @@ void RasterSurface::doLine(double x1, double y1, double x2, double y2, Rgb colou
 }
 
 void RasterSurface::doPoint(double x, double y, Rgb colour, int width) {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
+    // A point far outside the picture (or not a number) is dropped before its
+    // position becomes a whole pixel, which it might not fit.
     const int w = pixelWidth(width);
     const double d = stampShift(w);
-    raster::stamp(buffer_, static_cast<int>(std::floor(toPixels(x) + d + 0.5)),
-                  static_cast<int>(std::floor(toPixels(y) + d + 0.5)), colour.argb(), w);
+    const double px = toPixels(x) + d, py = toPixels(y) + d;
+    const double m = w + 2.0;
+    if (!(px >= -m && py >= -m && px <= buffer_.width + m && py <= buffer_.height + m)) return;
+    raster::stamp(buffer_, static_cast<int>(std::floor(px + 0.5)), static_cast<int>(std::floor(py + 0.5)),
+                  colour.argb(), w);
 }
 
 void RasterSurface::doCircle(double cx, double cy, double radius, Rgb outline, bool filled, Rgb fill) {
@@ -235,6 +239,8 @@ void circle(PixelBuffer& buf, double cx, double cy, double radius, std::uint32_t
             std::uint32_t fill) {
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(radius)) return;
     radius = std::fabs(radius);
+    // Beyond this a circle's pixels would not fit a whole number.
+    if (radius > 1 << 24) return;
     if (cx < -radius - 2 || cy < -radius - 2 || cx > buf.width + radius + 2 || cy > buf.height + radius + 2)
         return;
     int icx = static_cast<int>(std::floor(cx + 0.5)), icy = static_cast<int>(std::floor(cy + 0.5));

@@ -200,7 +200,10 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
     connect(set, &QPushButton::clicked, this, &MainWindow::openSettingsWindow);
 
-    ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
+    // Nothing reaches the logic once the window is being destroyed.
+    ActionGuard guard = [this](const std::function<void()>& f) {
+        if (!closing_) logic_->Guard(f);
+    };
 
     auto* form = new QGridLayout;
     form->setHorizontalSpacing(6);
@@ -404,8 +407,12 @@ void MainWindow::fitResolution() {
 }
 
 MainWindow::~MainWindow() {
+    // The other windows and then the controls go first, while the logic still
+    // exists; a box that loses the focus on the way runs no leave-field check.
+    closing_ = true;
     delete profileWindow_.data();
     delete settingsWindow_.data();
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
 }
 
 void MainWindow::refresh() {

@@ -129,6 +129,7 @@ private:
     QPointer<ProfileWindow> profileWindow_;
     QPointer<SettingsWindow> settingsWindow_;
     QPointer<QMessageBox> aboutBox_;
+    bool closing_ = false;  // set while the window is destroyed
 };
 
 }  // namespace ammonite

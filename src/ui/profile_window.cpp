@@ -63,7 +63,10 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     // stages a unit; the marker is taken within a few units.
     L.stagesPerUnit = 4;
     L.markerReach = 4;
-    ActionGuard guard = [this](const std::function<void()>& f) { logic_->Guard(f); };
+    // Nothing reaches the logic once the window is being destroyed.
+    ActionGuard guard = [this](const std::function<void()>& f) {
+        if (!closing_) logic_->Guard(f);
+    };
 
     view_ = new SurfaceView(shown_, page);
     view_->setObjectName(QStringLiteral("GRAPHpct"));
@@ -217,6 +220,10 @@ ProfileWindow::~ProfileWindow() {
     logic_->timerChanged = nullptr;
     logic_->stagesChanged = nullptr;
     logic_->confirmOverwrite = nullptr;
+    // The controls go first, while the logic still exists; a box that loses
+    // the focus on the way runs no leave-field check.
+    closing_ = true;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
 }
 
 void ProfileWindow::refreshFileList() {

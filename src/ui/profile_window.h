@@ -75,6 +75,7 @@ private:
     QLabel* status_ = nullptr;
     QTimer* timer_ = nullptr;
     QWidget* page_ = nullptr;
+    bool closing_ = false;  // set while the window is destroyed
 };
 
 }  // namespace ammonite

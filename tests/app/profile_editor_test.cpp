@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -509,6 +510,22 @@ TEST_F(Chart, BadFileLeavesModelAndListAsTheyWere) {
     const std::string& msg = logic->statusLine.caption();
     EXPECT_NE(msg.find("broken.txt"), std::string::npos) << msg;
     EXPECT_NE(msg.find("line 4"), std::string::npos) << msg;
+}
+
+// Bounded inputs: a pipe listed among the profile files is refused at once
+// (the window must not wait for a writer), and so is an oversized file.
+TEST_F(Chart, PipeOrHugeFileInTheListIsRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo("ammonite/pipe.txt", 0600), 0);
+    std::ofstream("ammonite/huge.txt", std::ios::binary) << std::string(kMaxProfileFileBytes + 1, '\n');
+    logic->ClickLoad();
+    ASSERT_EQ(logic->fileNames, (std::vector<std::string>{"huge.txt", "pipe.txt"}));
+    const ModelState before = *model;
+    logic->ClickFile("pipe.txt");
+    EXPECT_EQ(logic->statusLine.caption(), "Not loaded: pipe.txt is not a regular file; nothing was loaded");
+    logic->ClickFile("huge.txt");
+    EXPECT_EQ(logic->statusLine.caption(), "Not loaded: huge.txt is larger than 1 MiB; nothing was loaded");
+    EXPECT_TRUE(model->gammaProfile == before.gammaProfile);
+    EXPECT_EQ(model->profileFileName, before.profileFileName);
 }
 
 // The first opening in a folder without profile files offers the gallery's

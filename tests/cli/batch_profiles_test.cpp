@@ -1,6 +1,7 @@
 // ammonite-batch --profiles / --save-profiles, and a profile edited in the
 // profile window giving the batch tool the run the window gives.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "batch_process.h"
 #include "app/log_sink.h"
 #include "app/main_window_logic.h"
 #include "model/profile_file.h"
@@ -146,4 +148,22 @@ TEST_F(BatchProfiles, ProfileEditedInTheWindowGivesTheBatchTheSameRun) {
     EXPECT_EQ(kv["tangent_stage"], std::to_string(mainWindow.run.tangentStage));
     EXPECT_EQ(kv["segments"], std::to_string(mainWindow.run.segmentsDrawn));
     EXPECT_FALSE(mainWindow.ORIlbl.caption().empty());
+}
+
+// Bounded inputs: --profiles reads only a regular file of at most 1 MiB; the
+// rest is a bad input file (status 2) named with what was wrong, at once.
+TEST_F(BatchProfiles, FoldersPipesDevicesAndHugeFilesAreBadInput) {
+    fs::create_directory("folder.txt");
+    ASSERT_EQ(::mkfifo("pipe.txt", 0600), 0);
+    std::ofstream("huge.txt", std::ios::binary) << std::string(kMaxProfileFileBytes + 1, '\n');
+    const std::pair<const char*, const char*> cases[] = {{"folder.txt", "folder.txt is a folder"},
+                                                         {"pipe.txt", "pipe.txt is not a regular file"},
+                                                         {"/dev/zero", "zero is not a regular file"},
+                                                         {"huge.txt", "huge.txt is larger than 1 MiB"}};
+    for (const auto& [file, message] : cases) {
+        const batch_test::Result r = batch_test::runBatch({"--profiles", file, "--summary", "s.txt"});
+        EXPECT_EQ(r.status, 2) << file << ": " << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists("s.txt")) << file;
+    }
 }

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -16,6 +18,8 @@
 #include "cli/batch_options.h"
 #include "app/main_window_logic.h"
 #include "app/sweep.h"
+#include "model/growth.h"
+#include "model/stage_results.h"
 
 using namespace ammonite;
 
@@ -39,8 +43,9 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text) {
     return rows;
 }
 
-// One run of the window's model with α and the body-chamber density set.
-float orientationOfSingleRun(double alpha, double densityBody) {
+// The result columns of one run of the window's model with α and the
+// body-chamber density set, as the sweep CSV writes them.
+std::vector<std::string> resultsOfSingleRun(double alpha, double densityBody) {
     auto model = std::make_unique<ModelState>();
     NullSurface surface;
     MemoryLog log;
@@ -49,7 +54,9 @@ float orientationOfSingleRun(double alpha, double densityBody) {
     model->densities[1] = densityBody;
     model->alpha = alpha;
     logic->ClickStart();
-    return logic->run.orientationAngle;
+    const RunState& r = logic->run;
+    return {std::to_string(model->shownStage), NumberText(r.orientationAngle), NumberText(r.meanDensity),
+            NumberText(100 * r.ptRatio),      NumberText(r.stabilityIndex),   std::to_string(CountRibs(r))};
 }
 
 }  // namespace
@@ -79,8 +86,9 @@ TEST(BatchSweep, GridOfAlphaAndBodyDensityMatchesSingleRuns) {
     for (size_t i = 1; i < rows.size(); ++i) {
         ASSERT_EQ(rows[i].size(), 9u) << i;
         EXPECT_EQ(rows[i][8], "") << i;
-        const float expected = orientationOfSingleRun(std::stod(rows[i][0]), std::stod(rows[i][1]));
-        EXPECT_EQ(std::stof(rows[i][3]), expected) << "row " << i;
+        // Every result column, each under its own header.
+        const auto expected = resultsOfSingleRun(std::stod(rows[i][0]), std::stod(rows[i][1]));
+        EXPECT_EQ(std::vector<std::string>(rows[i].begin() + 2, rows[i].end() - 1), expected) << "row " << i;
         ++angles[rows[i][3]];
         EXPECT_GT(std::stoi(rows[i][7]), 0);  // the regulated shell has ribs
     }
@@ -118,6 +126,50 @@ TEST(BatchSweep, OnePointEqualsThePlainRunAndJobsDoNotChangeResults) {
     WriteSweepCsv(cb, options.sweeps, b);
     EXPECT_EQ(ca.str(), cb.str());
     EXPECT_EQ(a[0].shownStage, 99);  // "100" typed: the run ends one stage lower
+}
+
+// Rows streamed in grid order as they are done, none kept: the same rows as
+// a kept grid, each once, and only a few points run ahead of the first row
+// still missing.
+TEST(BatchSweep, StreamedRowsComeInGridOrderFromASmallWindow) {
+    batch::Options options;
+    std::string error;
+    ASSERT_TRUE(batch::ParseArguments({"--sweep", "stages=1:300:40"}, options, error)) << error;
+    batch::SweepTiming timing;
+    SweepControl kept;
+    kept.jobs = 2;
+    const std::vector<SweepRow> rows = RunSweep(options, options.sweeps, kept, timing);
+
+    SweepControl streamed;
+    streamed.jobs = 2;
+    streamed.keepRows = false;
+    std::vector<size_t> order;
+    std::string csv = SweepCsvHeader(options.sweeps);
+    size_t farthestAhead = 0;
+    streamed.pointDone = [&](size_t index, const SweepRow&) {
+        farthestAhead = std::max(farthestAhead, index - order.size());
+    };
+    streamed.rowInOrder = [&](size_t index, const SweepRow& row) {
+        order.push_back(index);
+        csv += SweepCsvRow(row);
+    };
+    EXPECT_TRUE(RunSweep(options, options.sweeps, streamed, timing).empty());
+    ASSERT_EQ(order.size(), 40u);
+    for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
+    std::ostringstream whole;
+    WriteSweepCsv(whole, options.sweeps, rows);
+    EXPECT_EQ(csv, whole.str());
+    EXPECT_LE(farthestAhead, 4u * 2 + 4);
+
+    // Cancelled from the start: every row still comes, saying so.
+    std::atomic<bool> cancel{true};
+    streamed.cancel = &cancel;
+    streamed.pointDone = nullptr;
+    order.clear();
+    csv.clear();
+    RunSweep(options, options.sweeps, streamed, timing);
+    ASSERT_EQ(order.size(), 40u);
+    EXPECT_NE(csv.find("1,,,,,,,\"cancelled\"\n"), std::string::npos) << csv.substr(0, 200);
 }
 
 TEST(BatchSweep, BadSweepsAndMixedOutputsAreRefused) {

@@ -58,6 +58,50 @@ TEST(Hydrostatics, HalfTheVolumeInTheBodyChamberGivesTheMeanDensity) {
     EXPECT_NEAR(w.run.massCentre.z, (0.6 * 0.5 + 1.3 * 2.5) / 1.9, 1e-3);
 }
 
+// A worked case on a tube that widens: radii 1, 1, 1 and 2 at stages 0..3,
+// one radius of length per stage (the segment of stage S has the radius of
+// stage S − 1), β = 1. The body chamber is the last radius of the aperture,
+// 2 units long: it starts at length 3 − 2 = 1, the end of the first segment,
+// so the air chamber is that segment alone.
+TEST(Hydrostatics, AWideningTubeMeasuresItsBodyChamberWithTheApertureRadius) {
+    Window w;
+    w.model->orientationMode = 0;
+    RunState& r = w.run;
+    r.totalVolume = 0;
+    r.volumeMomentX = r.volumeMomentY = r.volumeMomentZ = 0;
+    r.cumulativeLength[0] = 0;
+    r.volumeByStage[0] = 0;
+    r.buoyancyXByStage[0] = r.buoyancyYByStage[0] = r.buoyancyZByStage[0] = 0;
+    r.stepLength = 1;
+    r.stageBeta = 1;
+    r.lengthsAscending = true;
+    const double radius[] = {1, 1, 1, 2};
+    r.radiusByStage[0] = radius[0];
+    r.centreXByStage[0] = r.centreYByStage[0] = r.centreZByStage[0] = 0;
+    for (long s = 1; s <= 3; ++s) {
+        r.currentStage = static_cast<float>(s);
+        r.radiusByStage[s] = radius[s];
+        r.centreXByStage[s] = r.centreYByStage[s] = 0;
+        r.centreZByStage[s] = static_cast<double>(s);
+        w.steps().HydrostaticStep();
+    }
+    // Three segments of volume π centred at z = 0, 1, 2.
+    EXPECT_NEAR(r.totalVolume, 3 * kPi, 1e-12);
+    EXPECT_NEAR(r.buoyancyCentre.z, 1, 1e-12);
+    EXPECT_FLOAT_EQ(r.bodyStart, 1);  // 3 − 1 × 2, not 3 − 1 × 1
+    // The per-stage volumes are kept to four decimals.
+    EXPECT_NEAR(r.airVolume, kPi, 1e-4);
+    EXPECT_NEAR(r.bodyVolume, 2 * kPi, 1e-4);
+    EXPECT_NEAR(r.airCentre.z, 0, 1e-12);
+    EXPECT_NEAR(r.bodyCentre.z, 1.5, 1e-4);  // (1 × 3π − 0 × π) / 2π
+    // Mass 0.6π + 1.3 × 2π = 3.2π over 3π; G = 1.3 × 2π × 1.5 / 3.2π.
+    EXPECT_NEAR(r.meanDensity, 3.2 / 3, 1e-4);
+    EXPECT_NEAR(r.massCentre.z, 3.9 / 3.2, 1e-4);
+    EXPECT_NEAR(r.ptRatio, 1.0 / 3, 1e-12);
+    EXPECT_NEAR(r.stabilityIndex, (3.9 / 3.2 - 1) / std::cbrt(3 * kPi), 1e-4);
+    EXPECT_NEAR(r.buoyancyVector.z, 0 - 1.5, 1e-4);  // from the body to the air chamber
+}
+
 TEST(Hydrostatics, SimpleUpVectorPointsFromBodyToAirChamber) {
     StraightTube w(4, 0);
     EXPECT_NEAR(w.run.buoyancyVector.x, 0, 1e-9);

@@ -66,8 +66,13 @@ TEST(RegulateStage, GammaFollowsTheOrientation) {
         float angle;
         int gammaRaw;
     };
-    const Case cases[] = {{500, 41, 35000}, {500, 40, 45000}, {1180, 60, 35000},
-                          {1181, 60, 15000}, {1181, -10, 45000}};
+    // Only a tilt beyond 40° counts, however little beyond, on both sides of
+    // stage 1180.
+    const float justAbove = std::nextafter(40.0f, 41.0f), justBelow = std::nextafter(40.0f, 39.0f);
+    const Case cases[] = {{500, 41, 35000},         {500, 40, 45000},          {500, justAbove, 35000},
+                          {500, justBelow, 45000},  {500, 40.05f, 35000},      {500, 39.95f, 45000},
+                          {1180, 60, 35000},        {1181, 60, 15000},         {1181, -10, 45000},
+                          {1181, justAbove, 15000}, {1181, justBelow, 45000},  {1181, 40, 45000}};
     for (const Case& c : cases) {
         Regulation w(c.stage);
         w.run.orientationAngle = c.angle;

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 
 #include "model/profile_file.h"
@@ -234,4 +240,52 @@ TEST(ProfileFileWriting, UnwritablePathIsReported) {
     std::string error;
     EXPECT_FALSE(WriteProfileFile((dir.path() / "no-such-folder" / "SAMPLE.txt").string(), *startModel(), error));
     EXPECT_NE(error.find("SAMPLE.txt"), std::string::npos) << error;
+}
+
+// ---- bounded inputs: only regular files of at most 1 MiB are read ----
+
+TEST(ProfileFileBoundedInputs, FoldersPipesDevicesAndLargeFilesAreRefusedByName) {
+    TempDir dir;
+    auto m = startModel();
+    auto before = std::make_unique<ModelState>(*m);
+    std::string error;
+
+    fs::create_directory(dir.path() / "folder.txt");
+    EXPECT_FALSE(ReadProfileFile((dir.path() / "folder.txt").string(), *m, error));
+    EXPECT_NE(error.find("folder.txt is a folder"), std::string::npos) << error;
+
+    EXPECT_FALSE(ReadProfileFile("/dev/zero", *m, error));  // endless: must not be read at all
+    EXPECT_NE(error.find("zero is not a regular file"), std::string::npos) << error;
+
+    // The default file padded with blank lines to one byte over the limit.
+    std::string big = kDefaultFile + std::string(kMaxProfileFileBytes + 1 - kDefaultFile.size(), '\n');
+    EXPECT_FALSE(ReadProfileFile(dir.file("big.txt", big), *m, error));
+    EXPECT_NE(error.find("big.txt is larger than 1 MiB"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    expectSameLoadedFields(*before, *m);
+
+    // At the limit the size is no reason to refuse it.
+    big.pop_back();
+    std::string bytes;
+    EXPECT_TRUE(ReadProfileFileBytes(dir.file("limit.txt", big), bytes, error)) << error;
+    EXPECT_EQ(bytes.size(), kMaxProfileFileBytes);
+}
+
+TEST(ProfileFileBoundedInputs, APipeWithNoWriterIsRefusedWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = (dir.path() / "pipe.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto m = startModel();
+    auto before = std::make_unique<ModelState>(*m);
+    std::string error;
+    auto reading = std::async(std::launch::async, [&] { return ReadProfileFile(fifo, *m, error); });
+    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Let the blocked reader go before failing.
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+        ADD_FAILURE() << "the reader waits for a writer of the pipe";
+    }
+    EXPECT_FALSE(reading.get());
+    EXPECT_NE(error.find("pipe.txt is not a regular file"), std::string::npos) << error;
+    expectSameLoadedFields(*before, *m);
 }
