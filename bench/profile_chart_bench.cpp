@@ -11,7 +11,7 @@
 
 #include "model/profile_file.h"
 #include "app/profile_window_logic.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 using namespace ammonite;
 

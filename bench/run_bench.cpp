@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_window.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 using namespace ammonite;
 

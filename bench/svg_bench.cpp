@@ -9,8 +9,8 @@
 
 #include "bench_window.h"
 #include "render/svg_surface.h"
-#include "ui/image_surface.h"
-#include "ui/svg_text_style.h"
+#include "picture/image_surface.h"
+#include "picture/svg_text_style.h"
 
 using namespace ammonite;
 

@@ -14,7 +14,7 @@
 #include "model/profile_file.h"
 #include "model/stage_results.h"
 #include "render/svg_surface.h"
-#include "ui/svg_text_style.h"
+#include "picture/svg_text_style.h"
 
 namespace ammonite::python {
 

@@ -11,7 +11,7 @@
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/shell_mesh.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 namespace ammonite::python {
 

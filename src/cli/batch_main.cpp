@@ -23,8 +23,8 @@
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/svg_surface.h"
-#include "ui/image_surface.h"
-#include "ui/svg_text_style.h"
+#include "picture/image_surface.h"
+#include "picture/svg_text_style.h"
 
 using namespace ammonite;
 

@@ -28,7 +28,7 @@
 #include "model/stage_results.h"
 #include "render/shell_mesh.h"
 #include "render/svg_surface.h"
-#include "ui/svg_text_style.h"
+#include "picture/svg_text_style.h"
 
 #include "ui/bindings.h"
 #include "ui/morpho_window.h"

@@ -20,7 +20,7 @@
 #include "app/main_window_logic.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
 #include "ui/surface_view.h"

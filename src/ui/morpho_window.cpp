@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "ui/main_window.h"
-#include "ui/svg_text_style.h"
+#include "picture/svg_text_style.h"
 
 namespace ammonite {
 

@@ -16,7 +16,7 @@
 #include <QWidget>
 
 #include "app/morpho_logic.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 namespace ammonite {
 

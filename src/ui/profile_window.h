@@ -19,7 +19,7 @@
 #include "model/model_state.h"
 #include "render/chart_layers.h"
 #include "app/profile_window_logic.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 #include "ui/surface_view.h"
 
 namespace ammonite {

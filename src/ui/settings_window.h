@@ -11,7 +11,7 @@
 
 #include "model/model_state.h"
 #include "app/settings_logic.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 class QLabel;
 

@@ -9,7 +9,7 @@
 
 #include <QWidget>
 
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 namespace ammonite {
 

@@ -11,7 +11,7 @@
 
 #include "render/display_list.h"
 #include "ui/main_window.h"
-#include "ui/svg_text_style.h"
+#include "picture/svg_text_style.h"
 
 using namespace ammonite;
 

@@ -1,4 +1,4 @@
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 #include <QBuffer>
 #include <QByteArray>

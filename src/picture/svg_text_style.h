@@ -4,7 +4,7 @@
 #include <QFont>
 
 #include "render/svg_surface.h"
-#include "ui/image_surface.h"
+#include "picture/image_surface.h"
 
 namespace ammonite {
 

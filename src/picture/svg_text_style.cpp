@@ -1,4 +1,4 @@
-#include "ui/svg_text_style.h"
+#include "picture/svg_text_style.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
