@@ -14,35 +14,12 @@
 #include "model/profile_file.h"
 #include "ui/main_window.h"
 #include "ui/profile_window.h"
+#include "ui/scratch_dir.h"
 
 using namespace ammonite;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs the test inside a fresh scratch folder (the "ammonite" folder is
-// relative to the current directory) and returns to the old one at the end.
-class InScratchDir {
-public:
-    InScratchDir() : old_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() / ("ammonite-ui-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(counter_++));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-        // No gallery: the scratch folder starts empty.
-        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
-    }
-    ~InScratchDir() {
-        fs::current_path(old_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    const fs::path& path() const { return dir_; }
-
-private:
-    fs::path old_, dir_;
-    static inline int counter_ = 0;
-};
 
 QRgb pixelAt(ProfileWindow& w, int x, int y) { return w.chartImage().image().pixel(x, y); }
 

@@ -22,6 +22,7 @@
 
 #include "ui/main_window.h"
 #include "ui/profile_window.h"
+#include "ui/scratch_dir.h"
 
 using namespace ammonite;
 namespace fs = std::filesystem;
@@ -57,24 +58,6 @@ void runAtScale(const char* factor) {
     EXPECT_TRUE(out.contains("[  PASSED  ] 2 tests")) << out.toStdString();
 }
 
-class InScratch {
-public:
-    InScratch() : old_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() / ("ammonite-scale-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
-    }
-    ~InScratch() {
-        fs::current_path(old_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-private:
-    fs::path old_, dir_;
-};
-
 // Whether the widget lies whole inside its window's visible area.
 bool inside(QWidget* widget, QWidget* window) {
     const QRect r(widget->mapTo(window, QPoint(0, 0)), widget->size());
@@ -98,7 +81,7 @@ TEST(ScreenScaleAt, MainWindowFitsTheScreenWithFullResolutionPicture) {
     const double scale = childScale();
     if (scale == 0) GTEST_SKIP() << "runs in a child with the screen scaled";
     ASSERT_DOUBLE_EQ(qApp->devicePixelRatio(), scale);
-    InScratch scratch;
+    InScratchDir scratch;
     auto model = std::make_unique<ModelState>();
     MainWindow main(*model);
     main.show();
@@ -164,7 +147,7 @@ TEST(ScreenScaleAt, MainWindowFitsTheScreenWithFullResolutionPicture) {
 TEST(ScreenScaleAt, ChartTakesWholeUnitsAndTheMarkerWithinReach) {
     const double scale = childScale();
     if (scale == 0) GTEST_SKIP() << "runs in a child with the screen scaled";
-    InScratch scratch;
+    InScratchDir scratch;
     auto model = std::make_unique<ModelState>();
     MainWindow main(*model);
     main.show();

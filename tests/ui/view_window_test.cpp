@@ -17,30 +17,12 @@
 #include "ui/main_window.h"
 #include "ui/profile_window.h"
 #include "ui/view_window.h"
+#include "ui/scratch_dir.h"
 
 using namespace ammonite;
 namespace fs = std::filesystem;
 
 namespace {
-
-// GRAPH makes an "ammonite" folder in the current one: work in a scratch folder.
-class InScratchDir {
-public:
-    InScratchDir() : old_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() / ("ammonite-view-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
-    }
-    ~InScratchDir() {
-        fs::current_path(old_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-private:
-    fs::path old_, dir_;
-};
 
 struct Windows {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();

@@ -15,31 +15,12 @@
 #include "ui/main_window.h"
 #include "ui/profile_window.h"
 #include "ui/settings_window.h"
+#include "ui/scratch_dir.h"
 
 using namespace ammonite;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The profile window lists the "ammonite" folder of the current directory:
-// run in a scratch folder.
-class Scratch {
-public:
-    Scratch() : old_(fs::current_path()) {
-        dir_ = fs::temp_directory_path() / ("ammonite-teardown-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-        setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
-    }
-    ~Scratch() {
-        fs::current_path(old_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-private:
-    fs::path old_, dir_;
-};
 
 // Gives `name` in `window` the focus and types `text` into it without leaving.
 QLineEdit* typeWithoutLeaving(QWidget* window, const char* name, const char* text) {
@@ -56,7 +37,7 @@ QLineEdit* typeWithoutLeaving(QWidget* window, const char* name, const char* tex
 enum class Opened { MainOnly, Profile, Settings };
 
 struct Windows {
-    Scratch scratch;
+    InScratchDir scratch;
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     std::unique_ptr<MainWindow> main = std::make_unique<MainWindow>(*model);
 
@@ -123,7 +104,7 @@ TEST(WindowTeardown, QuittingTheApplicationThenDestroying) {
 }
 
 TEST(WindowTeardown, TheProfileWindowAloneWithAFocusedBox) {
-    Scratch scratch;
+    InScratchDir scratch;
     ModelState model;
     auto profile = std::make_unique<ProfileWindow>(model, nullptr);
     profile->show();
