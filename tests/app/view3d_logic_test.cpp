@@ -65,7 +65,10 @@ TEST(RegrowthQueue, ChangesDuringAGrowthBecomeOneMoreGrowth) {
 }
 
 TEST(GrowthInputsKey, CountsWhatShapesTheShellOnly) {
-    Main m;
+    // On the heap: a window's run tables are too large for the stack of a
+    // sanitizer build.
+    auto owner = std::make_unique<Main>();
+    Main& m = *owner;
     const std::uint64_t base = GrowthInputsKey(*m.model, m.logic.run);
     auto changes = [&](auto edit) {
         Main other;
@@ -90,7 +93,10 @@ TEST(GrowthInputsKey, CountsWhatShapesTheShellOnly) {
 }
 
 TEST(PrepareViewShell, GrowsOnCopiesAsStartDoes) {
-    Main m;
+    // On the heap: a window's run tables are too large for the stack of a
+    // sanitizer build.
+    auto owner = std::make_unique<Main>();
+    Main& m = *owner;
     const RunState before = m.logic.run;
     ViewShell shell = m.prepare(true);
     ASSERT_EQ(shell.error, "");
@@ -119,7 +125,10 @@ TEST(PrepareViewShell, GrowsOnCopiesAsStartDoes) {
 }
 
 TEST(ViewShellWorker, ShowsTheLatestShellLightFirstAndSkipsFullMeshesNobodyWillSee) {
-    Main m;
+    // On the heap: a window's run tables are too large for the stack of a
+    // sanitizer build.
+    auto owner = std::make_unique<Main>();
+    Main& m = *owner;
     std::mutex mutex;
     std::vector<std::shared_ptr<const RunState>> lights, fulls;
     std::vector<bool> grown;
@@ -229,9 +238,10 @@ TEST(View3DLogic, DragTurnsAndMovesAndZoomStaysInItsRange) {
 }
 
 TEST(View3DLogic, EarlierStageHasItsOwnReadoutUpAndMesh) {
-    const RunState& run = *grown().prepare(false).run;
+    const ViewShell shell = grown().prepare(false);
+    const RunState& run = *shell.run;
     View3DLogic view;
-    view.setShell(grown().prepare(false));
+    view.setShell(shell);
     EXPECT_EQ(view.stage(), view.lastStage());
     const View3DLogic::Readout last = view.readout();
     EXPECT_EQ(last.orientation, run.report.orientationLabel);
