@@ -72,7 +72,7 @@ macro(ammonite_python_version)
   math(EXPR ammonite_python_next "${ammonite_python_minor} + 1")
   set(AMMONITE_PYTHON_VERSION ${ammonite_python_major}.${ammonite_python_minor})
   set(AMMONITE_PYTHON_DEPENDS
-      "python3 (>= ${AMMONITE_PYTHON_VERSION}), python3 (<< ${ammonite_python_major}.${ammonite_python_next}), python3-numpy"
+      "python3 (>= ${AMMONITE_PYTHON_VERSION}), python3 (<< ${ammonite_python_major}.${ammonite_python_next}), python3-numpy, python3-pandas"
       CACHE STRING "Debian dependencies of the installed Python package")
 endmacro()
 
@@ -123,7 +123,8 @@ macro(ammonite_finish_install)
   # the rest is loaded at run time: the platform plugins, the log's font.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ammonite_depends}")
-  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas, python3-matplotlib")
+  # Sweeps on a Dask cluster and the morphospace example's figure.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-distributed, python3-matplotlib")
   # The first line of the description is the summary above.
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "An interactive simulator of heteromorph ammonite shells: the shell grows as a\n"
