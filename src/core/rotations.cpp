@@ -25,45 +25,6 @@ ViewPairs ViewPairsFromVector(double vx, double vy, double vz) {
     return v;
 }
 
-void ApplyViewRotation(Vec3& p, const ViewPairs& v) {
-    const double a = v.azimuthSin, b = v.azimuthCos, q = v.elevationCos, s = v.elevationSin;
-    double w = p.x * a + p.y * b;
-    double x = p.x * b - p.y * a;
-    double y = w * q - p.z * s;
-    double z = w * s + p.z * q;
-    p = {x, y, z};
-}
-
-void ToStageFrame(Vec3& p, const FramePairs& f) {
-    double u = p.x * f.cosA - p.y * f.sinA;
-    double x = u * f.cosB - p.z * f.sinB;
-    double y = p.x * f.sinA + p.y * f.cosA;
-    double z = u * f.sinB + p.z * f.cosB;
-    p = {x, y, z};
-}
-
-void FromStageFrame(Vec3& p, const FramePairs& f) {
-    double v = p.x * f.cosB + p.z * f.sinB;
-    double x = v * f.cosA + p.y * f.sinA;
-    double y = p.y * f.cosA - v * f.sinA;
-    double z = p.z * f.cosB - p.x * f.sinB;
-    p = {x, y, z};
-}
-
-void ToSectionAxis(Vec3& p, const SectionPair& s) {
-    double x = p.x * s.cos - p.y * s.sin;
-    double y = p.x * s.sin + p.y * s.cos;
-    p.x = x;
-    p.y = y;
-}
-
-void FromSectionAxis(Vec3& p, const SectionPair& s) {
-    double x = p.x * s.cos + p.y * s.sin;
-    double y = p.y * s.cos - p.x * s.sin;
-    p.x = x;
-    p.y = y;
-}
-
 void TurnAboutY(Vec3& p, double stepLength, double turnRateY) {
     double t = stepLength * turnRateY;
     double c = std::cos(t), s = std::sin(t);
@@ -76,13 +37,6 @@ void TurnAboutY(Vec3& p, double stepLength, double turnRateY) {
 void TurnAboutZ(Vec3& p, double stepLength, double turnRateZ) {
     double t = stepLength * turnRateZ;
     double c = std::cos(t), s = std::sin(t);
-    double x = p.x * c - p.y * s;
-    double y = p.y * c + p.x * s;
-    p.x = x;
-    p.y = y;
-}
-
-void ApplyOrientationRotation(Vec3& p, double s, double c) {
     double x = p.x * c - p.y * s;
     double y = p.y * c + p.x * s;
     p.x = x;

@@ -166,8 +166,9 @@ TEST(MainWindowLayout, SettingBoxesShowTheirNumbersWhole) {
         EXPECT_TRUE(fits(set->findChild<QLineEdit*>(name), "-0.9781")) << name;
     for (const char* name : {"SCLtxt", "OXtxt", "OYtxt", "DAtxt", "DBtxt"})
         EXPECT_TRUE(fits(set->findChild<QLineEdit*>(name), "14.3004")) << name;
-    for (QLabel* l : set->findChildren<QLabel*>())
+    for (QLabel* l : set->findChildren<QLabel*>()) {
         if (l->text() == "initial") EXPECT_GE(l->width(), l->sizeHint().width());
+    }
 }
 
 // ---- export ----
