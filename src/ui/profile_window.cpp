@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
 
 #include "ui/bindings.h"
 #include "ui/window_place.h"
@@ -272,6 +274,25 @@ void ProfileWindow::changeEvent(QEvent* e) {
 void ProfileWindow::showEvent(QShowEvent* e) {
     logic_->Activate();
     QWidget::showEvent(e);
+    if (!screenWatched_ && windowHandle()) {
+        // Moved to a screen of another scale: the chart follows.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { fitResolution(); });
+        screenWatched_ = true;
+    }
+    fitResolution();
+}
+
+void ProfileWindow::fitResolution() {
+    const double wanted = devicePixelRatioF();
+    if (closing_ || std::fabs(wanted - shown_.resolution()) < 1e-9) return;
+    background_.setResolution(wanted);
+    shown_.setResolution(wanted);
+    // The chart is drawn again from the model, as a click beside it does.
+    logic_->Guard([this] {
+        logic_->DrawChartBackground();
+        logic_->DrawProfiles();
+    });
+    view_->update();
 }
 
 }  // namespace ammonite

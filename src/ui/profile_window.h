@@ -60,6 +60,8 @@ protected:
 
 private:
     void refreshFileList();
+    // Paints the chart again at the screen's pixel ratio when that changed.
+    void fitResolution();
     void returnToMainWindow();
 
     ModelState& model_;
@@ -76,6 +78,7 @@ private:
     QTimer* timer_ = nullptr;
     QWidget* page_ = nullptr;
     bool closing_ = false;  // set while the window is destroyed
+    bool screenWatched_ = false;
 };
 
 }  // namespace ammonite
