@@ -1,12 +1,14 @@
 #include "ui/settings_window.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -154,6 +156,21 @@ void SettingsWindow::showEvent(QShowEvent* event) {
     // A closed window that is kept and shown again takes its events again.
     closing_ = false;
     QWidget::showEvent(event);
+    if (!screenWatched_ && windowHandle()) {
+        // Moved to a screen of another scale: the preview follows.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { fitResolution(); });
+        screenWatched_ = true;
+    }
+    fitResolution();
+}
+
+void SettingsWindow::fitResolution() {
+    const double wanted = devicePixelRatioF();
+    if (closing_ || std::fabs(wanted - preview_.resolution()) < 1e-9) return;
+    preview_.setResolution(wanted);
+    // Drawn again from the settings, as a click on the preview does.
+    logic_->ClickPreview();
+    previewView_->update();
 }
 
 void SettingsWindow::mirrorScaleToMainWindow() {

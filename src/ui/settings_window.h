@@ -55,6 +55,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Paints the preview again at the screen's pixel ratio when that changed.
+    void fitResolution();
     void hideEvent(QHideEvent* event) override;
 
 private:
@@ -67,6 +69,7 @@ private:
     std::unique_ptr<SettingsWindowLogic> logic_;
     SurfaceView* previewView_ = nullptr;
     bool closing_ = false;
+    bool screenWatched_ = false;
 };
 
 }  // namespace ammonite

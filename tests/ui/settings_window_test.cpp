@@ -299,3 +299,19 @@ TEST(SettingsWindowGui, TheBoxContextMenuIsNotLeavingTheBox) {
     QTest::keyClick(ox, Qt::Key_Tab);
     EXPECT_DOUBLE_EQ(s.model->originX, 800);
 }
+
+// A preview left at another pixel ratio (the window was on another screen) is
+// painted again at this screen's ratio when the window shows.
+TEST(SettingsWindowGui, PreviewFollowsTheScreensPixelRatio) {
+    Session s;
+    SettingsWindow* w = s.openSettings();
+    ASSERT_TRUE(w);
+    const QImage before = w->previewSurface().image().copy();
+    w->hide();
+    w->previewSurface().setResolution(2);
+    ASSERT_EQ(w->previewSurface().image().width(), 2 * before.width());
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    EXPECT_EQ(w->previewSurface().resolution(), w->devicePixelRatioF());
+    EXPECT_EQ(w->previewSurface().image(), before);
+}
