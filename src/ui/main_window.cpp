@@ -365,12 +365,7 @@ void MainWindow::resizeEvent(QResizeEvent* e) {
 
 void MainWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (!screenWatched_ && windowHandle()) {
-        // Moved to a screen of another scale: the pictures follow.
-        connect(windowHandle(), &QWindow::screenChanged, this, [this] { resolutionTimer_->start(); });
-        screenWatched_ = true;
-    }
-    resolutionTimer_->start();
+    FollowScreenScale(this, [this] { resolutionTimer_->start(); });
 }
 
 namespace {

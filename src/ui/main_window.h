@@ -122,7 +122,6 @@ private:
     QString lastFolder_;
     double meshScale_ = 1;
     QTimer* resolutionTimer_ = nullptr;
-    bool screenWatched_ = false;
     LogView* log_ = nullptr;
     std::unique_ptr<MainWindowLogic> logic_;
     SurfaceView* view_ = nullptr;

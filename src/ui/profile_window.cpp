@@ -274,12 +274,7 @@ void ProfileWindow::changeEvent(QEvent* e) {
 void ProfileWindow::showEvent(QShowEvent* e) {
     logic_->Activate();
     QWidget::showEvent(e);
-    if (!screenWatched_ && windowHandle()) {
-        // Moved to a screen of another scale: the chart follows.
-        connect(windowHandle(), &QWindow::screenChanged, this, [this] { fitResolution(); });
-        screenWatched_ = true;
-    }
-    fitResolution();
+    FollowScreenScale(this, [this] { fitResolution(); });
 }
 
 void ProfileWindow::fitResolution() {

@@ -78,7 +78,6 @@ private:
     QTimer* timer_ = nullptr;
     QWidget* page_ = nullptr;
     bool closing_ = false;  // set while the window is destroyed
-    bool screenWatched_ = false;
 };
 
 }  // namespace ammonite

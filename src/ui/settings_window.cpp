@@ -156,12 +156,7 @@ void SettingsWindow::showEvent(QShowEvent* event) {
     // A closed window that is kept and shown again takes its events again.
     closing_ = false;
     QWidget::showEvent(event);
-    if (!screenWatched_ && windowHandle()) {
-        // Moved to a screen of another scale: the preview follows.
-        connect(windowHandle(), &QWindow::screenChanged, this, [this] { fitResolution(); });
-        screenWatched_ = true;
-    }
-    fitResolution();
+    FollowScreenScale(this, [this] { fitResolution(); });
 }
 
 void SettingsWindow::fitResolution() {

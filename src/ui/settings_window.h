@@ -69,7 +69,6 @@ private:
     std::unique_ptr<SettingsWindowLogic> logic_;
     SurfaceView* previewView_ = nullptr;
     bool closing_ = false;
-    bool screenWatched_ = false;
 };
 
 }  // namespace ammonite

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace ammonite {
 
@@ -28,6 +29,15 @@ void PlaceWindowOnScreen(QWidget* window, const QString& key, QSize preferred) {
 
 void RememberWindowPlace(QWidget* window, const QString& key) {
     WindowSettings().setValue(key + QStringLiteral("/geometry"), window->saveGeometry());
+}
+
+void FollowScreenScale(QWidget* window, const std::function<void()>& refit) {
+    static const char* const kWatched = "ammoniteScreenWatched";
+    if (QWindow* handle = window->windowHandle(); handle && !window->property(kWatched).toBool()) {
+        QObject::connect(handle, &QWindow::screenChanged, window, [refit] { refit(); });
+        window->setProperty(kWatched, true);
+    }
+    refit();
 }
 
 }  // namespace ammonite

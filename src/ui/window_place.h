@@ -3,6 +3,8 @@
 // export folder are remembered between starts; no model value is.
 #pragma once
 
+#include <functional>
+
 #include <QSettings>
 #include <QSize>
 #include <QString>
@@ -19,5 +21,9 @@ QSettings& WindowSettings();
 void PlaceWindowOnScreen(QWidget* window, const QString& key, QSize preferred);
 // Remembers the window's place under `key`.
 void RememberWindowPlace(QWidget* window, const QString& key);
+// Calls `refit` now and whenever the shown window moves to another screen, so
+// that its pictures follow the screen's pixel ratio. Call it from the window's
+// show event; the screen is watched from the first call on.
+void FollowScreenScale(QWidget* window, const std::function<void()>& refit);
 
 }  // namespace ammonite

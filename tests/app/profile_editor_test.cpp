@@ -538,28 +538,24 @@ TEST(ChartGallery, FirstOpeningInAnEmptyFolderBringsTheGallery) {
     std::ofstream(dir / "gallery" / "hook.txt", std::ios::binary) << "x";
     fs::current_path(dir);
     setenv("AMMONITE_GALLERY", (dir / "gallery").c_str(), 1);
-    {
+    // Opens the window's logic on the default profiles; returns its status line.
+    auto open = [] {
         ModelState model;
         model.setDefaultProfiles();
         RasterSurface background{1001, 665}, shown{1001, 665};
         ChartLayers layers{background, shown};
         ProfileWindowLogic logic(model, layers);
         logic.Load();
-        EXPECT_TRUE(fs::exists("ammonite/hook.txt"));
-        EXPECT_NE(logic.statusLine.caption().find("1 example form"), std::string::npos)
-            << logic.statusLine.caption();
-    }
+        return logic.statusLine.caption();
+    };
+    const std::string said = open();
+    EXPECT_TRUE(fs::exists("ammonite/hook.txt"));
+    EXPECT_NE(said.find("1 example form"), std::string::npos) << said;
+
     fs::remove("ammonite/hook.txt");
     std::ofstream("ammonite/mine.txt") << "y";
-    {
-        ModelState model;
-        model.setDefaultProfiles();
-        RasterSurface background{1001, 665}, shown{1001, 665};
-        ChartLayers layers{background, shown};
-        ProfileWindowLogic logic(model, layers);
-        logic.Load();
-        EXPECT_FALSE(fs::exists("ammonite/hook.txt"));
-    }
+    open();
+    EXPECT_FALSE(fs::exists("ammonite/hook.txt"));
     setenv("AMMONITE_GALLERY", "/nonexistent/ammonite-gallery", 1);
     fs::current_path(old);
     fs::remove_all(dir);

@@ -167,7 +167,9 @@ TEST(MainWindowLayout, SettingBoxesShowTheirNumbersWhole) {
     for (const char* name : {"SCLtxt", "OXtxt", "OYtxt", "DAtxt", "DBtxt"})
         EXPECT_TRUE(fits(set->findChild<QLineEdit*>(name), "14.3004")) << name;
     for (QLabel* l : set->findChildren<QLabel*>()) {
-        if (l->text() == "initial") EXPECT_GE(l->width(), l->sizeHint().width());
+        if (l->text() == "initial") {
+            EXPECT_GE(l->width(), l->sizeHint().width());
+        }
     }
 }
 

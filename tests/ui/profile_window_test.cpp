@@ -419,26 +419,15 @@ TEST(ProfileEditorGui, MainWindowBoxesFollowALoadedFile) {
 // painted again at this screen's ratio when the window shows, with what it
 // showed before.
 TEST(ProfileWindowGui, ChartFollowsTheScreensPixelRatio) {
-    InScratchDir scratch;
-    auto model = std::make_unique<ModelState>();
-    MainWindow main(*model);
-    main.show();
-    QTest::mouseClick(main.findChild<QPushButton*>("GRAPHcmd"), Qt::LeftButton);
-    ProfileWindow* w = main.profileWindow();
-    ASSERT_TRUE(w);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->logic().timerOn; }, 2000));
-    const QImage before = w->chartImage().image().copy();
+    OpenWindow o;
+    const QImage before = o.w.chartImage().image().copy();
 
-    w->hide();
-    w->chartBackground().setResolution(2);
-    w->chartImage().setResolution(2);
-    ASSERT_EQ(w->chartImage().image().width(), 2 * before.width());
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    EXPECT_EQ(w->chartImage().resolution(), w->devicePixelRatioF());
-    EXPECT_EQ(w->chartImage().image().size(), before.size());
-    // γ, β and C as they were drawn.
-    for (const QPoint p : {QPoint(300, 280), QPoint(300, 160), QPoint(40, 200), QPoint(121, 33)})
-        EXPECT_EQ(w->chartImage().image().pixel(p), before.pixel(p)) << p.x() << "," << p.y();
+    o.w.hide();
+    o.w.chartBackground().setResolution(2);
+    o.w.chartImage().setResolution(2);
+    ASSERT_EQ(o.w.chartImage().image().width(), 2 * before.width());
+    o.w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&o.w));
+    EXPECT_EQ(o.w.chartImage().resolution(), o.w.devicePixelRatioF());
+    EXPECT_EQ(o.w.chartImage().image(), before);
 }
