@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -113,6 +114,34 @@ void bindOption(QRadioButton* button, OptionButtonModel& model, const ActionGuar
     });
 }
 
+// The view or the light group: the vector's three boxes, its elevation and
+// azimuth bars and numbers, `dx` units right of the view group's place.
+// Object names start with `letter` (VXtxt, VLTlbl) and `bars` (VIEWvsc).
+struct VectorGroup {
+    QLineEdit *x, *y, *z;
+    QScrollBar *elevationBar, *azimuthBar;
+    QLabel *elevation, *azimuth;
+};
+VectorGroup vectorGroup(QWidget* page, const char* title, char letter, const std::string& bars, int dx) {
+    const std::string l(1, letter);
+    caption(page, title, 16 + dx, 240, 60);
+    VectorGroup g{};
+    QLineEdit** boxes[] = {&g.x, &g.y, &g.z};
+    const char* axes[] = {"x", "y", "z"};
+    for (int k = 0; k < 3; ++k) {
+        caption(page, (l + axes[k]).c_str(), 20 + dx, 265 + 24 * k, 20);
+        *boxes[k] = box(page, (l + static_cast<char>('X' + k) + "txt").c_str(), 40 + dx, 264 + 24 * k, 41, "-0.9781");
+    }
+    g.elevationBar = bar(page, (bars + "vsc").c_str(), Qt::Vertical, 152 + dx, 240, 9, 137);
+    g.elevation = namedLabel(page, (l + "LTlbl").c_str(), 120 + dx, 264, 30);
+    g.azimuth = namedLabel(page, (l + "LGlbl").c_str(), 40 + dx, 360, 32);
+    // What the two angle numbers are.
+    caption(page, "elevation", 92 + dx, 249, 58, 14)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    caption(page, "azimuth", 74 + dx, 360, 56);
+    g.azimuthBar = bar(page, (bars + "hsc").c_str(), Qt::Horizontal, 16 + dx, 376, 137, 9);
+    return g;
+}
+
 }  // namespace
 
 // ---- the window ------------------------------------------------------------------------
@@ -220,27 +249,13 @@ void SettingsWindow::build() {
     rib->setObjectName(QStringLiteral("RIBcbx"));
     rib->setGeometry(16, 176, 113, 17);
 
-    caption(page, "* View", 16, 240, 60);
-    caption(page, "Vx", 20, 265, 20);
-    caption(page, "Vy", 20, 289, 20);
-    caption(page, "Vz", 20, 313, 20);
-    auto* vx = box(page, "VXtxt", 40, 264, 41, "-0.9781");
-    auto* vy = box(page, "VYtxt", 40, 288, 41, "-0.9781");
-    auto* vz = box(page, "VZtxt", 40, 312, 41, "-0.9781");
-    auto* viewV = bar(page, "VIEWvsc", Qt::Vertical, 152, 240, 9, 137);
-    auto* vlt = namedLabel(page, "VLTlbl", 120, 264, 30);
-    auto* vlg = namedLabel(page, "VLGlbl", 40, 360, 32);
-    // What the two angle numbers are.
-    auto* vltName = caption(page, "elevation", 92, 249, 58, 14);
-    vltName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    caption(page, "azimuth", 74, 360, 56);
-    auto* viewH = bar(page, "VIEWhsc", Qt::Horizontal, 16, 376, 137, 9);
+    const VectorGroup view = vectorGroup(page, "* View", 'V', "VIEW", 0);
 
     auto* ref = new QFrame(this);
     ref->setObjectName(QStringLiteral("REFfra"));
     ref->setFrameShape(QFrame::Box);
     // Wide enough for "initial" and for the vector boxes left of it.
-    const int refLeft = std::max(96, vx->geometry().right() + 3);
+    const int refLeft = std::max(96, view.x->geometry().right() + 3);
     const int refWidth = std::max(152 - refLeft, page->fontMetrics().horizontalAdvance(QStringLiteral("initial")) + 24);
     ref->setGeometry(refLeft, 280, refWidth, 57);
     caption(ref, "Refer to", 3, 2, refWidth - 4, 14);
@@ -270,21 +285,8 @@ void SettingsWindow::build() {
     caption(page, "Ox", 204, 201, 18);
     auto* ox = box(page, "OXtxt", 224, 200, 33, "14.3004");
 
-    caption(page, "* Light", 200, 240, 60);
-    caption(page, "Lx", 204, 265, 20);
-    caption(page, "Ly", 204, 289, 20);
-    caption(page, "Lz", 204, 313, 20);
-    auto* lx = box(page, "LXtxt", 224, 264, 41, "-0.9781");
-    auto* ly = box(page, "LYtxt", 224, 288, 41, "-0.9781");
-    auto* lz = box(page, "LZtxt", 224, 312, 41, "-0.9781");
-    auto* lightV = bar(page, "LIGHTvsc", Qt::Vertical, 336, 240, 9, 137);
-    auto* llt = namedLabel(page, "LLTlbl", 304, 264, 30);
-    auto* llg = namedLabel(page, "LLGlbl", 224, 360, 32);
-    auto* lltName = caption(page, "elevation", 276, 249, 58, 14);
-    lltName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    caption(page, "azimuth", 258, 360, 56);
-    auto* lightH = bar(page, "LIGHThsc", Qt::Horizontal, 200, 376, 137, 9);
-    const int fixedLeft = std::max(280, lx->geometry().right() + 3);
+    const VectorGroup light = vectorGroup(page, "* Light", 'L', "LIGHT", 184);
+    const int fixedLeft = std::max(280, light.x->geometry().right() + 3);
     caption(page, "Fixed to", fixedLeft, 288, 50);
     auto* frameOpt = option(page, "FRAMEopt", fixedLeft, 304);
     caption(page, "frame", fixedLeft + 17, 304, 335 - fixedLeft - 17);
@@ -308,24 +310,24 @@ void SettingsWindow::build() {
     bindLineEdit(scl, L.SCLtxt, guard);
     bindLineEdit(ox, L.OXtxt, guard);
     bindLineEdit(oy, L.OYtxt, guard);
-    bindLineEdit(vx, L.VXtxt, guard);
-    bindLineEdit(vy, L.VYtxt, guard);
-    bindLineEdit(vz, L.VZtxt, guard);
-    bindLineEdit(lx, L.LXtxt, guard);
-    bindLineEdit(ly, L.LYtxt, guard);
-    bindLineEdit(lz, L.LZtxt, guard);
+    bindLineEdit(view.x, L.VXtxt, guard);
+    bindLineEdit(view.y, L.VYtxt, guard);
+    bindLineEdit(view.z, L.VZtxt, guard);
+    bindLineEdit(light.x, L.LXtxt, guard);
+    bindLineEdit(light.y, L.LYtxt, guard);
+    bindLineEdit(light.z, L.LZtxt, guard);
     bindLineEdit(da, L.DAtxt, guard);
     bindLineEdit(db, L.DBtxt, guard);
     bindScrollBar(originH, L.ORIGINhsc, guard);
     bindScrollBar(originV, L.ORIGINvsc, guard);
-    bindScrollBar(viewH, L.VIEWhsc, guard);
-    bindScrollBar(viewV, L.VIEWvsc, guard);
-    bindScrollBar(lightH, L.LIGHThsc, guard);
-    bindScrollBar(lightV, L.LIGHTvsc, guard);
-    bindLabel(vlg, L.VLGlbl);
-    bindLabel(vlt, L.VLTlbl);
-    bindLabel(llg, L.LLGlbl);
-    bindLabel(llt, L.LLTlbl);
+    bindScrollBar(view.azimuthBar, L.VIEWhsc, guard);
+    bindScrollBar(view.elevationBar, L.VIEWvsc, guard);
+    bindScrollBar(light.azimuthBar, L.LIGHThsc, guard);
+    bindScrollBar(light.elevationBar, L.LIGHTvsc, guard);
+    bindLabel(view.azimuth, L.VLGlbl);
+    bindLabel(view.elevation, L.VLTlbl);
+    bindLabel(light.azimuth, L.LLGlbl);
+    bindLabel(light.elevation, L.LLTlbl);
     bindStatusLine(status, L.statusLine);
     bindCheckBox(rib, L.RIBcbx, guard);
     bindCheckBox(orient, L.ORIENTcbx, guard);
@@ -349,9 +351,19 @@ void SettingsWindow::build() {
     };
 
     // ---- keyboard focus order ----
-    QWidget* order[] = {gi,      scl,    ox,     oy,       vx,       vy,      vz,           lx,        ly,
-                        lz,      viewH,  lightH, originH,  conf,     viewV,   lightV,       previewView_,
-                        originV, frameOpt, scrnOpt, initial, final_, orient, rib,          da,        db};
+    QWidget* order[] = {gi,           scl,
+                        ox,           oy,
+                        view.x,       view.y,
+                        view.z,       light.x,
+                        light.y,      light.z,
+                        view.azimuthBar, light.azimuthBar,
+                        originH,      conf,
+                        view.elevationBar, light.elevationBar,
+                        previewView_, originV,
+                        frameOpt,     scrnOpt,
+                        initial,      final_,
+                        orient,       rib,
+                        da,           db};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     for (QWidget* w : {static_cast<QWidget*>(orient), static_cast<QWidget*>(rib),
                        static_cast<QWidget*>(initial), static_cast<QWidget*>(final_),
