@@ -1,6 +1,8 @@
 #include "core/safe_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +68,46 @@ bool superuser() { return ::geteuid() == 0; }
 
 }  // namespace
 
+int DescriptorNamed(const std::string& path) {
+    if (path == "-" || path == "/dev/stdout") return STDOUT_FILENO;
+    if (path == "/dev/stderr") return STDERR_FILENO;
+    if (path == "/dev/stdin") return STDIN_FILENO;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const std::string p(prefix);
+        if (path.size() > p.size() && path.size() <= p.size() + 9 && path.compare(0, p.size(), p) == 0 &&
+            path.find_first_not_of("0123456789", p.size()) == std::string::npos)
+            return std::stoi(path.substr(p.size()));
+    }
+    return -1;
+}
+
+namespace {
+
+// What is pending in the program's own streams on `fd` goes out before
+// anything is written through it, so the order of the output is kept.
+void flushStreamsOf(int fd) {
+    if (fd == STDOUT_FILENO) {
+        std::cout.flush();
+        std::fflush(stdout);
+    } else if (fd == STDERR_FILENO) {
+        std::cerr.flush();
+        std::clog.flush();
+        std::fflush(stderr);
+    }
+}
+
+// The standard descriptor (output, then error) that is open on the file `st`
+// describes; -1 when neither is.
+int standardDescriptorOn(const struct stat& st) {
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat on {};
+        if (::fstat(fd, &on) == 0 && on.st_dev == st.st_dev && on.st_ino == st.st_ino) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
 class SafeFileWriter::Buffer : public std::streambuf {
 public:
     explicit Buffer(SafeFileWriter& owner) : owner_(owner) {}
@@ -86,7 +128,7 @@ private:
     SafeFileWriter& owner_;
 };
 
-SafeFileWriter::SafeFileWriter(std::string path) : path_(std::move(path)) {}
+SafeFileWriter::SafeFileWriter(std::string path, Special special) : path_(std::move(path)), special_(special) {}
 
 SafeFileWriter::~SafeFileWriter() { discard(); }
 
@@ -101,14 +143,61 @@ bool SafeFileWriter::failErrno(int errorNumber) {
     return fail(std::strerror(errorNumber_));
 }
 
+bool SafeFileWriter::openThrough(int fd, bool duplicate) {
+    if (special_ == Special::Refuse) return fail("it is not a regular file");
+    if (duplicate) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0) return failErrno(errno);
+        if ((flags & O_ACCMODE) == O_RDONLY) return failErrno(EBADF);
+        flushStreamsOf(fd);
+        fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        if (fd < 0) return failErrno(errno);
+    }
+    fd_ = fd;
+    through_ = true;
+    pending_.reserve(kChunk);
+    return true;
+}
+
 bool SafeFileWriter::open() {
     if (fd_ >= 0 || failed()) return !failed();
     ignoreFileSizeSignal();
     if (path_.empty()) return fail("no file name given");
+    if (path_.find('\0') != std::string::npos) {
+        // Shown with the NUL spelled out, so the message stays one plain line.
+        std::string shown;
+        for (char c : path_) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+        error_ = "cannot write " + shown + ": the file name contains a NUL character";
+        return false;
+    }
+
+    // A descriptor named as such is written through, whatever it is open on.
+    const int named = DescriptorNamed(path_);
+    if (named >= 0) return openThrough(named, true);
+
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return fail("it is a folder");
+        // The file the standard output already goes to is written through it:
+        // replacing it would lose what is printed there afterwards.
+        const int standard = standardDescriptorOn(st);
+        if (standard >= 0 && (special_ == Special::WriteThrough || !S_ISREG(st.st_mode)))
+            return openThrough(standard, true);
+        if (!S_ISREG(st.st_mode)) {
+            if (special_ == Special::Refuse) return fail("it is not a regular file");
+            // A device, a FIFO (waiting for its reader, as `>` does) or a pipe.
+            int fd;
+            do fd = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+            while (fd < 0 && errno == EINTR);
+            if (fd < 0) return failErrno(errno);
+            return openThrough(fd, false);
+        }
+    } else if (errno != ENOENT) {
+        return failErrno(errno);
+    }
 
     // Follow symbolic links to the file that will be replaced.
     std::string target = path_;
-    struct stat st {};
     for (int links = 0;; ++links) {
         if (::lstat(target.c_str(), &st) != 0) {
             if (errno != ENOENT) return failErrno(errno);
@@ -137,6 +226,7 @@ bool SafeFileWriter::open() {
         targetMode_ = st.st_mode & 07777;
         targetUid_ = static_cast<long>(st.st_uid);
         targetGid_ = static_cast<long>(st.st_gid);
+        inPlace_ = st.st_nlink > 1;
     } else {
         targetMode_ = newFileMode();
     }
@@ -182,6 +272,11 @@ void SafeFileWriter::flushBuffer() {
         const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A pipe or terminal left non-blocking by whoever opened it.
+                pollfd ready{fd_, POLLOUT, 0};
+                if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+            }
             errorNumber_ = errno ? errno : EIO;
         } else if (n == 0) {
             errorNumber_ = ENOSPC;
@@ -207,6 +302,13 @@ bool SafeFileWriter::finish() {
     if (stream_) stream_->flush();
     flushBuffer();
     if (errorNumber_) return failErrno(errorNumber_);
+    if (through_) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR) return failErrno(errno);
+        finished_ = true;
+        return true;
+    }
     // Some file systems cannot sync (EINVAL); the data is then as safe as they make it.
     if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) return failErrno(errno);
     if (superuser() && targetUid_ >= 0) {
@@ -222,10 +324,87 @@ bool SafeFileWriter::finish() {
 }
 
 bool SafeFileWriter::publish() {
+    if (through_ && finished_) return true;
     if (!finished_ || temporary_.empty()) return fail("the file was not finished");
+    if (inPlace_) return copyOverTarget();
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) return failErrno(errno);
     temporary_.clear();
     return true;
+}
+
+// A target with other names keeps its inode: the complete temporary is copied
+// over it. The space is reserved first where the file system can, so a full
+// disk is met before the first byte of the old contents is overwritten.
+bool SafeFileWriter::copyOverTarget() {
+    struct Descriptor {
+        int fd = -1;
+        ~Descriptor() {
+            if (fd >= 0) ::close(fd);
+        }
+    } in, out;
+    in.fd = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in.fd < 0) return failErrno(errno);
+    out.fd = ::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (out.fd < 0) return failErrno(errno);
+    // Two writers copying over one file take turns.
+    while (::flock(out.fd, LOCK_EX) != 0)
+        if (errno != EINTR) return failErrno(errno);
+    struct stat st {};
+    if (::fstat(in.fd, &st) != 0) return failErrno(errno);
+    const off_t size = st.st_size;
+    if (size > 0 && ::fallocate(out.fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS && errno != EINVAL)
+        return failErrno(errno);
+    std::vector<char> chunk(kChunk);
+    off_t offset = 0;
+    while (offset < size) {
+        const ssize_t got = ::pread(in.fd, chunk.data(), chunk.size(), offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return failErrno(got < 0 ? errno : EIO);
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t n = ::pwrite(out.fd, chunk.data() + done, static_cast<size_t>(got - done), offset + done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return failErrno(n < 0 ? errno : ENOSPC);
+            done += n;
+        }
+        offset += got;
+    }
+    if (::ftruncate(out.fd, size) != 0) return failErrno(errno);
+    if (::fsync(out.fd) != 0 && errno != EINVAL && errno != EROFS) return failErrno(errno);
+    const int fd = out.fd;
+    out.fd = -1;
+    if (::close(fd) != 0) return failErrno(errno);
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+    return true;
+}
+
+bool SafeFileWriter::PublishTogether(const std::vector<SafeFileWriter*>& files, std::string& error,
+                                     std::size_t* published) {
+    if (published) *published = 0;
+    if (files.empty()) return true;
+    // A lock on the folder, not on a file in it: nothing is left behind, and
+    // every writer of the set meets the same lock.
+    int lock = -1;
+    const SafeFileWriter& first = *files.front();
+    if (!first.through_ && !first.target_.empty()) {
+        lock = ::open(folderOf(first.target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (lock >= 0)
+            while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    bool ok = true;
+    for (SafeFileWriter* file : files) {
+        if (!file->publish()) {
+            error = file->error();
+            ok = false;
+            break;
+        }
+        if (published) ++*published;
+    }
+    if (lock >= 0) ::close(lock);  // closing releases the lock
+    return ok;
 }
 
 void SafeFileWriter::discard() {

@@ -130,7 +130,7 @@ TEST(SafeFile, ALinkIsWrittenThroughAndAnUnrelatedPartFileIsLeftAlone) {
     EXPECT_TRUE(S_ISLNK(modeOf(dir / "dangling")));
 }
 
-TEST(SafeFile, TargetsThatAreNotPlainWritableFilesAreRefusedAndKept) {
+TEST(SafeFile, FoldersAndFilesThatMayNotBeWrittenAreRefusedAndKept) {
     Folder dir;
     std::string error;
     ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
@@ -138,20 +138,15 @@ TEST(SafeFile, TargetsThatAreNotPlainWritableFilesAreRefusedAndKept) {
     EXPECT_EQ(error, "cannot write " + dir / "folder" + ": it is a folder");
     EXPECT_TRUE(S_ISDIR(modeOf(dir / "folder")));
 
-    // A FIFO is refused without being opened (opening it would wait for a reader).
+    // Where only a file on disk will do, anything else is refused without
+    // being opened (opening a FIFO would wait for a reader).
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    EXPECT_FALSE(WriteFileSafely(dir / "fifo", std::string("x"), error));
-    EXPECT_EQ(error, "cannot write " + dir / "fifo" + ": it is not a regular file");
-    EXPECT_TRUE(S_ISFIFO(modeOf(dir / "fifo")));
-
-    // A device node, made here only where the system allows it.
-    if (::geteuid() == 0 && ::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) {
-        EXPECT_FALSE(WriteFileSafely(dir / "null", std::string("x"), error));
-        EXPECT_EQ(error, "cannot write " + dir / "null" + ": it is not a regular file");
-        EXPECT_TRUE(S_ISCHR(modeOf(dir / "null")));
+    for (const std::string& special : {dir / "fifo", std::string("/dev/null"), std::string("-")}) {
+        SafeFileWriter file(special, SafeFileWriter::Special::Refuse);
+        EXPECT_FALSE(file.open()) << special;
+        EXPECT_EQ(file.error(), "cannot write " + special + ": it is not a regular file");
     }
-    EXPECT_FALSE(WriteFileSafely("/dev/full", std::string("x"), error));
-    EXPECT_EQ(error, "cannot write /dev/full: it is not a regular file");
+    EXPECT_TRUE(S_ISFIFO(modeOf(dir / "fifo")));
 
     // A read-only file: refused as the shell's '>' refuses it, bytes and mode kept.
     // The superuser is held to the owner's write bit.
