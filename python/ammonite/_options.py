@@ -19,6 +19,17 @@ _FIXED4_FIELD = 9.0e14
 _THRESHOLD_RANGES = ((0, 1000), (0, 1000), (-80, 0), (-80, 0))
 
 
+def file_path(value, what="path"):
+    """A path given as text or path-like, as the engine takes it. A NUL
+    character would cut the name short where the system reads it, so a path
+    holding one is refused (ValueError) rather than read or written under
+    another name."""
+    value = os.fspath(value)
+    if ("\0" if isinstance(value, str) else b"\0") in value:
+        raise ValueError(f"{what}: the path {value!r} contains a NUL character")
+    return value
+
+
 def _is_number(value):
     return isinstance(value, numbers.Real) and not isinstance(value, bool)
 
@@ -116,7 +127,7 @@ def check_options(options):
             value = _whole("runs", value, 0, 100000)
         elif name == "profiles":
             if isinstance(value, (str, os.PathLike)):
-                value = os.fspath(value)
+                value = file_path(value, "profiles")
                 if value == "":
                     raise ValueError("profiles: the path is empty")
             elif isinstance(value, dict):

@@ -12,9 +12,8 @@ read_profiles() and write_profiles() round-trip a file the program wrote, or
 one of the gallery's, byte for byte.
 """
 
-import os
-
 from . import _ammonite
+from ._options import file_path
 
 # The files keep the Japanese code page of their section headers.
 _ENCODING = "cp932"
@@ -31,7 +30,7 @@ def _title_of(data):
 def read_profiles(path):
     """Reads a profile data file as the profile window loads it (the whole file
     or nothing); ValueError names the file and the line when it is bad."""
-    path = os.fspath(path)
+    path = file_path(path)
     profiles = _ammonite.read_profiles(path)
     with open(path, "rb") as f:
         title = _title_of(f.read())
@@ -59,7 +58,7 @@ def write_profiles(path, profiles):
     """Writes a profile set to `path` through the program's safe writer: the
     old file stays whole until the new one is complete (WriteError, an
     OSError, when it cannot be written)."""
-    _ammonite.write_file(os.fspath(path), format_profiles(profiles))
+    _ammonite.write_file(file_path(path), format_profiles(profiles))
 
 
 def default_profiles():

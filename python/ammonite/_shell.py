@@ -8,7 +8,7 @@ import numpy as np
 import pandas as pd
 
 from . import _ammonite
-from ._options import check_options, session_options
+from ._options import check_options, file_path, session_options
 
 # Summary keys whose values are texts shown in the window, kept as texts.
 _SUMMARY_TEXTS = ("orientation_label", "density_label", "pt_ratio_text", "stability_label")
@@ -114,7 +114,7 @@ class Shell:
         names them). Returns the paths written. WriteError (an OSError) when a
         file cannot be written; ValueError for an unknown extension or a mesh
         of a run that did not finish."""
-        path = os.fspath(path)
+        path = file_path(path)
         extension = os.path.splitext(path)[1].lower()
         if extension == ".png":
             self._result.save_png(path)

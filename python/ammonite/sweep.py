@@ -11,12 +11,26 @@ the cluster fails during the sweep.
 """
 
 import argparse
+import os
+import stat
 import sys
 import time
 
 from . import _ammonite
 from ._options import SWEEP_NAMES
 from ._sweep import _sweep_rows
+
+
+def _written_through(path):
+    """True for a target the writer writes through (`-`, a device, a FIFO)."""
+    if path == "-":
+        return True
+    try:
+        mode = os.stat(path).st_mode
+    except (OSError, ValueError):
+        return False
+    return not stat.S_ISREG(mode) and not stat.S_ISDIR(mode)
+
 
 EXIT_DONE, EXIT_RUNTIME_ERROR, EXIT_BAD_INPUT, EXIT_WRITE_FAILED, EXIT_CLUSTER_FAILED = 0, 1, 2, 3, 4
 
@@ -123,8 +137,10 @@ def main(argv=None):
             print(f"ammonite.sweep: {e}", file=sys.stderr)
             return EXIT_BAD_INPUT
 
-    if args.out:
-        # The table's file is checked before the points run, not after.
+    if args.out and not _written_through(args.out):
+        # The table's file is checked before the points run, not after. A
+        # FIFO is not opened for the check: its reader would take the empty
+        # check for the whole table.
         try:
             _ammonite.check_writable(args.out)
         except OSError as e:

@@ -238,6 +238,12 @@ bool ParseProfileFile(const std::string& bytes, ProfileFileContents& into, std::
 
 bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::string& error) {
     const std::string name = baseName(path);
+    if (path.find('\0') != std::string::npos) {
+        std::string shown;  // the NUL spelled out: the message stays one plain line
+        for (char c : name) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+        error = "cannot open " + shown + ": the file name contains a NUL character";
+        return false;
+    }
     // Opened without waiting: a pipe with no writer must not hang the reader.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

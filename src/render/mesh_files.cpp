@@ -3,6 +3,8 @@
 #include "core/safe_file.h"
 #include "core/version.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -27,10 +29,15 @@ namespace {
 // publish(); the first failure is kept and reported.
 class FileOut {
 public:
-    explicit FileOut(const std::string& path) : file_(path) {}
+    explicit FileOut(const std::string& path, SafeFileWriter::Special special = SafeFileWriter::Special::WriteThrough)
+        : file_(path, special) {}
 
     bool open() { return file_.open(); }
-    void bytes(const void* data, size_t size) { file_.write(static_cast<const char*>(data), size); }
+    void bytes(const void* data, size_t size) {
+        file_.write(static_cast<const char*>(data), size);
+        crc_ = PosixCksumUpdate(crc_, data, size);
+        size_ += size;
+    }
     void text(const std::string& s) { file_.write(s); }
     void u8(std::uint8_t v) { bytes(&v, 1); }
     void u16(std::uint16_t v) {
@@ -64,10 +71,27 @@ public:
     bool finish() { return file_.finish(); }
     bool publish() { return file_.publish(); }
     const std::string& error() const { return file_.error(); }
+    SafeFileWriter& writer() { return file_; }
+    MeshFileCheck check() const { return {size_, PosixCksumFinish(crc_, size_)}; }
 
 private:
     SafeFileWriter file_;
+    std::uint32_t crc_ = 0;
+    std::uint64_t size_ = 0;
 };
+
+// The CRC of `cksum`: polynomial 0x04C11DB7, most significant bit first.
+struct CksumTable {
+    std::uint32_t entry[256];
+    CksumTable() {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i << 24;
+            for (int k = 0; k < 8; ++k) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
+            entry[i] = c;
+        }
+    }
+};
+const CksumTable kCksumTable;
 
 bool fail(std::string& error, const std::string& message) {
     error = message;
@@ -154,6 +178,15 @@ void objBody(FileOut& out, const ShellMesh& mesh) {
              1 + static_cast<std::uint32_t>(mesh.phragmocone.empty() ? 0 : mesh.phragmocone.vertices.size()));
 }
 
+// Whether the chosen path names a place in a folder where the set's files
+// can go: not `-`, a descriptor, a device, a FIFO or a socket.
+bool MeshTargetIsAFolderPlace(const std::string& path) {
+    if (DescriptorNamed(path) >= 0) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true;  // a new name, or a fault the writer reports
+    return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
 std::string fileName(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -168,6 +201,20 @@ std::string num(double v) {
 }
 
 }  // namespace
+
+std::uint32_t PosixCksumUpdate(std::uint32_t crc, const void* bytes, std::size_t size) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    for (std::size_t i = 0; i < size; ++i) crc = (crc << 8) ^ kCksumTable.entry[((crc >> 24) ^ p[i]) & 0xFF];
+    return crc;
+}
+
+std::uint32_t PosixCksumFinish(std::uint32_t crc, std::uint64_t length) {
+    for (; length != 0; length >>= 8) {
+        const unsigned char b = static_cast<unsigned char>(length & 0xFF);
+        crc = PosixCksumUpdate(crc, &b, 1);
+    }
+    return ~crc;
+}
 
 const char* MeshFormatExtension(MeshFormat format) {
     switch (format) {
@@ -214,7 +261,7 @@ bool WriteMeshObj(const std::string& path, const ShellMesh& mesh, std::string& e
 }
 
 std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const ShellMesh& mesh,
-                            const ModelState& model, const RunState& run) {
+                            const ModelState& model, const RunState& run, const MeshFileChecks& checks) {
     const double airMm3 = MeshVolume(mesh.phragmocone), bodyMm3 = MeshVolume(mesh.bodyChamber);
     const double unit3 = mesh.mmPerUnit * mesh.mmPerUnit * mesh.mmPerUnit;
     const double d0 = model.densities[0], d1 = model.densities[1];
@@ -222,9 +269,20 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
     s.imbue(std::locale::classic());
     s << "format=" << MeshFormatExtension(format) << '\n';
     s << "phragmocone=" << (mesh.phragmocone.empty() ? "empty" : "written") << '\n';
-    if (!mesh.phragmocone.empty()) s << "phragmocone_file=" << fileName(files.phragmocone) << '\n';
+    auto sizeAndSum = [&s](const char* key, const std::optional<MeshFileCheck>& check) {
+        if (!check) return;
+        s << key << "_file_bytes=" << check->bytes << '\n';
+        s << key << "_file_cksum=" << check->cksum << '\n';
+    };
+    if (!mesh.phragmocone.empty()) {
+        s << "phragmocone_file=" << fileName(files.phragmocone) << '\n';
+        sizeAndSum("phragmocone", checks.phragmocone);
+    }
     s << "body_chamber=" << (mesh.bodyChamber.empty() ? "empty" : "written") << '\n';
-    if (!mesh.bodyChamber.empty()) s << "body_chamber_file=" << fileName(files.bodyChamber) << '\n';
+    if (!mesh.bodyChamber.empty()) {
+        s << "body_chamber_file=" << fileName(files.bodyChamber) << '\n';
+        sizeAndSum("body_chamber", checks.bodyChamber);
+    }
     s << "unit=mm\n";
     s << "mm_per_unit=" << num(mesh.mmPerUnit) << '\n';
     s << "ribbing=" << (mesh.ribbing ? "on" : "off") << '\n';
@@ -261,6 +319,10 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
             return fail(error, "Bad mesh option: unknown file format");
         if (path.empty() || path.back() == '/' || path.back() == '\\')
             return fail(error, "Bad mesh option: no file name given");
+        if (!MeshTargetIsAFolderPlace(path))
+            return fail(error, "Cannot export a mesh to " + (path == "-" ? std::string("standard output ('-')") : path) +
+                                   ": a mesh is a set of files and needs a folder to go in, not a device, a FIFO or "
+                                   "standard output");
         ShellMesh mesh;
         if (!BuildShellMesh(model, run, options, mesh, error)) return false;
         const MeshFilePaths files = MeshFilePathsFor(format, path);
@@ -268,41 +330,61 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
         struct Job {
             std::string finalPath;
             std::function<void(FileOut&)> body;
+            std::optional<MeshFileCheck>* check;  // where its size and checksum go
         };
+        MeshFileChecks checks;
         std::vector<Job> jobs;
         if (format == MeshFormat::Obj) {
-            jobs.push_back({files.phragmocone, [&](FileOut& out) { objBody(out, mesh); }});
+            jobs.push_back({files.phragmocone, [&](FileOut& out) { objBody(out, mesh); }, &checks.phragmocone});
         } else {
             const bool stl = format == MeshFormat::Stl;
-            auto object = [&](const std::string& p, const char* name, const MeshObject& o) {
+            auto object = [&](const std::string& p, const char* name, const MeshObject& o,
+                              std::optional<MeshFileCheck>* check) {
                 if (o.empty()) return;
-                jobs.push_back({p, [stl, name, &o](FileOut& out) {
+                jobs.push_back({p,
+                                [stl, name, &o](FileOut& out) {
                                     if (stl)
                                         stlBody(out, name, o);
                                     else
                                         plyBody(out, name, o);
-                                }});
+                                },
+                                check});
             };
-            object(files.phragmocone, "phragmocone", mesh.phragmocone);
-            object(files.bodyChamber, "body_chamber", mesh.bodyChamber);
+            object(files.phragmocone, "phragmocone", mesh.phragmocone, &checks.phragmocone);
+            object(files.bodyChamber, "body_chamber", mesh.bodyChamber, &checks.bodyChamber);
         }
-        const std::string volumes = MeshVolumesText(format, files, mesh, model, run);
-        jobs.push_back({files.volumes, [&volumes](FileOut& out) { out.text(volumes); }});
 
-        // Every file checked and written in full under a temporary name first ...
+        // Every file checked and written in full under a temporary name first,
+        // the sidecar last with what the meshes came to ...
         std::vector<std::unique_ptr<FileOut>> outs;
-        for (const Job& job : jobs) {
-            outs.push_back(std::make_unique<FileOut>(job.finalPath));
+        auto writeOne = [&](const std::string& finalPath, const std::function<void(FileOut&)>& body) {
+            outs.push_back(std::make_unique<FileOut>(finalPath, SafeFileWriter::Special::Refuse));
             FileOut& out = *outs.back();
             if (!out.open()) return fail(error, out.error());
-            job.body(out);
+            body(out);
             if (!out.finish()) return fail(error, out.error());
+            return true;
+        };
+        for (const Job& job : jobs) {
+            if (!writeOne(job.finalPath, job.body)) return false;
+            if (format == MeshFormat::Obj) {
+                if (!mesh.phragmocone.empty()) checks.phragmocone = outs.back()->check();
+                if (!mesh.bodyChamber.empty()) checks.bodyChamber = outs.back()->check();
+            } else {
+                *job.check = outs.back()->check();
+            }
         }
-        // ... then into place.
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            if (!outs[i]->publish()) return fail(error, outs[i]->error());
-            written.push_back(jobs[i].finalPath);
-        }
+        const std::string volumes = MeshVolumesText(format, files, mesh, model, run, checks);
+        if (!writeOne(files.volumes, [&volumes](FileOut& out) { out.text(volumes); })) return false;
+
+        // ... then into place together.
+        std::vector<SafeFileWriter*> writers;
+        for (auto& out : outs) writers.push_back(&out->writer());
+        std::string why;
+        std::size_t published = 0;
+        const bool ok = SafeFileWriter::PublishTogether(writers, why, &published);
+        for (size_t i = 0; i < published; ++i) written.push_back(i < jobs.size() ? jobs[i].finalPath : files.volumes);
+        if (!ok) return fail(error, why);
         return true;
     } catch (const std::bad_alloc&) {
         return fail(error, "Cannot export: not enough memory");

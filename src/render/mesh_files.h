@@ -13,9 +13,17 @@
 // Every file goes through the safe writer (core/safe_file.h): all of them are
 // checked and written in full under temporary names before the first is
 // renamed into place, so a failure leaves every old file as it was and no
-// half-written file (nor a temporary) behind.
+// half-written file (nor a temporary) behind. The set is put in place under a
+// lock on its folder, the sidecar last, so concurrent exports to one name
+// leave one export's whole set; the sidecar gives each mesh file's size and
+// POSIX checksum (as `cksum` prints them), so a reader can tell a set that
+// does not belong together. A set needs files on disk: `-`, a descriptor
+// (/dev/stdout), a device or a FIFO as the chosen path is refused.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,9 +60,23 @@ bool WriteMeshStl(const std::string& path, const std::string& name, const MeshOb
 bool WriteMeshPly(const std::string& path, const std::string& name, const MeshObject& object, std::string& error);
 bool WriteMeshObj(const std::string& path, const ShellMesh& mesh, std::string& error);
 
+// The size and the POSIX checksum (`cksum`'s CRC) of a written file.
+struct MeshFileCheck {
+    std::uint64_t bytes = 0;
+    std::uint32_t cksum = 0;
+};
+struct MeshFileChecks {
+    std::optional<MeshFileCheck> phragmocone, bodyChamber;
+};
+// `cksum`'s CRC of `bytes` continued from `crc` (0 to start); finish with
+// PosixCksumFinish once the length is known.
+std::uint32_t PosixCksumUpdate(std::uint32_t crc, const void* bytes, std::size_t size);
+std::uint32_t PosixCksumFinish(std::uint32_t crc, std::uint64_t length);
+
 // The sidecar's key=value lines for a built mesh and the run it came from,
+// with the size and checksum of each mesh file where `checks` has them,
 // ending with "generator=ammonite X.Y.Z".
 std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const ShellMesh& mesh,
-                            const ModelState& model, const RunState& run);
+                            const ModelState& model, const RunState& run, const MeshFileChecks& checks = {});
 
 }  // namespace ammonite
