@@ -77,7 +77,7 @@ struct Reference {
             if (!o.sweep) args << o.option << dir.filePath(o.option.mid(2));
         Result run = runBatch(args);
         EXPECT_EQ(run.status, 0) << run.err;
-        Result sweep = runBatch(kSweep + QStringList{"--sweep-out", dir.filePath("sweep")});
+        Result sweep = runBatch(kSweep + QStringList{"--sweep-out", dir.filePath("sweep-out")});
         EXPECT_EQ(sweep.status, 0) << sweep.err;
         for (const Output& o : kOutputs) bytes[o.option] = readFile(dir.filePath(o.option.mid(2)));
         summary = bytes["--summary"];
@@ -220,7 +220,7 @@ TEST(BatchTargets, MeshesRefuseTargetsThatAreNotAPlaceInAFolder) {
     Result f = runBatch(kRun + QStringList{"--stl", fifo});
     EXPECT_EQ(f.status, 3);
     EXPECT_TRUE(contains(f.err, "Cannot export a mesh to " + fifo.toStdString() + why)) << f.err;
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"m.stl", "s.txt"}));
 }
 
