@@ -38,7 +38,7 @@ public:
         crc_ = PosixCksumUpdate(crc_, data, size);
         size_ += size;
     }
-    void text(const std::string& s) { file_.write(s); }
+    void text(const std::string& s) { bytes(s.data(), s.size()); }
     void u8(std::uint8_t v) { bytes(&v, 1); }
     void u16(std::uint16_t v) {
         const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};

@@ -94,6 +94,17 @@ const Reference& reference() {
     return *ref;
 }
 
+// `cksum`'s "CRC SIZE" of a file, which the mesh sidecar must repeat.
+std::pair<std::string, std::string> cksum(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("cksum"), {path});
+    p.waitForFinished(30000);
+    std::istringstream in(p.readAllStandardOutput().toStdString());
+    std::string crc, size;
+    in >> crc >> size;
+    return {crc, size};
+}
+
 QStringList argsFor(const Output& o, const QString& target) { return (o.sweep ? kSweep : kRun) + QStringList{o.option, target}; }
 
 }  // namespace
@@ -224,19 +235,25 @@ TEST(BatchTargets, MeshesRefuseTargetsThatAreNotAPlaceInAFolder) {
               (QStringList{"m.stl", "s.txt"}));
 }
 
+TEST(BatchTargets, TheSidecarGivesEachMeshFilesSizeAndChecksumInEveryFormat) {
+    QTemporaryDir dir;
+    Result r = runBatch(kRun + QStringList{"--mesh-ring-points", "36", "--ply", dir.filePath("p.ply"), "--obj",
+                                           dir.filePath("o.obj"), "--stl", dir.filePath("s.stl")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const QString set : {"p", "o", "s"}) {
+        auto kv = parseSummary(readFile(dir.filePath(set + "_volumes.txt")));
+        for (const std::string object : {"phragmocone", "body_chamber"}) {
+            if (kv[object] != "written") continue;
+            const auto [crc, size] = cksum(dir.filePath(QString::fromStdString(kv[object + "_file"])));
+            EXPECT_EQ(kv[object + "_file_cksum"], crc) << set.toStdString() << " " << object;
+            EXPECT_EQ(kv[object + "_file_bytes"], size) << set.toStdString() << " " << object;
+        }
+    }
+}
+
 TEST(BatchTargets, ConcurrentWritersOfOneMeshSetLeaveAMatchingSet) {
     QTemporaryDir dir;
     const QString base = dir.filePath("m.stl");
-    // `cksum` prints "CRC SIZE NAME"; the sidecar must agree with it for both meshes.
-    auto cksum = [](const QString& path) {
-        QProcess p;
-        p.start(QStringLiteral("cksum"), {path});
-        p.waitForFinished(30000);
-        std::istringstream in(p.readAllStandardOutput().toStdString());
-        std::string crc, size;
-        in >> crc >> size;
-        return std::make_pair(crc, size);
-    };
     for (int round = 0; round < 3; ++round) {
         // Runs of different lengths give sets of different sizes.
         std::vector<std::unique_ptr<QProcess>> runs;
