@@ -28,7 +28,9 @@ class ProfileWindow : public QWidget {
     Q_OBJECT
 public:
     // GRAPHpct, widened from 1001 units so that stages 0..4000 show.
-    static constexpr int kChartWidth = 1041;
+    // (and 100 more so that the last stage label, "[log(R)]" and a marker's
+    // number at stage 4000 are not cut off).
+    static constexpr int kChartWidth = 1141;
     static constexpr int kChartHeight = 665;
     // The page the controls lie on, at the chart's own size; the button row
     // and the status line take kBelowChart under the chart.

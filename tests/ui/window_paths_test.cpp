@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -374,4 +375,55 @@ TEST(QuitChild, MainWindowClosedWithGraphSettingViewAndASweepRunning) {
     EXPECT_TRUE(cancelled);
     EXPECT_FALSE(s.main->profileWindow()->isVisible());
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+}
+
+// ---- GRAPH ----
+
+TEST(GraphWindow, LastLabelsWholeMarkerAfterLoadAndUndoFromTheBoxes) {
+    Shown s;
+    s.start();
+    s.main->openProfileWindow();
+    ProfileWindow* w = s.main->profileWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->logic().timerOn; }, 2000));
+    w->paintChartAt(1);
+    // The labels right of the last grid line ("α^ 2000", "[log(R)]") are
+    // drawn whole: ink beyond the grid, none in the chart's last columns.
+    const QImage& chart = w->chartImage().image();
+    const QRgb back = chart.pixel(chart.width() - 1, chart.height() - 1);
+    auto inkIn = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = 403; y < 440; ++y)  // below the axis line
+            for (int x = x0; x < x1; ++x) n += chart.pixel(x, y) != back && chart.pixel(x, y) != qRgb(255, 255, 255);
+        return n;
+    };
+    EXPECT_GT(inkIn(1060, 1120), 20);
+    EXPECT_EQ(inkIn(chart.width() - 6, chart.width()), 0);
+
+    // α mode: the final-stage marker is there after D-Load as after α.
+    QTest::mouseClick(w->findChild<QPushButton*>("SAVEcmd"), Qt::LeftButton);
+    QTest::mouseClick(w->findChild<QPushButton*>("Scmd"), Qt::LeftButton);
+    const int x = static_cast<int>(w->logic().stageToX(s.model->lastStage));
+    auto markerShown = [&] {
+        const QImage& image = w->chartImage().image();
+        return image.pixel(x, 300) != image.pixel(x + 3, 300);
+    };
+    ASSERT_TRUE(markerShown());
+    QTest::mouseClick(w->findChild<QPushButton*>("LOADcmd"), Qt::LeftButton);
+    auto* list = w->findChild<QListWidget*>("FILElst");
+    ASSERT_TRUE(list && list->count() > 0);
+    emit list->itemClicked(list->item(0));
+    EXPECT_TRUE(markerShown());
+
+    // Ctrl+Z in the stage box undoes the last profile edit, not the typing.
+    QTest::mouseClick(w->findChild<QPushButton*>("Ecmd"), Qt::LeftButton);
+    const int before = s.model->gammaProfile.count;
+    const double k = w->chartView()->shownScale();
+    QTest::mousePress(w->chartView(), Qt::LeftButton, {}, QPoint(int(300 * k), int(300 * k)));
+    QTest::mouseRelease(w->chartView(), Qt::LeftButton, {}, QPoint(int(300 * k), int(300 * k)));
+    ASSERT_EQ(s.model->gammaProfile.count, before + 1);
+    auto* box = w->findChild<QLineEdit*>("XCMtxt");
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(s.model->gammaProfile.count, before);
 }
