@@ -50,7 +50,20 @@ void MainWindowLogic::ResetRegulation() {
 }
 
 void MainWindowLogic::ClickStart() {
-    Guard([this] { Start(); });
+    growthBegan_ = false;
+    if (Guard([this] { Start(); }) || !growthBegan_) return;
+    ShowStoppedGrowth();
+}
+
+void MainWindowLogic::ShowStoppedGrowth() {
+    // The growth stopped before its final report: this shell has no density,
+    // stability or P/T ratio, so the labels show none rather than the last
+    // shell's. The orientation reached keeps the report's form (tenths).
+    DNSlbl.setCaption("");
+    STBlbl.setCaption("");
+    PTRtxt.setText("");
+    const std::string& angle = ORIlbl.caption();
+    if (!angle.empty()) ORIlbl.setCaption(OrientationLabel(static_cast<float>(parseLeadingNumber(angle))));
 }
 
 void MainWindowLogic::ClickShade() {
@@ -86,6 +99,7 @@ void MainWindowLogic::Start() {
     // 9, 10. Surface cleared, axes.
     presenter_.runPrepared(model, run);
     // 11. The growth run.
+    growthBegan_ = true;
     GrowShell(model, run, &presenter_);
 }
 

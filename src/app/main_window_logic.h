@@ -45,6 +45,9 @@ public:
     bool Guard(const std::function<void()>& action);
 
     void Start();                  // START, steps 1 to 11
+    // After a growth that stopped on a runtime error: the result labels show
+    // what that growth left, not what the run before it reported.
+    void ShowStoppedGrowth();
     void DrawRegulationChart();
     void ShadeShell();
 
@@ -86,6 +89,7 @@ private:
 
     Presenter presenter_{*this};
     int guardDepth_ = 0;
+    bool growthBegan_ = false;  // the START under way reached the growth run
     void onNumTextChanged();
     void onSclTextChanged();
     void onThresholdBarChanged(ScrollBarModel& bar);

@@ -91,17 +91,31 @@ std::string resultText(double v, MorphoResult result) {
     return formatNumber(v);
 }
 
-// Indices of the ticks along an axis of `steps` cells: all of them when they
-// fit, otherwise an even spread including both ends.
-std::vector<int> tickIndices(int steps, double cellSize, double labelSize) {
-    std::vector<int> out;
-    int every = std::max(1, static_cast<int>(std::ceil(labelSize / std::max(cellSize, 1e-9))));
-    for (int i = 0; i < steps; i += every) out.push_back(i);
-    if (out.back() != steps - 1) {
-        if (out.size() > 1 && (steps - 1 - out.back()) * cellSize < labelSize) out.pop_back();
-        out.push_back(steps - 1);
-    }
+// Round values for the ticks of an axis running from `from` to `to` over
+// `length` picture units: steps of 1, 2 or 5 times a power of ten, at least
+// `labelSize` apart. An axis of one value has that value as its only tick.
+std::vector<double> roundTicks(double from, double to, double length, double labelSize, int& decimals) {
+    decimals = 0;
+    const double lo = std::min(from, to), hi = std::max(from, to);
+    if (!(hi > lo) || !std::isfinite(hi - lo)) return {from};
+    const double most = std::max(1.0, std::floor(length / labelSize));
+    const double rough = (hi - lo) / most;
+    double step = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (step * m >= rough * (1 - 1e-9)) {
+            step *= m;
+            break;
+        }
+    decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+    std::vector<double> out;
+    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + step * 1e-9; k += 1) out.push_back(k * step);
+    if (out.empty()) out.push_back(from);
     return out;
+}
+
+// Where a value lies along an axis, in cells (0 at the first cell's centre).
+double cellPosition(const SweepAxis& axis, double v) {
+    return axis.steps > 1 && axis.to != axis.from ? (v - axis.from) / (axis.to - axis.from) * (axis.steps - 1) : 0;
 }
 
 // The text after the "--sweep 'NAME=...': " that a batch option's message starts with.
@@ -269,6 +283,9 @@ SessionOptions MorphoLogic::CurrentOptions() const {
 }
 
 void MorphoLogic::BeginRun() {
+    // Every cell grows to the stage count the boxes hold now; a cell opened
+    // later is grown to it again, whatever the cell opened before it left.
+    runStageText_ = std::to_string(std::max<int>(1, main_.model.shownStage));
     const size_t n = static_cast<size_t>(SweepPointCount(axes_));
     rows_.assign(n, SweepRow{});
     for (size_t p = 0; p < n; ++p) rows_[p].values = SweepPointValues(axes_, p);
@@ -450,6 +467,10 @@ bool MorphoLogic::OpenCell(size_t index) {
     const SweepRow& row = rows_[index];
     bool ok = true;
     std::optional<double> alpha;
+    bool stagesSwept = false;
+    for (const SweepAxis& a : axes_) stagesSwept = stagesSwept || a.target == SweepTarget::Stages;
+    if (!stagesSwept && !runStageText_.empty())
+        ok = main_.Guard([&] { main_.NUMtxt.setText(runStageText_); });
     // A bar moved before any run cannot redraw the regulation chart; the bar
     // has taken its position all the same, as a sweep point's bar does.
     auto moveBar = [&](ScrollBarModel& bar, double value) {
@@ -525,16 +546,21 @@ void MorphoLogic::Draw(DrawingSurface& s) const {
     // Ticks and values at the cell centres.
     const SweepAxis& ax = axes_[0];
     const SweepAxis& ay = axes_[1];
-    for (int i : tickIndices(nx, cw, 64)) {
-        const double x = l + (i + 0.5) * cw;
+    // Round values along the axes (a one-value axis shows its value).
+    auto tickText = [](double v, int decimals) {
+        return decimals > 0 ? formatDecimals(v, decimals) : valueText(std::round(v) == 0 ? 0 : std::round(v));
+    };
+    int decimals = 0;
+    for (double v : roundTicks(ax.from, ax.to, (nx - 1) * cw, 70, decimals)) {
+        const double x = l + (cellPosition(ax, v) + 0.5) * cw;
         s.line(x, b, x, b + 4, kInk);
-        const std::string text = valueText(ax.valueAt(i));
+        const std::string text = nx > 1 ? tickText(v, decimals) : valueText(ax.valueAt(0));
         printAt(s, x - kCharWidth * text.size() / 2, b + 6, text, kInk);
     }
-    for (int j : tickIndices(ny, ch, 18)) {
-        const double y = b - (j + 0.5) * ch;
+    for (double v : roundTicks(ay.from, ay.to, (ny - 1) * ch, 24, decimals)) {
+        const double y = b - (cellPosition(ay, v) + 0.5) * ch;
         s.line(l - 4, y, l, y, kInk);
-        const std::string text = valueText(ay.valueAt(j));
+        const std::string text = ny > 1 ? tickText(v, decimals) : valueText(ay.valueAt(0));
         printAt(s, l - 8 - kCharWidth * text.size(), y - 7, text, kInk);
     }
     printAt(s, (l + r) / 2 - kCharWidth * ax.name.size() / 2, b + 26, ax.name, kInk);

@@ -136,6 +136,7 @@ private:
     MorphoResult result_ = MorphoResult::MeanDensity;
     // α of the last opened cell: a run hands α back to the regulation's own
     // value, so the model no longer holds the α its shell grew with.
+    std::string runStageText_;  // the stage box's count the last sweep grew every cell to
     bool alphaOpened_ = false;
     double openedAlpha_ = 0;
 };

@@ -255,6 +255,9 @@ void ProfileWindowLogic::LoadProfiles(const std::string& name) {
     cutDone_ = false;
     DrawChartBackground();
     DrawProfiles();
+    // The chart shows what the mode shows, as after a click on its button.
+    if (editMode == kFinalStage) DrawMarker(model.lastStage);
+    DrawEditedProfile(false);
     setFileList(false);
     statusLine.setCaption("Loaded " + name + ".");
     notifyStages();

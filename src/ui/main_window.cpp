@@ -31,6 +31,7 @@
 #include "picture/svg_text_style.h"
 
 #include "ui/bindings.h"
+#include "ui/export_path.h"
 #include "ui/morpho_window.h"
 #include "ui/window_place.h"
 #include "ui/profile_window.h"
@@ -46,6 +47,8 @@ LogView::LogView(QWidget* parent) : QPlainTextEdit(parent) {
     QFont f(QStringLiteral("IPAGothic"));
     f.setPixelSize(12);
     setFont(f);
+    // Reached with Tab (to copy its lines): a frame in the highlight colour says so.
+    setStyleSheet(QStringLiteral("QPlainTextEdit#PBX:focus { border: 2px solid palette(highlight); }"));
 }
 
 void LogView::clear() {
@@ -121,6 +124,29 @@ QScrollBar* placeBar(QWidget* parent, const char* name, Qt::Orientation o, int x
 }
 }  // namespace
 
+namespace {
+// Paints the list again on the surface at a new resolution; the surface's
+// colours, width and position stay as the model left them.
+void RepaintAt(ImageSurface& surface, const DisplayList& list, double resolution) {
+    const Rgb fore = surface.foreColour(), back = surface.backColour(), fill = surface.fillColour();
+    const int fillStyle = surface.fillStyle(), width = surface.drawWidth();
+    const double x = surface.currentX(), y = surface.currentY();
+    surface.setResolution(resolution);
+    {
+        RecorderPause pause(surface);
+        surface.setBackColour(list.hasBackground() ? list.background() : back);
+        surface.clear();
+        PaintDisplayList(surface, list);
+    }
+    surface.setForeColour(fore);
+    surface.setBackColour(back);
+    surface.setFillColour(fill);
+    surface.setFillStyle(fillStyle);
+    surface.setDrawWidth(width);
+    surface.setCurrentPosition(x, y);
+}
+}  // namespace
+
 MainWindow::MainWindow(ModelState& model, QWidget* parent)
     : QWidget(parent), model_(model), surface_(kSurfaceWidth, kSurfaceHeight, ImageSurface::screenResolution()),
       plotSurface_(kSurfaceWidth, kSurfaceHeight, ImageSurface::screenResolution()) {
@@ -129,15 +155,8 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     surface_.setRecorder(&drawing_);
     plotSurface_.setRecorder(&plotDrawing_);
     surface_.clear();
-    // Exports start in the working folder, later in the folder of the last one.
-    lastFolder_ = WindowSettings().value(QStringLiteral("export/folder"), QDir::currentPath()).toString();
-    if (!QFileInfo(lastFolder_).isDir()) lastFolder_ = QDir::currentPath();
     askSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
-        QFileDialog dialog(this, caption, suggested, filter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                       : QString();
+        return AskSavePathWithDialog(this, caption, suggested, filter);
     };
     askMeshScale = [this](double& mmPerUnit) {
         bool ok = false;
@@ -299,7 +318,8 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     resolutionTimer_->setInterval(150);
     connect(resolutionTimer_, &QTimer::timeout, this, [this] { fitResolution(); });
 
-    PlaceWindowOnScreen(this, QStringLiteral("main"), QSize(kSurfaceWidth + 305, kSurfaceHeight + 28));
+    // The picture at its own size, 1000 × 760 pixels, where the screen has room.
+    PlaceWindowOnScreen(this, QStringLiteral("main"), sizeHint());
 
     // About: F1 anywhere in the window, or a right click on the control panel.
     auto* about = new QAction(QStringLiteral("About ammonite…"), this);
@@ -347,8 +367,26 @@ void MainWindow::showAbout() {
     box->show();
 }
 
+bool MainWindow::confirmQuit() {
+    // Nothing the user made is lost by quitting yet; a question about inputs
+    // edited since they were last opened or saved belongs here.
+    return !askBeforeQuit || askBeforeQuit();
+}
+
 void MainWindow::closeEvent(QCloseEvent* e) {
+    if (!confirmQuit()) {
+        e->ignore();
+        return;
+    }
     RememberWindowPlace(this, QStringLiteral("main"));
+    // Closing the main window closes the program: every other window goes
+    // with it, a sweep or a live regrowth under way is cancelled first, so no
+    // window is left running on its own.
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (w->isWindow() && w->isVisible()) w->close();
+    if (profileWindow_) profileWindow_->hide();
+    if (settingsWindow_) settingsWindow_->close();
+    if (aboutBox_) aboutBox_->close();
     QWidget::closeEvent(e);
 }
 
@@ -368,33 +406,9 @@ void MainWindow::showEvent(QShowEvent* e) {
     FollowScreenScale(this, [this] { resolutionTimer_->start(); });
 }
 
-namespace {
-// Paints the list again on the surface at a new resolution; the surface's
-// colours, width and position stay as the model left them.
-void RepaintAt(ImageSurface& surface, const DisplayList& list, double resolution) {
-    const Rgb fore = surface.foreColour(), back = surface.backColour(), fill = surface.fillColour();
-    const int fillStyle = surface.fillStyle(), width = surface.drawWidth();
-    const double x = surface.currentX(), y = surface.currentY();
-    surface.setResolution(resolution);
-    {
-        RecorderPause pause(surface);
-        surface.setBackColour(list.hasBackground() ? list.background() : back);
-        surface.clear();
-        PaintDisplayList(surface, list);
-    }
-    surface.setForeColour(fore);
-    surface.setBackColour(back);
-    surface.setFillColour(fill);
-    surface.setFillStyle(fillStyle);
-    surface.setDrawWidth(width);
-    surface.setCurrentPosition(x, y);
-}
-}  // namespace
 
 void MainWindow::fitResolution() {
-    const double shown = view_->pictureRect().width() / kSurfaceWidth;
-    double wanted = devicePixelRatioF() * std::max(1.0, shown);
-    wanted = std::min(4.0, std::ceil(wanted * 4 - 1e-6) / 4);  // in quarters, at most 4
+    const double wanted = view_->wantedResolution();
     if (std::fabs(wanted - surface_.resolution()) < 1e-9) return;
     RepaintAt(surface_, drawing_, wanted);
     RepaintAt(plotSurface_, plotDrawing_, wanted);
@@ -428,10 +442,7 @@ void MainWindow::showSaved(const QStringList& paths) {
     for (const QString& p : paths) names << QFileInfo(p).fileName();
     infoLine_->setText(QStringLiteral("Saved ") + names.join(QStringLiteral(", ")));
     infoLine_->setToolTip(paths.join(QLatin1Char('\n')));
-    if (!paths.isEmpty()) {
-        lastFolder_ = QFileInfo(paths.front()).absolutePath();
-        WindowSettings().setValue(QStringLiteral("export/folder"), lastFolder_);
-    }
+    if (!paths.isEmpty()) RememberExportFolder(paths.front());
 }
 
 void MainWindow::buildExportMenu(QPushButton* button) {
@@ -451,6 +462,11 @@ void MainWindow::buildExportMenu(QPushButton* button) {
     add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(QKeySequence::Save), [=] {
         exportWithDialog(QStringLiteral("Save picture as PNG"), QStringLiteral("ammonite.png"), pngFilter,
                          [this](const QString& p) { return savePicturePng(p); });
+    });
+    // Twice the pixels in each direction, for print.
+    add("savePng2xAction", QStringLiteral("Save picture as PNG at 2× (print)…"), QKeySequence(), [=] {
+        exportWithDialog(QStringLiteral("Save picture as PNG at 2×"), QStringLiteral("ammonite_2x.png"), pngFilter,
+                         [this](const QString& p) { return savePicturePng(p, 2); });
     });
     // The platform's "save as" keys are empty on some desktops: Ctrl+Shift+S everywhere.
     add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [=] {
@@ -500,16 +516,29 @@ void MainWindow::buildExportMenu(QPushButton* button) {
 
 void MainWindow::exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
                                   const std::function<bool(const QString&)>& save) {
-    QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
+    // Exports start in the working folder, later in the folder of the last one.
+    QString path = askSavePath(caption, QDir(ExportFolder()).filePath(fileName), filter);
+    // The name ends in the chosen type's extension, or nothing is saved.
+    path = MatchExportExtension(this, path, QFileInfo(fileName).suffix());
     if (path.isEmpty()) return;  // cancelled: nothing changes
-    // A name typed without an extension gets the one of the chosen type.
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".") + QFileInfo(fileName).suffix();
     save(path);
 }
 
-bool MainWindow::savePicturePng(const QString& path) {
+bool MainWindow::savePicturePng(const QString& path, double scale) {
+    ImageSurface& shown = shownSurface();
     std::string error;
-    if (!shownSurface().savePng(path.toStdString(), error)) {
+    bool saved = false;
+    if (std::fabs(shown.resolution() - scale) < 1e-9) {
+        // The pixels on the screen are the picture at this scale.
+        saved = shown.savePng(path.toStdString(), error);
+    } else {
+        // Painted again from what was drawn, at the scale asked for.
+        ImageSurface copy(shown.width(), shown.height(), scale, shown.font());
+        copy.setBackColour(shown.backColour());
+        RepaintAt(copy, shownDrawing(), scale);
+        saved = copy.savePng(path.toStdString(), error);
+    }
+    if (!saved) {
         showError(error);
         return false;
     }

@@ -62,8 +62,10 @@ public:
 
     // ---- what users take away; each returns false after showing why in the
     // status line, and says what it wrote in the information line ----
-    // The picture shown (the shell, or the plot when it is shown).
-    bool savePicturePng(const QString& path);
+    // The picture shown (the shell, or the plot when it is shown). The PNG
+    // has the picture's 1000 × 760 pixels times `scale` whatever the screen's
+    // scale: at 1 the batch tool's picture for the same inputs.
+    bool savePicturePng(const QString& path, double scale = 1);
     bool savePictureSvg(const QString& path);
     void copyPicture();
     // The per-stage results of the last run (the batch tool's --tables).
@@ -85,6 +87,12 @@ public:
     // The About box: the program's name and version (F1, or the window's
     // context menu); one box at a time, which does not block the window.
     QMessageBox* aboutBox() const { return aboutBox_; }
+
+    // Asked before the window closes and the program quits; false keeps both
+    // (the user chose Cancel). Empty: the program quits without asking.
+    std::function<bool()> askBeforeQuit;
+    // Whether the program may quit now: the one place that may veto closing.
+    bool confirmQuit();
 
 public slots:
     void openProfileWindow();
@@ -119,7 +127,6 @@ private:
     bool plotShown_ = false;
     QPushButton* plotButton_ = nullptr;
     QLabel* infoLine_ = nullptr;
-    QString lastFolder_;
     double meshScale_ = 1;
     QTimer* resolutionTimer_ = nullptr;
     LogView* log_ = nullptr;

@@ -1,6 +1,9 @@
 #include "ui/morpho_window.h"
 
+#include <cmath>
+
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,32 +16,30 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "ui/export_path.h"
 #include "ui/main_window.h"
+#include "ui/window_place.h"
 #include "picture/svg_text_style.h"
 
 namespace ammonite {
 
 // ---- the map view ------------------------------------------------------------
 
-MorphoMapView::MorphoMapView(ImageSurface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
-    setFixedSize(surface.width(), surface.height());
-    setAttribute(Qt::WA_OpaquePaintEvent);
+MorphoMapView::MorphoMapView(ImageSurface& surface, QWidget* parent) : SurfaceView(surface, parent, true) {
+    // Readable down to half its size.
+    setMinimumSize(surface.width() / 2, surface.height() / 2);
     setMouseTracking(true);
-}
-
-void MorphoMapView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.drawImage(0, 0, surface_.image());
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void MorphoMapView::mouseMoveEvent(QMouseEvent* e) {
-    const QPoint at = e->position().toPoint();
+    const QPoint at = toUnits(e->position());
     emit hovered(at.x(), at.y());
 }
 
 void MorphoMapView::mouseReleaseEvent(QMouseEvent* e) {
-    const QPoint at = e->position().toPoint();
-    if (e->button() == Qt::LeftButton && rect().contains(at)) emit clicked(at.x(), at.y());
+    const QPoint at = toUnits(e->position());
+    if (e->button() == Qt::LeftButton && pictureRect().contains(e->position())) emit clicked(at.x(), at.y());
 }
 
 void MorphoMapView::leaveEvent(QEvent*) { emit left(); }
@@ -80,12 +81,11 @@ MorphoWindow::AxisBoxes MorphoWindow::makeAxis(const char* prefix, const char* n
 }
 
 MorphoWindow::MorphoWindow(MainWindowLogic& main, QWidget* parent)
-    : QWidget(parent, Qt::Window), logic_(main), surface_(kMapWidth, kMapHeight) {
+    : QWidget(parent, Qt::Window), logic_(main), surface_(kMapWidth, kMapHeight, ImageSurface::screenResolution()) {
     setObjectName(QStringLiteral("MORPHO"));
     setWindowTitle(QStringLiteral("MORPHO"));
-    lastFolder_ = QDir::homePath();
     askSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
-        return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+        return AskSavePathWithDialog(this, caption, suggested, filter);
     };
 
     x_ = makeAxis("x", "alpha", "1.002", "1.008", "10");
@@ -123,7 +123,8 @@ MorphoWindow::MorphoWindow(MainWindowLogic& main, QWidget* parent)
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    progress_->setFormat(QStringLiteral("%v / %m shells"));
+    // Before the first RUN there is nothing to count.
+    progress_->setFormat(QStringLiteral("no shells grown yet"));
 
     auto* exportButton = new QPushButton(QStringLiteral("Export"), this);
     exportButton->setObjectName(QStringLiteral("EXPORTcmd"));
@@ -170,7 +171,7 @@ MorphoWindow::MorphoWindow(MainWindowLogic& main, QWidget* parent)
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(view_->mapToGlobal(QPoint(x + 12, y + 12)), text, view_);
+            QToolTip::showText(QCursor::pos() + QPoint(12, 12), text, view_);
     });
     connect(view_, &MorphoMapView::left, this, [this] { hoverLine_->clear(); });
     connect(view_, &MorphoMapView::clicked, this, [this](int x, int y) {
@@ -202,11 +203,35 @@ MorphoWindow::MorphoWindow(MainWindowLogic& main, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(view_);
+    layout->addWidget(view_, 1);
     layout->addWidget(hoverLine_);
     layout->addLayout(bottom);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The map is drawn again for its new size once the user stops resizing.
+    resolutionTimer_ = new QTimer(this);
+    resolutionTimer_->setSingleShot(true);
+    resolutionTimer_->setInterval(120);
+    connect(resolutionTimer_, &QTimer::timeout, this, [this] {
+        if (std::fabs(view_->wantedResolution() - surface_.resolution()) > 1e-9) paintMapAt(view_->wantedResolution());
+    });
+    connect(view_, &SurfaceView::resized, resolutionTimer_, qOverload<>(&QTimer::start));
     redraw();
+    PlaceWindowOnScreen(this, QStringLiteral("morpho"), sizeHint());
+}
+
+void MorphoWindow::paintMapAt(double resolution) {
+    surface_.setResolution(resolution);
+    redraw();
+}
+
+void MorphoWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    FollowScreenScale(this, [this] { resolutionTimer_->start(); });
+}
+
+void MorphoWindow::hideEvent(QHideEvent* e) {
+    RememberWindowPlace(this, QStringLiteral("morpho"));
+    QWidget::hideEvent(e);
 }
 
 MorphoWindow::~MorphoWindow() {
@@ -254,6 +279,7 @@ bool MorphoWindow::run() {
     cancel_ = false;
     progress_->setRange(0, static_cast<int>(logic_.cellCount()));
     progress_->setValue(0);
+    progress_->setFormat(QStringLiteral("%v / %m shells"));
     runButton_->setEnabled(false);
     cancelButton_->setEnabled(true);
     showInfo(QStringLiteral("Growing %1 shells…").arg(logic_.cellCount()));
@@ -330,9 +356,12 @@ void MorphoWindow::closeEvent(QCloseEvent* e) {
 
 void MorphoWindow::exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
                                     const std::function<bool(const QString&)>& save) {
-    const QString path = askSavePath(caption, QDir(lastFolder_).filePath(fileName), filter);
+    // Exports start in the working folder, later in the folder of the last one.
+    QString path = askSavePath(caption, QDir(ExportFolder()).filePath(fileName), filter);
+    // The name ends in the chosen type's extension, or nothing is saved.
+    path = MatchExportExtension(this, path, QFileInfo(fileName).suffix());
     if (path.isEmpty()) return;
-    if (save(path)) lastFolder_ = QFileInfo(path).absolutePath();
+    if (save(path)) RememberExportFolder(path);
 }
 
 bool MorphoWindow::saveCsv(const QString& path) {
@@ -352,7 +381,10 @@ bool MorphoWindow::savePng(const QString& path) {
         return false;
     }
     redraw();
-    if (!surface_.savePng(path.toStdString(), error)) {
+    // The map's own 900 × 600 pixels, whatever size the window shows it at.
+    ImageSurface map(kMapWidth, kMapHeight, 1, surface_.font());
+    logic_.Draw(map);
+    if (!map.savePng(path.toStdString(), error)) {
         showError(error);
         return false;
     }

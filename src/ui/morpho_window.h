@@ -13,17 +13,20 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/morpho_logic.h"
 #include "picture/image_surface.h"
+#include "ui/surface_view.h"
 
 namespace ammonite {
 
 class MainWindow;
 
-// Shows the map's picture and reports the mouse in whole picture units.
-class MorphoMapView : public QWidget {
+// Shows the map's picture, fitted to the space it is given and drawn for the
+// device pixels it covers, and reports the mouse in whole picture units.
+class MorphoMapView : public SurfaceView {
     Q_OBJECT
 public:
     MorphoMapView(ImageSurface& surface, QWidget* parent);
@@ -34,13 +37,9 @@ signals:
     void clicked(int x, int y);
 
 protected:
-    void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent*) override;
-
-private:
-    ImageSurface& surface_;
 };
 
 class MorphoWindow : public QWidget {
@@ -74,6 +73,8 @@ public:
 
     // Redraws the map (the current model's point may have moved).
     void redraw();
+    // Draws the map again at `resolution` device pixels per unit.
+    void paintMapAt(double resolution);
 
 signals:
     void runFinished();
@@ -81,6 +82,8 @@ signals:
 protected:
     void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     struct AxisBoxes {
@@ -105,8 +108,8 @@ private:
     QPushButton *runButton_ = nullptr, *cancelButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel *hoverLine_ = nullptr, *statusLine_ = nullptr, *infoLine_ = nullptr;
-    QString lastFolder_;
     bool redrawPending_ = false;
+    QTimer* resolutionTimer_ = nullptr;
 
     std::thread worker_;
     std::atomic<bool> cancel_{false};

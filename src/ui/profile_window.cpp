@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QFont>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -44,13 +45,15 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     setWindowTitle(QStringLiteral("Form1"));
     setObjectName(QStringLiteral("CHART"));
 
-    // The controls lie on a page of the design size; on a screen too small
-    // for it the window scrolls instead of cutting it off.
+    // The chart grows and shrinks with the window, the controls keep their
+    // size around it (layoutPage); below the page's least size, on a screen
+    // too small for even that, the window scrolls instead of cutting it off.
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("chartPage"));
-    page->setFixedSize(kPageWidth, kPageHeight);
+    page->setMinimumSize(kMinPageWidth, kMinPageHeight);
     scroll->setWidget(page);
     scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* outer = new QVBoxLayout(this);
@@ -70,10 +73,10 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
         if (!closing_) logic_->Guard(f);
     };
 
-    view_ = new SurfaceView(shown_, page);
+    view_ = new SurfaceView(shown_, page, true);
     view_->setObjectName(QStringLiteral("GRAPHpct"));
     view_->setToolTip(QStringLiteral("Press a point to select and drag it, or press elsewhere to add one"));
-    view_->move(8, 8);
+    view_->setMinimumSize(kChartWidth / 2, kChartHeight / 2);
     connect(view_, &SurfaceView::pressed, this, [this](double x, double y) { logic_->PressChart(x, y); });
     connect(view_, &SurfaceView::moved, this, [this](double x, double y) { logic_->MoveChart(x, y); });
     connect(view_, &SurfaceView::released, this, [this](double x, double y) { logic_->ReleaseChart(x, y); });
@@ -81,6 +84,7 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
 
     const int boxX = kChartWidth - 81;
     auto* xcmLabel = new QLabel(QStringLiteral("stage"), page);
+    xcmLabel->setObjectName(QStringLiteral("XCMlbl"));
     xcmLabel->setGeometry(boxX - 50, 16, 46, 25);
     xcmLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* xcm = new QLineEdit(page);
@@ -89,6 +93,7 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     xcm->setToolTip(QStringLiteral("Stage of the selected point (0..4000)"));
     xcmLabel->setBuddy(xcm);
     auto* ycmLabel = new QLabel(QStringLiteral("value"), page);
+    ycmLabel->setObjectName(QStringLiteral("YCMlbl"));
     ycmLabel->setGeometry(boxX - 50, 48, 46, 25);
     ycmLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* ycm = new QLineEdit(page);
@@ -98,6 +103,10 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     ycmLabel->setBuddy(ycm);
     bindLineEdit(xcm, L.XCMtxt, guard);
     bindLineEdit(ycm, L.YCMtxt, guard);
+    // Ctrl+Z in the boxes undoes the last profile edit, as it does elsewhere
+    // in the window, not the box's own typing.
+    xcm->installEventFilter(this);
+    ycm->installEventFilter(this);
 
     fileList_ = new QListWidget(page);
     fileList_->setObjectName(QStringLiteral("FILElst"));
@@ -211,7 +220,46 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
 
     L.Load();
     fileList_->setToolTip(QString::fromStdString(model_.profileFolderPath));
+
+    resolutionTimer_ = new QTimer(this);
+    resolutionTimer_->setSingleShot(true);
+    resolutionTimer_->setInterval(120);
+    connect(resolutionTimer_, &QTimer::timeout, this, [this] { fitResolution(); });
+    connect(view_, &SurfaceView::resized, resolutionTimer_, qOverload<>(&QTimer::start));
+    page->resize(kPageWidth, kPageHeight);
+    layoutPage();
     PlaceWindowOnScreen(this, QStringLiteral("chart"), QSize(kPageWidth, kPageHeight));
+}
+
+void ProfileWindow::layoutPage() {
+    if (!page_ || !view_) return;
+    const int w = page_->width(), h = page_->height();
+    // The chart takes all but the button row and the status line below it.
+    view_->setGeometry(8, 8, w - 16, h - 8 - kBelowChart);
+    const double k = view_->shownScale();
+    const QRect picture(view_->pos(), QSize(static_cast<int>(std::lround(kChartWidth * k)),
+                                            static_cast<int>(std::lround(kChartHeight * k))));
+    auto place = [this](const char* name, int x, int y) {
+        if (auto* c = page_->findChild<QWidget*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly)) c->move(x, y);
+    };
+    // The coordinate boxes in the chart's top right corner.
+    place("XCMtxt", picture.right() + 1 - 81, picture.top() + 8);
+    place("YCMtxt", picture.right() + 1 - 81, picture.top() + 40);
+    place("XCMlbl", picture.right() + 1 - 131, picture.top() + 8);
+    place("YCMlbl", picture.right() + 1 - 131, picture.top() + 40);
+    // The file list where the chart has room for it, the α bar and its
+    // caption along the chart's foot.
+    const QPoint list(picture.left() + static_cast<int>(std::lround(672 * k)),
+                      picture.top() + static_cast<int>(std::lround(500 * k)));
+    fileList_->move(std::min(list.x(), picture.right() + 1 - fileList_->width()),
+                    std::max(picture.top(), std::min(list.y(), picture.bottom() + 1 - fileList_->height())));
+    alphaBar_->move(picture.left() + static_cast<int>(std::lround(48 * k)), picture.bottom() + 1 - 49);
+    alphaCaption_->move(alphaBar_->x() + 56, picture.bottom() + 1 - 25);
+    // The buttons and the status line below the chart.
+    const int buttonsY = h - kBelowChart + 7;
+    for (QPushButton* b : page_->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
+        if (b != alphaCaption_) b->move(b->x(), buttonsY);
+    status_->setGeometry(8, buttonsY + 28, w - 16, 20);
 }
 
 ProfileWindow::~ProfileWindow() {
@@ -257,6 +305,10 @@ void ProfileWindow::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 bool ProfileWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == page_ && e->type() == QEvent::Resize) layoutPage();
+    if (e->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched) &&
+        static_cast<QKeyEvent*>(e)->matches(QKeySequence::Undo))
+        return true;  // not taken by the box: the window's undo runs
     // A click on the page's own area, outside every control.
     if (watched == page_ && e->type() == QEvent::MouseButtonRelease) {
         auto* m = static_cast<QMouseEvent*>(e);
@@ -278,10 +330,15 @@ void ProfileWindow::showEvent(QShowEvent* e) {
 }
 
 void ProfileWindow::fitResolution() {
-    const double wanted = devicePixelRatioF();
+    const double wanted = view_->wantedResolution();
     if (closing_ || std::fabs(wanted - shown_.resolution()) < 1e-9) return;
-    background_.setResolution(wanted);
-    shown_.setResolution(wanted);
+    paintChartAt(wanted);
+}
+
+void ProfileWindow::paintChartAt(double resolution) {
+    if (closing_) return;
+    background_.setResolution(resolution);
+    shown_.setResolution(resolution);
     // The chart is drawn again from the model, as a click beside it does.
     logic_->Guard([this] {
         logic_->DrawChartBackground();

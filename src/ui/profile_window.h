@@ -28,11 +28,18 @@ class ProfileWindow : public QWidget {
     Q_OBJECT
 public:
     // GRAPHpct, widened from 1001 units so that stages 0..4000 show.
-    static constexpr int kChartWidth = 1041;
+    // (and 100 more so that the last stage label, "[log(R)]" and a marker's
+    // number at stage 4000 are not cut off).
+    static constexpr int kChartWidth = 1141;
     static constexpr int kChartHeight = 665;
-    // The page the controls lie on.
-    static constexpr int kPageWidth = kChartWidth + 15;
-    static constexpr int kPageHeight = 730;
+    // The page the controls lie on, at the chart's own size; the button row
+    // and the status line take kBelowChart under the chart.
+    static constexpr int kPageWidth = kChartWidth + 16;
+    static constexpr int kBelowChart = 57;
+    static constexpr int kPageHeight = kChartHeight + 8 + kBelowChart;
+    // The least page: the chart at half its size, the button row whole.
+    static constexpr int kMinPageWidth = 910;
+    static constexpr int kMinPageHeight = kChartHeight / 2 + 8 + kBelowChart;
 
     ProfileWindow(ModelState& model, QWidget* mainWindow);
     ~ProfileWindow() override;
@@ -42,6 +49,8 @@ public:
     // The picture the user sees and the persistent background under it.
     ImageSurface& chartImage() { return shown_; }
     ImageSurface& chartBackground() { return background_; }
+    // Draws the chart again from the model at `resolution` device pixels per unit.
+    void paintChartAt(double resolution);
 
     // Asked before "D-save" replaces a file that exists; a test can answer
     // in the user's place. Empty: a message box asks.
@@ -62,6 +71,8 @@ private:
     void refreshFileList();
     // Paints the chart again at the screen's pixel ratio when that changed.
     void fitResolution();
+    // Places the chart and the controls on the page for its size.
+    void layoutPage();
     void returnToMainWindow();
 
     ModelState& model_;
@@ -76,6 +87,7 @@ private:
     QListWidget* fileList_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* timer_ = nullptr;
+    QTimer* resolutionTimer_ = nullptr;
     QWidget* page_ = nullptr;
     bool closing_ = false;  // set while the window is destroyed
 };

@@ -191,7 +191,11 @@ void SettingsWindow::showEvent(QShowEvent* event) {
 void SettingsWindow::fitResolution() {
     const double wanted = devicePixelRatioF();
     if (closing_ || std::fabs(wanted - preview_.resolution()) < 1e-9) return;
-    preview_.setResolution(wanted);
+    paintPreviewAt(wanted);
+}
+
+void SettingsWindow::paintPreviewAt(double resolution) {
+    preview_.setResolution(resolution);
     // Drawn again from the settings, as a click on the preview does.
     logic_->ClickPreview();
     previewView_->update();

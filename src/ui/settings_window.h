@@ -51,6 +51,8 @@ public:
     SettingsWindowLogic& logic() { return *logic_; }
     ScaledImageSurface& previewSurface() { return preview_; }
     SurfaceView* previewView() { return previewView_; }
+    // Draws the preview again at `resolution` device pixels per pixel of its box.
+    void paintPreviewAt(double resolution);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

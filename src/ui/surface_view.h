@@ -27,6 +27,14 @@ public:
     }
     // Where the picture lies in the view, in logical pixels.
     QRectF pictureRect() const;
+    // Logical pixels per drawing unit. A fitted picture takes the largest
+    // scale that fits the view and gives a whole number of twentieths of a
+    // device pixel per unit, so that a picture drawn at `wantedResolution`
+    // reaches the screen pixel for pixel.
+    double shownScale() const;
+    // Device pixels per unit the picture covers (at most 4): the resolution
+    // to draw the surface at.
+    double wantedResolution() const;
     // A position in the view as whole drawing units (rounded).
     QPoint toUnits(const QPointF& position) const;
 
@@ -39,12 +47,17 @@ signals:
     void moved(double x, double y);
     void released(double x, double y);
     void clicked();
+    // The view's size changed: the picture may want another resolution.
+    void resized();
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
     ImageSurface* surface_;

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 
 #include "ui/main_window.h"
+#include "ui/window_place.h"
 
 namespace ammonite {
 
@@ -186,7 +187,7 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     layout->addLayout(switches);
     layout->addWidget(hint);
     layout->addWidget(status_);
-    resize(900, 760);
+    PlaceWindowOnScreen(this, QStringLiteral("view"), QSize(900, 760));
 
     connect(fit, &QPushButton::clicked, this, [this] {
         logic_.fit();
@@ -242,6 +243,7 @@ void ViewWindow::showEvent(QShowEvent* e) {
 void ViewWindow::hideEvent(QHideEvent* e) {
     // Closed, VIEW watches nothing and grows nothing.
     poll_.stop();
+    RememberWindowPlace(this, QStringLiteral("view"));
     QWidget::hideEvent(e);
 }
 

@@ -38,7 +38,7 @@ TEST(ProfileWindowGui, OpensFromGraphWithTheDefaultProfiles) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w->logic().timerOn; }, 2000));
     EXPECT_EQ(w->windowTitle(), "Form1");
     // The chart is widened to show stages 0..4000; the window fits the screen.
-    EXPECT_EQ(w->chartView()->size(), QSize(1041, 665));
+    EXPECT_EQ(w->chartView()->size(), QSize(ProfileWindow::kChartWidth, ProfileWindow::kChartHeight));
     EXPECT_EQ(model->profileWindowOpened, 1);
     EXPECT_TRUE(fs::is_directory(scratch.path() / "ammonite"));
     EXPECT_EQ(model->profileFolderPath, (fs::current_path() / "ammonite").string());
