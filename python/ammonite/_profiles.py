@@ -13,7 +13,7 @@ one of the gallery's, byte for byte.
 """
 
 from . import _ammonite
-from ._options import file_path
+from ._paths import file_path
 
 # The files keep the Japanese code page of their section headers.
 _ENCODING = "cp932"

@@ -8,7 +8,7 @@ import numpy as np
 import pandas as pd
 
 from . import _ammonite
-from ._options import check_options, file_path, session_options
+from ._paths import file_path
 
 # Summary keys whose values are texts shown in the window, kept as texts.
 _SUMMARY_TEXTS = ("orientation_label", "density_label", "pt_ratio_text", "stability_label")
@@ -149,10 +149,10 @@ def grow(*, stages=None, scale=None, view=None, light=None, origin=None, densiti
     `shade`. A runtime error of the model stops the actions, as in the window:
     the Shell keeps what was reached and its message in Shell.error (and a
     RuntimeWarning says so)."""
-    checked = check_options(dict(stages=stages, scale=scale, view=view, light=light, origin=origin,
+    checked = _ammonite.check_options(dict(stages=stages, scale=scale, view=view, light=light, origin=origin,
                                  densities=densities, orientation=orientation, ribbing=ribbing,
                                  thresholds=thresholds, profiles=profiles, runs=runs, shade=shade))
-    result = _ammonite.grow(session_options(checked))
+    result = _ammonite.grow(_ammonite.session_options(checked))
     shell = Shell(result, checked)
     if shell.error:
         warnings.warn(f"the model stopped: {shell.error}", RuntimeWarning, stacklevel=2)

@@ -12,15 +12,16 @@ from collections.abc import Mapping
 import pandas as pd
 
 from . import _ammonite
-from ._options import check_options, session_options
 from ._profiles import read_profiles
 
 class ClusterError(RuntimeError):
     """The Dask cluster could not run the sweep's tasks."""
 
 
-# The largest grid, as the batch tool allows.
-MAX_POINTS = 10_000_000
+# The names a sweep accepts and the largest grid, from the program's option table.
+SWEEP_NAMES = tuple(_ammonite.sweep_names().split(", "))
+MAX_POINTS = _ammonite.MAX_SWEEP_POINTS
+_JOBS = next(e for e in _ammonite.option_table() if e["name"] == "jobs" and "batch" in e["uses"])["ranges"][0]
 
 
 def axis_values(given):
@@ -71,7 +72,7 @@ def _axes(axes):
 def _run_chunk(options, names, points):
     """One Dask task: a chunk of grid points, their CSV rows in order."""
     axes = [_ammonite.axis_named(n) for n in names]
-    return _ammonite.run_points(session_options(options), axes, points, jobs=1)
+    return _ammonite.run_points(_ammonite.session_options(options), axes, points, jobs=1)
 
 
 class ProgressBar:
@@ -125,9 +126,10 @@ def sweep_csv(axes, *, client=None, chunk=None, progress=True, jobs=0, **grow_op
 
 
 def _sweep_rows(axes, client, chunk, progress, jobs, grow_options):
-    checked = check_options(grow_options)
-    if isinstance(jobs, bool) or not isinstance(jobs, int) or not 0 <= jobs <= 256:
-        raise ValueError(f"jobs must be a whole number of threads from 1 to 256 (0: all cores), not {jobs!r}")
+    checked = _ammonite.check_options(grow_options)
+    if isinstance(jobs, bool) or not isinstance(jobs, int) or not (jobs == 0 or _JOBS[0] <= jobs <= _JOBS[1]):
+        raise ValueError(f"jobs must be a whole number of threads from {_JOBS[0]:g} to {_JOBS[1]:g} (0: all cores), "
+                         f"not {jobs!r}")
     if checked.get("shade"):
         raise ValueError("shade cannot be combined with a sweep")
     engine_axes, values = _axes(axes)
@@ -140,7 +142,7 @@ def _sweep_rows(axes, client, chunk, progress, jobs, grow_options):
     report = _progress_for(progress, total)
     try:
         if client is None:
-            rows = _ammonite.run_points(session_options(checked), engine_axes, points, jobs=jobs, progress=report)
+            rows = _ammonite.run_points(_ammonite.session_options(checked), engine_axes, points, jobs=jobs, progress=report)
         else:
             rows = _run_on_cluster(client, checked, names, points, chunk, report)
     finally:

@@ -172,3 +172,9 @@ def test_the_interpreter_runs_on_while_a_shell_grows():
     # One engine call of several hundred milliseconds: a held interpreter lock
     # would leave this thread a tick or two.
     assert ticks >= 10
+
+
+def test_a_scale_text_that_is_no_number_stops_start_as_the_window_does():
+    with pytest.warns(RuntimeWarning):
+        shell = ammonite.grow(scale="2x")
+    assert shell.error == 'SCALE: "2x" is not a number (type a number such as 2)'

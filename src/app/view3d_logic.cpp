@@ -7,6 +7,7 @@
 
 #include "core/numeric.h"
 #include "model/growth.h"
+#include "session/start_rules.h"
 
 namespace ammonite {
 
@@ -92,7 +93,7 @@ ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<Ru
     const auto start = std::chrono::steady_clock::now();
     if (grow) {
         try {
-            Start(*model, *run, RunInputs{scaleText});
+            PressStart(*model, *run, scaleText, nullptr);
         } catch (const RuntimeError& e) {
             shell.error = std::string("The shell stopped growing: ") + e.what();
         } catch (const std::exception& e) {
