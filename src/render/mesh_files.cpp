@@ -1,5 +1,7 @@
 #include "render/mesh_files.h"
 
+#include "model/scenario_file.h"
+
 #include "core/safe_file.h"
 #include "core/version.h"
 
@@ -286,7 +288,8 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
             object(files.phragmocone, "phragmocone", mesh.phragmocone);
             object(files.bodyChamber, "body_chamber", mesh.bodyChamber);
         }
-        const std::string volumes = MeshVolumesText(format, files, mesh, model, run);
+        std::string volumes = MeshVolumesText(format, files, mesh, model, run);
+        if (!options.scenarioToml.empty()) volumes += SidecarScenarioBlock(options.scenarioToml);
         jobs.push_back({files.volumes, [&volumes](FileOut& out) { out.text(volumes); }});
 
         // Every file checked and written in full under a temporary name first ...
