@@ -148,6 +148,8 @@ int main(int argc, char** argv) {
                                              : ReadScenarioFrom(*options.scenarioFrom, given, error);
         if (!read) return badArgument(error);
         static_cast<SessionOptions&>(options) = SessionOptionsOver(given, options, options.runsGiven);
+        // A sweep paints nothing: a scenario's SHADE does not apply to its points.
+        if (!options.sweeps.empty()) options.shade = false;
     }
     std::string scenarioToml;
     {
@@ -228,11 +230,8 @@ int main(int argc, char** argv) {
         std::vector<std::string> written;
         std::string why;
         const std::string option = std::string("--") + MeshFormatExtension(format);
-        MeshOptions meshOptions;
-        meshOptions.mmPerUnit = options.meshScale;
-        meshOptions.ringPoints = options.meshRingPoints;
-        meshOptions.scenarioToml = scenarioToml;
-        if (ExportShellMesh(format, *path, *model, run, meshOptions, written, why))
+        if (ExportShellMesh(format, *path, *model, run, MeshOptions{options.meshScale, options.meshRingPoints},
+                            written, why, scenarioToml))
             continue;
         if (!runtimeError.empty() && !run.hasRun) {
             // A run that stopped leaves no shell to export: part of its runtime error, status 1.

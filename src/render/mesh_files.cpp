@@ -256,7 +256,8 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
 }
 
 bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelState& model, const RunState& run,
-                     const MeshOptions& options, std::vector<std::string>& written, std::string& error) {
+                     const MeshOptions& options, std::vector<std::string>& written, std::string& error,
+                     const std::string& scenarioToml) {
     written.clear();
     try {
         if (format != MeshFormat::Stl && format != MeshFormat::Ply && format != MeshFormat::Obj)
@@ -289,7 +290,7 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
             object(files.bodyChamber, "body_chamber", mesh.bodyChamber);
         }
         std::string volumes = MeshVolumesText(format, files, mesh, model, run);
-        if (!options.scenarioToml.empty()) volumes += SidecarScenarioBlock(options.scenarioToml);
+        volumes += SidecarScenarioBlock(scenarioToml);
         jobs.push_back({files.volumes, [&volumes](FileOut& out) { out.text(volumes); }});
 
         // Every file checked and written in full under a temporary name first ...

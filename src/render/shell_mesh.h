@@ -21,9 +21,6 @@ struct MeshOptions {
     // The tube as it stood at this stage of the run, cut where its body
     // chamber began then (0: the whole tube the model shows).
     int stage = 0;
-    // The scenario the shell was grown from (a scenario file's text), which
-    // the sidecar carries at its end; none when empty.
-    std::string scenarioToml;
 };
 
 // One closed object. Vertices are in millimetres, in single precision as the
