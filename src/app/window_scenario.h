@@ -3,7 +3,8 @@
 // as they stood at the first START after a fresh start (program start or an
 // opened scenario), and how many STARTs followed on the very inputs the last
 // START left (each START hands the next what the model carries over). Inputs
-// edited between STARTs begin a new scenario of one START.
+// edited between STARTs begin a new scenario of one START: it holds the
+// inputs, but not what the earlier STARTs carried over into that shell.
 #pragma once
 
 #include <optional>
