@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "render/display_list.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "render/mesh_files.h"
 #include "render/shell_mesh.h"

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "app/morpho_logic.h"
-#include "app/sweep.h"
+#include "session/sweep.h"
 #include "cli/batch_options.h"
 
 using namespace ammonite;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/batch_options.h"
-#include "app/sweep.h"
+#include "session/sweep.h"
 
 using namespace ammonite;
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "app/view3d_logic.h"
 #include "render/shading.h"

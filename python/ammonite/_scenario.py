@@ -221,6 +221,10 @@ def scenario_with(scenario, changes):
                 raise ValueError(f"{name} = {value!r}: must be {len(keys)} values ({', '.join(keys)})")
             out.update(zip(keys, items))
         elif name in FIELDS:
+            if name == "scale" and isinstance(value, str):
+                refusal = _ammonite.scale_text_refusal(value)
+                if refusal:
+                    raise ValueError(refusal)
             out[name] = value
         else:
             raise TypeError(f"unknown input {name!r} (one of: {', '.join(FIELDS + tuple(_GROUPS) + ('profiles',))})")

@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/sweep.h"
+#include "session/sweep.h"
 #include "core/numeric.h"
 #include "core/safe_file.h"
 #include "core/stage_table.h"

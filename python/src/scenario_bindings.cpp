@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
-#include "app/scenario_session.h"
+#include "session/scenario_session.h"
+#include "session/start_rules.h"
+#include "core/numeric.h"
 #include "model/profile_file.h"
 #include "model/scenario_file.h"
 #include "shell_result.h"
@@ -128,6 +130,12 @@ void BindScenario(py::module_& m) {
         std::string error;
         { py::gil_scoped_release unlocked; shell->grow(SessionOptionsFor(s), error); }
         return shell;
+    });
+    // A scale text that is not a number: the window's words for it, or None.
+    m.def("scale_text_refusal", [](const std::string& text) -> py::object {
+        double v = 0;
+        if (tryParseWholeNumber(text, v)) return py::none();
+        return py::str(ScaleTextRefusal(text));
     });
     m.def("scenario_session_options", [](const py::dict& values) {
         return SessionOptionsFor(ScenarioFromPython(values, "", false));

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/shell_mesh.h"

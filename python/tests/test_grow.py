@@ -216,3 +216,10 @@ def test_a_profile_set_never_changes_the_stage_count(tmp_path):
     ammonite.write_profiles(tmp_path / "p.txt", ammonite.default_profiles())
     assert ammonite.grow(profiles=tmp_path / "p.txt").scenario.stages == 3000
     assert ammonite.grow(profiles=tmp_path / "p.txt", stages=500).scenario.stages == 500
+
+
+def test_a_scale_text_that_is_no_number_is_refused_with_the_windows_message():
+    # Refused before anything runs, in the words the window uses for that text.
+    with pytest.raises(ValueError) as refused:
+        ammonite.grow(scale="2x")
+    assert str(refused.value) == 'SCALE: "2x" is not a number (type a number such as 2)'

@@ -1,5 +1,7 @@
 #include "app/main_window_logic.h"
 
+#include "session/start_rules.h"
+
 namespace ammonite {
 
 MainWindowLogic::MainWindowLogic(ModelState& m, DrawingSurface& s, LogSink& l)
@@ -37,17 +39,16 @@ bool MainWindowLogic::Guard(const std::function<void()>& action) {
 
 void MainWindowLogic::Load() {
     if (model.profileWindowOpened == 1) return;
-    LoadModelDefaults(model, run, SCLtxt.text());
+    LoadWindowModel(model, run, SCLtxt.text(), bars());
     FT1lbl.setCaption(formatNumber(FT1vsc.value() / 100.0));
     FT2lbl.setCaption(formatNumber(FT2vsc.value() / 100.0));
     ST1lbl.setCaption(formatNumber(ST1hsc.value() / 100.0));
     ST2lbl.setCaption(formatNumber(ST2hsc.value() / 100.0));
-    ResetRegulation();
 }
 
-void MainWindowLogic::ResetRegulation() {
-    ammonite::ResetRegulation(model, run, {ST1hsc.value(), ST2hsc.value(), FT1vsc.value(), FT2vsc.value()});
-}
+ThresholdBars MainWindowLogic::bars() const { return {ST1hsc.value(), ST2hsc.value(), FT1vsc.value(), FT2vsc.value()}; }
+
+void MainWindowLogic::ResetRegulation() { ammonite::ResetRegulation(model, run, bars()); }
 
 void MainWindowLogic::ClickStart() {
     Guard([this] { Start(); });
@@ -72,21 +73,8 @@ void MainWindowLogic::ShowModelStages() {
 }
 
 void MainWindowLogic::Start() {
-    // Steps 1 to 6: log, stage count, regulation flags, tables; the boxes
-    // show the stage count and the last stage.
-    StartRun(model, run, &presenter_);
-    // 7. Strict conversion of the scale text.
-    double scale = 0;
-    if (!tryParseWholeNumber(SCLtxt.text(), scale))
-        throw RuntimeError::plain(RuntimeError::Kind::TypeMismatch,
-                                  "SCALE: \"" + SCLtxt.text() + "\" is not a number (type a number such as 2)");
-    model.drawScale = scale;
-    // 8. View direction pairs.
-    PrepareView(model, run);
-    // 9, 10. Surface cleared, axes.
-    presenter_.runPrepared(model, run);
-    // 11. The growth run.
-    GrowShell(model, run, &presenter_);
+    // The boxes show the stage count and the last stage as the run settles them.
+    PressStart(model, run, SCLtxt.text(), &presenter_);
 }
 
 void MainWindowLogic::DrawRegulationChart() { TraceRegulationChart(model, run, presenter_); }
@@ -104,43 +92,34 @@ void MainWindowLogic::Presenter::reportChanged(const RunReport& report) {
 }
 
 void MainWindowLogic::onNumTextChanged() {
-    // A value outside the box's range names the box and the range; the stage keeps its old value.
-    model.shownStage = toInt16(ReadTypedNumber("STAGE", NUMtxt.text(), -32768, 32767, true));
+    ReadStageBox(model, NUMtxt.text());
 }
 
 void MainWindowLogic::onSclTextChanged() {
-    model.drawScale = ReadTypedNumber("SCALE", SCLtxt.text(), -kFixed4Limit, kFixed4Limit, false);
+    ReadScaleBox(model, SCLtxt.text());
 }
 
 void MainWindowLogic::onThresholdBarChanged(ScrollBarModel& bar) {
-    double stored = 0;
-    LabelModel* label = nullptr;
-    const char* name = "";
-    if (&bar == &ST1hsc) {
-        name = "The smaller size";
-        SetSizeLow(run, bar.value());
-        stored = run.sizeLow;
-        label = &ST1lbl;
-    } else if (&bar == &ST2hsc) {
-        name = "The larger size";
-        SetSizeHigh(run, bar.value());
-        stored = run.sizeHigh;
-        label = &ST2lbl;
-    } else if (&bar == &FT1vsc) {
-        name = "The fatigue threshold at the smaller size";
-        SetFatigueAtSizeLow(run, bar.value());
-        stored = run.fatigueAtSizeLow;
-        label = &FT1lbl;
-    } else {
-        name = "The fatigue threshold at the larger size";
-        SetFatigueAtSizeHigh(run, bar.value());
-        stored = run.fatigueAtSizeHigh;
-        label = &FT2lbl;
-    }
+    struct BarInfo {
+        ScrollBarModel* bar;
+        ThresholdBar which;
+        LabelModel* label;
+        const char* name;
+    };
+    const BarInfo bars[] = {
+        {&ST1hsc, ThresholdBar::St1, &ST1lbl, "The smaller size"},
+        {&ST2hsc, ThresholdBar::St2, &ST2lbl, "The larger size"},
+        {&FT1vsc, ThresholdBar::Ft1, &FT1lbl, "The fatigue threshold at the smaller size"},
+        {&FT2vsc, ThresholdBar::Ft2, &FT2lbl, "The fatigue threshold at the larger size"},
+    };
+    const BarInfo* info = &bars[3];
+    for (const BarInfo& b : bars)
+        if (b.bar == &bar) info = &b;
+    const double stored = MoveThresholdBar(run, info->which, bar.value());
     // The label follows the bar whatever happens to the chart.
-    label->setCaption(formatNumber(stored));
-    if (!run.hasRun && run.lastBuiltStage < 1) {
-        statusLine.setCaption(std::string(name) + " is " + formatNumber(stored) +
+    info->label->setCaption(formatNumber(stored));
+    if (!ChartFollowsBars(run)) {
+        statusLine.setCaption(std::string(info->name) + " is " + formatNumber(stored) +
                               "; press START first to see the chart");
         return;
     }

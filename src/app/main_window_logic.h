@@ -9,12 +9,13 @@
 #include <string>
 
 #include "app/controls.h"
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "model/growth.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
 #include "render/run_painter.h"
 #include "render/surface.h"
+#include "session/option_table.h"
 
 namespace ammonite {
 
@@ -26,6 +27,8 @@ public:
     // has been opened), the threshold labels and ResetRegulation.
     void Load();
     void ResetRegulation();
+    // The threshold bars' positions.
+    ThresholdBars bars() const;
 
     // ---- user actions; each ends at a RuntimeError, which is shown in
     // statusLine and leaves the window usable ----
@@ -59,10 +62,10 @@ public:
     // ---- controls ----
     TextBoxModel NUMtxt, MAXtxt, SCLtxt, PTRtxt;
     LabelModel ORIlbl, DNSlbl, STBlbl, FATIGlbl, FT1lbl, FT2lbl, ST1lbl, ST2lbl;
-    ScrollBarModel FT1vsc{-80, 0, 1, 10, 0};
-    ScrollBarModel FT2vsc{-80, 0, 1, 10, 0};
-    ScrollBarModel ST1hsc{0, 1000, 1, 10, 200};
-    ScrollBarModel ST2hsc{0, 1000, 1, 10, 300};
+    ScrollBarModel FT1vsc{int(kFatigueBarRange.lo), int(kFatigueBarRange.hi), 1, 10, 0};
+    ScrollBarModel FT2vsc{int(kFatigueBarRange.lo), int(kFatigueBarRange.hi), 1, 10, 0};
+    ScrollBarModel ST1hsc{int(kSizeBarRange.lo), int(kSizeBarRange.hi), 1, 10, 200};
+    ScrollBarModel ST2hsc{int(kSizeBarRange.lo), int(kSizeBarRange.hi), 1, 10, 300};
     // Short error line of the last action (empty when it succeeded).
     LabelModel statusLine;
 

@@ -9,26 +9,13 @@
 
 #include "core/numeric.h"
 #include "core/safe_file.h"
+#include "session/option_table.h"
 
 namespace ammonite {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-struct AxisInfo {
-    const char* name;
-    const char* from;
-    const char* to;
-};
-
-// Every input of the sweep, with a first range around the default shell.
-const AxisInfo kAxes[] = {
-    {"alpha", "1.002", "1.008"},     {"density_body", "1", "1.6"}, {"density_air", "0.2", "1"},
-    {"st1", "100", "400"},           {"st2", "200", "500"},        {"ft1", "-80", "0"},
-    {"ft2", "-80", "0"},             {"stages", "200", "1700"},    {"gamma", "2", "6"},
-    {"C", "0", "1"},                 {"T", "-0.5", "0.5"},         {"beta", "6", "18"},
-};
 
 // Picture margins around the cells: tick labels left and below, the colour
 // bar right, title and legend above.
@@ -147,16 +134,15 @@ double MorphoResultValue(const SweepRow& row, MorphoResult result) {
 
 std::vector<std::string> MorphoAxisNames() {
     std::vector<std::string> out;
-    for (const AxisInfo& a : kAxes) out.push_back(a.name);
+    for (const OptionEntry* input : MorphoMenuInputs()) out.push_back(input->name);
     return out;
 }
 
 void MorphoDefaultRange(const std::string& name, std::string& from, std::string& to) {
-    for (const AxisInfo& a : kAxes) {
-        if (name == a.name) {
-            from = a.from;
-            to = a.to;
-        }
+    // Every input of the sweep offers a first range around the default shell.
+    if (const OptionEntry* input = FindOption(name, kSweepInput)) {
+        from = input->menuFrom;
+        to = input->menuTo;
     }
 }
 
@@ -405,6 +391,7 @@ double MorphoLogic::CurrentValue(const SweepAxis& axis, bool& known) const {
         return p.values[0];
     };
     switch (axis.target) {
+    case SweepTarget::None: break;
     case SweepTarget::Stages: return m.shownStage;
     case SweepTarget::Alpha:
         // After the opened cell's run the model holds the regulation's α again.

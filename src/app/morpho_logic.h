@@ -2,7 +2,7 @@
 // model as it stands, the grid of grown shells the sweep fills in, the map of
 // one result with its colour bar, the neutral-buoyancy contour, the cells that
 // stopped on a runtime error, hover texts, and a click that opens the cell's
-// shell in the main window. The sweep itself is the engine's (app/sweep.h).
+// shell in the main window. The sweep itself is the engine's (session/sweep.h).
 #pragma once
 
 #include <functional>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_window_logic.h"
-#include "app/sweep.h"
+#include "session/sweep.h"
 #include "render/surface.h"
 #include "render/svg_surface.h"
 

@@ -2,7 +2,7 @@
 // parameter buttons, "Point Del.", "OK"-independent redraws and the data file.
 #include "app/profile_window_logic.h"
 
-#include "app/gallery_files.h"
+#include "session/gallery_files.h"
 
 #include <algorithm>
 #include <cctype>

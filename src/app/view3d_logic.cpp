@@ -7,6 +7,8 @@
 
 #include "core/numeric.h"
 #include "model/growth.h"
+#include "session/scenario_session.h"
+#include "session/start_rules.h"
 
 namespace ammonite {
 
@@ -92,7 +94,7 @@ ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<Ru
     const auto start = std::chrono::steady_clock::now();
     if (grow) {
         try {
-            Start(*model, *run, RunInputs{scaleText});
+            PressStart(*model, *run, scaleText, nullptr);
         } catch (const RuntimeError& e) {
             shell.error = std::string("The shell stopped growing: ") + e.what();
         } catch (const std::exception& e) {
@@ -184,8 +186,19 @@ void ViewShellWorker::loop() {
             job = std::move(*next_);
             next_.reset();
         }
+        std::string stopped;
+        if (job.scenario) {
+            Session session;
+            GrowScenario(*job.scenario, session);
+            stopped = session.runtimeError;
+            job.model = std::move(session.model);
+            job.run = std::move(session.run);
+            job.grow = false;
+        }
         auto shell = std::make_shared<ViewShell>(
             PrepareViewShell(std::move(job.model), std::move(job.run), job.grow, job.scaleText, false));
+        if (!stopped.empty()) shell->error = "The shell stopped growing: " + stopped;
+        if (job.scenario) job.grow = true;
         const bool whole = shell->error.empty();
         // The callback may move the shell's contents away: keep what the full mesh needs.
         ViewShell source;

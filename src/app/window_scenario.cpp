@@ -61,6 +61,12 @@ bool WindowScenario::current(Scenario& out, std::string& error) const {
     return true;
 }
 
+bool WindowScenario::shownIsCurrent() const {
+    Scenario now;
+    std::string error;
+    return grown_ && afterLast_ && inputs(now, error) && now == *afterLast_;
+}
+
 void WindowScenario::startPressed() {
     Scenario now;
     std::string error;

@@ -37,6 +37,10 @@ public:
     // model must then read it again.
     void open(const Scenario& scenario);
 
+    // The shell the window shows is the current scenario's: nothing was
+    // edited since the last START (or since the scenario was opened).
+    bool shownIsCurrent() const;
+
     // The scenario last opened or saved (the defaults before either).
     const Scenario& reference() const { return reference_; }
     void saved(const Scenario& scenario) { reference_ = scenario; }

@@ -21,7 +21,7 @@
 #include "model/stage_results.h"
 #include "model/profile_file.h"
 #include "model/scenario_file.h"
-#include "app/scenario_session.h"
+#include "session/scenario_session.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/svg_surface.h"

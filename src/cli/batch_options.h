@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
-#include "app/sweep.h"
+#include "session/session.h"
+#include "session/option_table.h"
+#include "session/sweep.h"
 
 namespace ammonite::batch {
 
@@ -24,8 +25,8 @@ constexpr int kExitRuntimeError = 1;  // the model stopped; every output is stil
 constexpr int kExitBadInput = 2;      // bad arguments or a bad input file
 constexpr int kExitWriteFailed = 3;   // an output could not be written
 
-// The largest sweep grid (the product of the axes' STEPS).
-constexpr long long kMaxSweepPoints = 10000000;
+// The largest sweep grid (the product of the axes' STEPS), from the option table.
+using ammonite::kMaxSweepPoints;
 
 // The session's inputs and actions (stage and scale texts, settings,
 // thresholds, runs, SHADE, the profile data file read before the runs), and

@@ -5,21 +5,14 @@
 #include <functional>
 #include <map>
 
+#include "core/input_limits.h"
 #include "core/stage_table.h"
 
 namespace ammonite {
 
 namespace {
 
-// ---- limits of the inputs (each written once) ----
-constexpr double kAlphaLimit = 1e6;           // α: -1e6..1e6
-constexpr double kProfileValueLimit = 1e12;   // a profile value: -1e12..1e12
-constexpr double kDensityLimit = 1e12;        // a density: 0..1e12
-constexpr double kFieldLimit = 9e14;          // origin, view, light: -9e14..9e14
-constexpr int kMaxShownStage = 3999;          // the stage count START allows
-constexpr int kMaxRuns = 100000;
-constexpr int kSizeBarMax = 1000;             // ST1, ST2: 0..1000
-constexpr int kFatigueBarMin = -80;           // FT1, FT2: -80..0
+// The limits are those of every other reader of the inputs (core/input_limits.h).
 constexpr int kMaxPoints = ParameterProfile::kSlots;
 
 const char* const kProfileKeys[4] = {"gamma", "C", "T", "beta"};
@@ -50,7 +43,12 @@ std::string limitText(double v) {
     return exactText(v);
 }
 
-std::string rangeText(double lo, double hi) { return "from " + limitText(lo) + " to " + limitText(hi); }
+std::string rangeText(const ValueRange& r) {
+    const std::string text = "from " + limitText(r.lo) + " to " + limitText(r.hi);
+    if (r.lowOpen && r.highOpen) return text + " (both excluded)";
+    if (r.lowOpen || r.highOpen) return text + " (" + limitText(r.lowOpen ? r.lo : r.hi) + " excluded)";
+    return text;
+}
 
 // A refusal: "WHERE: KEY = VALUE: WHAT IS ALLOWED".
 struct Refusal {
@@ -70,21 +68,24 @@ bool numberOf(const ScenarioValue& v, double& out) {
     }
 }
 
-bool realIn(const ScenarioValue& v, double lo, double hi, double& out) {
-    return numberOf(v, out) && out >= lo && out <= hi;
+bool realIn(const ScenarioValue& v, const ValueRange& range, double& out) {
+    double d = 0;
+    if (!numberOf(v, d) || !range.contains(d)) return false;
+    out = d;
+    return true;
 }
 
-bool wholeIn(const ScenarioValue& v, int lo, int hi, int& out) {
+bool wholeIn(const ScenarioValue& v, const ValueRange& range, int& out) {
     double d = 0;
-    if (!numberOf(v, d) || d != std::floor(d) || d < lo || d > hi) return false;
+    if (!numberOf(v, d) || d != std::floor(d) || !range.contains(d)) return false;
     out = static_cast<int>(d);
     return true;
 }
 
-bool numbersIn(const ScenarioValue& v, size_t n, double lo, double hi, double* out) {
+bool numbersIn(const ScenarioValue& v, size_t n, const ValueRange& range, double* out) {
     if (v.kind != ScenarioValue::Kind::List || v.items.size() != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (!realIn(v.items[i], lo, hi, out[i])) return false;
+        if (!realIn(v.items[i], range, out[i])) return false;
     return true;
 }
 
@@ -98,15 +99,15 @@ bool flagOf(const ScenarioValue& v, bool& out) {
 // final stage, once every key is known.
 bool pointsOf(const ScenarioValue& v, std::vector<ScenarioPoint>& out, std::string& allowed) {
     allowed = "a list of 1 to " + std::to_string(kMaxPoints) + " [stage, value] pairs (stages " +
-              rangeText(0, kMaxStage) + ", values " + rangeText(-kProfileValueLimit, kProfileValueLimit) + ")";
+              rangeText(ValueRange{0, kMaxStage}) + ", values " + rangeText(kProfileValueRange) + ")";
     if (v.kind != ScenarioValue::Kind::List || v.items.empty() || v.items.size() > static_cast<size_t>(kMaxPoints))
         return false;
     std::vector<ScenarioPoint> points;
     for (const ScenarioValue& p : v.items) {
         double sv[2];
         if (p.kind != ScenarioValue::Kind::List || p.items.size() != 2) return false;
-        if (!realIn(p.items[0], 0, kMaxStage, sv[0])) return false;
-        if (!realIn(p.items[1], -kProfileValueLimit, kProfileValueLimit, sv[1])) return false;
+        if (!realIn(p.items[0], ValueRange{0, kMaxStage}, sv[0])) return false;
+        if (!realIn(p.items[1], kProfileValueRange, sv[1])) return false;
         points.emplace_back(sv[0], sv[1]);
     }
     out = std::move(points);
@@ -143,26 +144,26 @@ Setter text(std::string Scenario::*field) {
     };
 }
 
-Setter real(double Scenario::*field, double lo, double hi, const char* what) {
+Setter real(double Scenario::*field, ValueRange range, const char* what) {
     return [=](const ScenarioValue& v, Scenario& s, std::string& allowed) {
-        allowed = std::string("must be ") + what + " " + rangeText(lo, hi);
-        return realIn(v, lo, hi, s.*field);
+        allowed = std::string("must be ") + what + " " + rangeText(range);
+        return realIn(v, range, s.*field);
     };
 }
 
-Setter whole(int Scenario::*field, int lo, int hi) {
+Setter whole(int Scenario::*field, ValueRange range) {
     return [=](const ScenarioValue& v, Scenario& s, std::string& allowed) {
-        allowed = "must be a whole number " + rangeText(lo, hi);
-        return wholeIn(v, lo, hi, s.*field);
+        allowed = "must be a whole number " + rangeText(range);
+        return wholeIn(v, range, s.*field);
     };
 }
 
 template <size_t N>
-Setter reals(std::array<double, N> Scenario::*field, double lo, double hi) {
+Setter reals(std::array<double, N> Scenario::*field, ValueRange range) {
     return [=](const ScenarioValue& v, Scenario& s, std::string& allowed) {
-        allowed = "must be " + std::to_string(N) + " numbers, each " + rangeText(lo, hi);
+        allowed = "must be " + std::to_string(N) + " numbers, each " + rangeText(range);
         std::array<double, N> a{};
-        if (!numbersIn(v, N, lo, hi, a.data())) return false;
+        if (!numbersIn(v, N, range, a.data())) return false;
         s.*field = a;
         return true;
     };
@@ -181,6 +182,17 @@ Setter points(int index) {
     };
 }
 
+KeyRule rule(const char* name, const char* unit, const char* help, Setter set,
+             std::function<ScenarioValue(const Scenario&)> get) {
+    KeyRule r;
+    r.doc.name = name;
+    r.doc.unit = unit;
+    r.doc.help = help;
+    r.set = std::move(set);
+    r.get = std::move(get);
+    return r;
+}
+
 const std::vector<KeyRule>& rules() {
     static const std::vector<KeyRule> table = [] {
         std::vector<KeyRule> r;
@@ -196,63 +208,70 @@ const std::vector<KeyRule>& rules() {
         auto flagGet = [](bool Scenario::*f) {
             return [f](const Scenario& s) { return ScenarioValue::ofBool(s.*f); };
         };
-        r.push_back({{"format", "", "1", "version of the scenario file"},
+        r.push_back(rule("format", "", "version of the scenario file",
                      [](const ScenarioValue& v, Scenario&, std::string& allowed) {
                          int f = 0;
                          allowed = "this program reads format " + std::to_string(kScenarioFormat);
-                         return wholeIn(v, kScenarioFormat, kScenarioFormat, f);
+                         return wholeIn(v, ValueRange{kScenarioFormat, kScenarioFormat}, f);
                      },
-                     [](const Scenario&) { return ScenarioValue::ofInteger(kScenarioFormat); }});
-        r.push_back({{"name", "", "any text", "short name of the shell, shown in the window title"},
-                     text(&Scenario::name), textGet(&Scenario::name)});
-        r.push_back({{"heading", "", "any text", "one-line heading (the gallery shows it)"},
-                     text(&Scenario::heading), textGet(&Scenario::heading)});
-        r.push_back({{"description", "", "any text", "what the form shows (the gallery shows it)"},
-                     text(&Scenario::description), textGet(&Scenario::description)});
-        r.push_back({{"alpha", "ratio", "-1e6 to 1e6", "α: ratio of the tube radius from one stage to the next up to stage 200"},
-                     real(&Scenario::alpha, -kAlphaLimit, kAlphaLimit, "a number"), realGet(&Scenario::alpha)});
-        r.push_back({{"final_stage", "stage", "1 to 4000, whole", "last stage of the profiles (the first is 0)"},
-                     whole(&Scenario::finalStage, 1, kMaxStage), wholeGet(&Scenario::finalStage)});
+                     [](const Scenario&) { return ScenarioValue::ofInteger(kScenarioFormat); }));
+        r.push_back(rule("name", "", "short name of the shell, shown in the window title",
+                     text(&Scenario::name), textGet(&Scenario::name)));
+        r.push_back(rule("heading", "", "one-line heading (the gallery shows it)",
+                     text(&Scenario::heading), textGet(&Scenario::heading)));
+        r.push_back(rule("description", "", "what the form shows (the gallery shows it)",
+                     text(&Scenario::description), textGet(&Scenario::description)));
+        r.push_back(rule("alpha", "ratio", "α: ratio of the tube radius from one stage to the next up to stage 200",
+                     real(&Scenario::alpha, kAlphaRange, "a number"), realGet(&Scenario::alpha)));
+        r.push_back(rule("final_stage", "stage", "last stage of the profiles (the first is 0)",
+                     whole(&Scenario::finalStage, kFinalStageRange), wholeGet(&Scenario::finalStage)));
         const char* profileHelp[4] = {"γ profile: [[stage, value], ...]", "C (curvature) profile, per tube radius",
                                       "T (torsion) profile, per tube radius", "β profile: body-chamber length in radii"};
         for (int i = 0; i < 4; ++i)
-            r.push_back({{kProfileKeys[i], "", "1 to 51 [stage, value] pairs; stages non-decreasing from 0 to final_stage; values -1e12 to 1e12",
-                          profileHelp[i]},
-                         points(i), [i](const Scenario& s) { return pointsValue(s.profile(i)); }});
-        r.push_back({{"stages", "stages", "1 to 3999, whole", "stage count typed into the STAGE box (a run stops at final_stage)"},
-                     whole(&Scenario::stages, 1, kMaxShownStage), wholeGet(&Scenario::stages)});
-        r.push_back({{"runs", "", "0 to 100000, whole", "how many times START is pressed"},
-                     whole(&Scenario::runs, 0, kMaxRuns), wholeGet(&Scenario::runs)});
-        r.push_back({{"shade", "", "true or false", "SHADE pressed after the last START"}, flag(&Scenario::shade),
-                     flagGet(&Scenario::shade)});
-        r.push_back({{"scale", "picture units per model unit", "-922337203685477 to 922337203685477",
-                      "drawing scale (the SCALE box)"},
-                     real(&Scenario::scale, -kFixed4Limit, kFixed4Limit, "a number"), realGet(&Scenario::scale)});
-        r.push_back({{"origin", "picture units", "2 numbers, each -9e14 to 9e14", "[x, y] of the model origin on the picture"},
-                     reals(&Scenario::origin, -kFieldLimit, kFieldLimit),
-                     [](const Scenario& s) { return listOf(s.origin.data(), 2); }});
-        r.push_back({{"view", "direction", "3 numbers, each -9e14 to 9e14", "[x, y, z] view direction"},
-                     reals(&Scenario::view, -kFieldLimit, kFieldLimit),
-                     [](const Scenario& s) { return listOf(s.view.data(), 3); }});
-        r.push_back({{"light", "direction", "3 numbers, each -9e14 to 9e14", "[x, y, z] light direction of SHADE"},
-                     reals(&Scenario::light, -kFieldLimit, kFieldLimit),
-                     [](const Scenario& s) { return listOf(s.light.data(), 3); }});
-        r.push_back({{"density_air", "g/cm³", "0 to 1e12", "density of the air chamber (phragmocone)"},
-                     real(&Scenario::densityAir, 0, kDensityLimit, "a density"), realGet(&Scenario::densityAir)});
-        r.push_back({{"density_body", "g/cm³", "0 to 1e12", "density of the body chamber"},
-                     real(&Scenario::densityBody, 0, kDensityLimit, "a density"), realGet(&Scenario::densityBody)});
-        r.push_back({{"ribbing", "", "true or false", "ribs in the shaded rendering"}, flag(&Scenario::ribbing),
-                     flagGet(&Scenario::ribbing)});
-        r.push_back({{"orientation", "", "true or false", "life orientation"}, flag(&Scenario::orientation),
-                     flagGet(&Scenario::orientation)});
-        r.push_back({{"st1", "size ×100", "0 to 1000, whole", "position of the ST1 bar (size low = st1/100)"},
-                     whole(&Scenario::st1, 0, kSizeBarMax), wholeGet(&Scenario::st1)});
-        r.push_back({{"st2", "size ×100", "0 to 1000, whole", "position of the ST2 bar (size high = st2/100)"},
-                     whole(&Scenario::st2, 0, kSizeBarMax), wholeGet(&Scenario::st2)});
-        r.push_back({{"ft1", "fatigue ×100", "-80 to 0, whole", "position of the FT1 bar (fatigue at size low)"},
-                     whole(&Scenario::ft1, kFatigueBarMin, 0), wholeGet(&Scenario::ft1)});
-        r.push_back({{"ft2", "fatigue ×100", "-80 to 0, whole", "position of the FT2 bar (fatigue at size high)"},
-                     whole(&Scenario::ft2, kFatigueBarMin, 0), wholeGet(&Scenario::ft2)});
+            r.push_back(rule(kProfileKeys[i], "", profileHelp[i],
+                         points(i), [i](const Scenario& s) { return pointsValue(s.profile(i)); }));
+        r.push_back(rule("stages", "stages", "stage count typed into the STAGE box (a run stops at final_stage)",
+                     whole(&Scenario::stages, kStageCountRange), wholeGet(&Scenario::stages)));
+        r.push_back(rule("runs", "", "how many times START is pressed",
+                     whole(&Scenario::runs, kRunsRange), wholeGet(&Scenario::runs)));
+        r.push_back(rule("shade", "", "SHADE pressed after the last START", flag(&Scenario::shade),
+                     flagGet(&Scenario::shade)));
+        r.push_back(rule("scale", "picture units per model unit", "drawing scale (the SCALE box)",
+                     real(&Scenario::scale, kScaleBoxRange, "a number"), realGet(&Scenario::scale)));
+        r.push_back(rule("origin", "picture units", "[x, y] of the model origin on the picture",
+                     reals(&Scenario::origin, kModelFieldRange),
+                     [](const Scenario& s) { return listOf(s.origin.data(), 2); }));
+        r.push_back(rule("view", "direction", "[x, y, z] view direction",
+                     reals(&Scenario::view, kModelFieldRange),
+                     [](const Scenario& s) { return listOf(s.view.data(), 3); }));
+        r.push_back(rule("light", "direction", "[x, y, z] light direction of SHADE",
+                     reals(&Scenario::light, kModelFieldRange),
+                     [](const Scenario& s) { return listOf(s.light.data(), 3); }));
+        r.push_back(rule("density_air", "g/cm³", "density of the air chamber (phragmocone)",
+                     real(&Scenario::densityAir, kDensityRange, "a density"), realGet(&Scenario::densityAir)));
+        r.push_back(rule("density_body", "g/cm³", "density of the body chamber",
+                     real(&Scenario::densityBody, kDensityRange, "a density"), realGet(&Scenario::densityBody)));
+        r.push_back(rule("ribbing", "", "ribs in the shaded rendering", flag(&Scenario::ribbing),
+                     flagGet(&Scenario::ribbing)));
+        r.push_back(rule("orientation", "", "life orientation", flag(&Scenario::orientation),
+                     flagGet(&Scenario::orientation)));
+        r.push_back(rule("st1", "size ×100", "position of the ST1 bar (size low = st1/100)",
+                     whole(&Scenario::st1, kSizeBarRange), wholeGet(&Scenario::st1)));
+        r.push_back(rule("st2", "size ×100", "position of the ST2 bar (size high = st2/100)",
+                     whole(&Scenario::st2, kSizeBarRange), wholeGet(&Scenario::st2)));
+        r.push_back(rule("ft1", "fatigue ×100", "position of the FT1 bar (fatigue at size low)",
+                     whole(&Scenario::ft1, kFatigueBarRange), wholeGet(&Scenario::ft1)));
+        r.push_back(rule("ft2", "fatigue ×100", "position of the FT2 bar (fatigue at size high)",
+                     whole(&Scenario::ft2, kFatigueBarRange), wholeGet(&Scenario::ft2)));
+        // What each key allows, as its own check words it.
+        for (KeyRule& rule : r) {
+            Scenario scratch;
+            std::string allowed;
+            rule.set(ScenarioValue::ofList({}), scratch, allowed);
+            const std::string mustBe = "must be ";
+            if (allowed.compare(0, mustBe.size(), mustBe) == 0) allowed = allowed.substr(mustBe.size());
+            rule.doc.allowed = allowed;
+        }
         return r;
     }();
     return table;
@@ -270,11 +289,11 @@ bool checkProfiles(const Scenario& s, std::string& error, const std::string& whe
             return false;
         }
         for (const ScenarioPoint& pt : p) {
-            if (!std::isfinite(pt.first) || !std::isfinite(pt.second) || std::fabs(pt.second) > kProfileValueLimit ||
+            if (!std::isfinite(pt.first) || !std::isfinite(pt.second) || !kProfileValueRange.contains(pt.second) ||
                 pt.first < 0 || pt.first > s.finalStage) {
                 error = prefix + name + ": point [" + exactText(pt.first) + ", " + exactText(pt.second) +
                         "]: stages run from 0 to final_stage (" + std::to_string(s.finalStage) +
-                        "), values from -1e12 to 1e12";
+                        "), values " + rangeText(kProfileValueRange);
                 return false;
             }
         }
@@ -300,9 +319,9 @@ bool checkProfiles(const Scenario& s, std::string& error, const std::string& whe
 
 }  // namespace
 
-bool ProfileValueAllowed(double value) { return value >= -kProfileValueLimit && value <= kProfileValueLimit; }
+bool ProfileValueAllowed(double value) { return kProfileValueRange.contains(value); }
 
-std::string ProfileValueRangeText() { return limitText(-kProfileValueLimit) + " to " + limitText(kProfileValueLimit); }
+std::string ProfileValueRangeText() { return limitText(kProfileValueRange.lo) + " to " + limitText(kProfileValueRange.hi); }
 
 std::vector<ScenarioPoint>& Scenario::profile(int index) {
     switch (index) {

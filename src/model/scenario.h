@@ -95,10 +95,10 @@ struct ScenarioValue {
 // One key of the scenario: its name, unit, allowed values and help line (the
 // documentation and the messages read them; each limit is written here once).
 struct ScenarioKey {
-    const char* name;
-    const char* unit;
-    const char* allowed;
-    const char* help;
+    const char* name = "";
+    const char* unit = "";
+    std::string allowed;  // worded by the key's own check
+    const char* help = "";
 };
 const std::vector<ScenarioKey>& ScenarioKeys();
 

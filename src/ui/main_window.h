@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"

@@ -124,6 +124,19 @@ bool ScenarioFiles::saveAs(const QString& given) {
     return true;
 }
 
+bool ScenarioFiles::regrow() {
+    Scenario s;
+    std::string error;
+    if (!scenario_.current(s, error)) {
+        showError(error);
+        return false;
+    }
+    const Scenario reference = scenario_.reference();
+    scenario_.open(s);
+    scenario_.saved(reference);
+    return true;
+}
+
 std::string ScenarioFiles::currentToml() const {
     Scenario s;
     std::string error;

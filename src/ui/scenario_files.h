@@ -41,6 +41,10 @@ public:
     bool openFile(const QString& path);
     bool save();                            // to the open file, or as asked
     bool saveAs(const QString& path);
+    // Grows the window's scenario again from a fresh start (VIEW's "update
+    // the main window"): the window then shows the shell VIEW shows. The
+    // inputs stay as they are, edited or not.
+    bool regrow();
 
     // The text of the window's scenario for the files it exports ("" when the
     // inputs cannot be held by a scenario).

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "app/view3d_logic.h"
 

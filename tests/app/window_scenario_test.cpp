@@ -6,8 +6,8 @@
 #include <memory>
 #include <sstream>
 
-#include "app/log_sink.h"
-#include "app/scenario_session.h"
+#include "session/log_sink.h"
+#include "session/scenario_session.h"
 #include "app/window_scenario.h"
 #include "model/scenario_file.h"
 #include "model/stage_results.h"

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "batch_process.h"
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "model/profile_file.h"
 #include "app/profile_window_logic.h"

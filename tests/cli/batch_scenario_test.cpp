@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/scenario_session.h"
-#include "app/sweep.h"
+#include "session/scenario_session.h"
+#include "session/sweep.h"
 #include "model/scenario_file.h"
 
 using namespace ammonite;

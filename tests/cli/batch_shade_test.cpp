@@ -9,7 +9,7 @@
 #include <string>
 
 #include "batch_process.h"
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 
 using namespace ammonite;

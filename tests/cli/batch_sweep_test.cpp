@@ -17,7 +17,7 @@
 #include "batch_process.h"
 #include "cli/batch_options.h"
 #include "app/main_window_logic.h"
-#include "app/sweep.h"
+#include "session/sweep.h"
 #include "model/growth.h"
 #include "model/stage_results.h"
 

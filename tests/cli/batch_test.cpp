@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "batch_process.h"
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "core/version.h"
 
@@ -346,7 +346,7 @@ TEST(Batch, RuntimeErrorExitsWithOneAndStillWritesTheResults) {
     // A scale that is not a number stops START before the run.
     Result s = runBatch({"--scale", "abc"});
     EXPECT_EQ(s.status, 1);
-    EXPECT_NE(s.err.find("Type mismatch"), std::string::npos) << s.err;
+    EXPECT_NE(s.err.find("SCALE: \"abc\" is not a number"), std::string::npos) << s.err;
     EXPECT_EQ(splitLines(s.err).size(), 1u) << s.err;  // nothing but the message
     EXPECT_NE(s.out.find("shown_stage=1700"), std::string::npos);
 }

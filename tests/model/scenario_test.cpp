@@ -40,7 +40,7 @@ Scenario unusual() {
     s.scale = 2.5;
     s.origin = {-600, 1400};
     s.view = {1, 1, 1};
-    s.light = {0, -1e-5, 9e14};
+    s.light = {0, -1e-5, 8e14};
     s.densityAir = 0;
     s.densityBody = 1e12;
     s.ribbing = false;

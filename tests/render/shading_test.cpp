@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "render/shading.h"
 #include "render/shading_passes.h"

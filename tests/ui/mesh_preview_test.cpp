@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "render/mesh_files.h"
 #include "render/mesh_reader.h"

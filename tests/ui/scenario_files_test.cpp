@@ -17,7 +17,7 @@
 
 #include <sstream>
 
-#include "app/scenario_session.h"
+#include "session/scenario_session.h"
 #include "model/scenario_file.h"
 #include "model/stage_results.h"
 #include "ui/main_window.h"

@@ -1,12 +1,13 @@
-#include "app/session.h"
+#include "session/session.h"
 
 #include <cmath>
 
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "model/profile_file.h"
 #include "model/stage_results.h"
 #include "render/run_painter.h"
 #include "render/shading.h"
+#include "session/start_rules.h"
 
 namespace ammonite {
 
@@ -88,8 +89,7 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
 
     // The main window's load step, with the bars where the window puts them.
     ThresholdBars bars;
-    LoadModelDefaults(model, run, session.scaleText);
-    ResetRegulation(model, run, bars);
+    LoadWindowModel(model, run, session.scaleText, bars);
 
     // A profile data file, read as the profile window loads it (the final
     // stage also becomes the stage count); a bad file changes nothing.
@@ -126,6 +126,7 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     std::optional<double> alpha;
     for (const SweepValue& v : values) {
         switch (v.target) {
+        case SweepTarget::None: break;
         case SweepTarget::Stages: stagesText = wholeNumberText(v.value); break;
         case SweepTarget::Alpha: alpha = v.value; break;
         case SweepTarget::DensityAir:
@@ -159,37 +160,32 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     // A box's text is read only when it changes, as the box's change event fires.
     if (stagesText && *stagesText != session.stageText) act([&] {
         session.stageText = *stagesText;
-        model.shownStage = toInt16(parseLeadingNumber(session.stageText));
+        ReadStageBox(model, session.stageText);
     });
     if (options.scaleText && *options.scaleText != session.scaleText) act([&] {
         session.scaleText = *options.scaleText;
-        model.drawScale = parseLeadingNumber(session.scaleText);
+        ReadScaleBox(model, session.scaleText);
     });
     if (barPositions && session.runtimeError.empty()) {
-        int* current[4] = {&bars.st1, &bars.st2, &bars.ft1, &bars.ft2};
-        void (*set[4])(RunState&, int) = {SetSizeLow, SetSizeHigh, SetFatigueAtSizeLow, SetFatigueAtSizeHigh};
-        for (size_t i = 0; i < 4; ++i) {
-            const int position = (*barPositions)[i];
-            if (position == *current[i]) continue;
-            *current[i] = position;
-            set[i](run, position);
-            // A moved bar redraws the chart; before any run that redraw has
-            // no radii to plot and stops, which is not counted as an error.
-            if (session.surface) session.surface->clear();
-            try {
+        for (ThresholdBar bar : {ThresholdBar::St1, ThresholdBar::St2, ThresholdBar::Ft1, ThresholdBar::Ft2}) {
+            const int position = (*barPositions)[static_cast<size_t>(bar)];
+            int& current = BarPosition(bars, bar);
+            if (position == current) continue;
+            current = position;
+            MoveThresholdBar(run, bar, position);
+            // A moved bar redraws the chart once there is a run to plot.
+            if (!ChartFollowsBars(run)) continue;
+            act([&] {
+                if (session.surface) session.surface->clear();
                 TraceRegulationChart(model, run, observer);
-            } catch (const RuntimeError& e) {
-                if (run.hasRun) {
-                    session.runtimeError = e.what();
-                    break;
-                }
-            }
+            });
+            if (!session.runtimeError.empty()) break;
         }
     }
     for (int k = 0; k < options.runs; ++k) {
         // The regulation sets α back to its own value; a swept α holds for every run.
         if (alpha) model.alpha = *alpha;
-        act([&] { Start(model, run, RunInputs{session.scaleText}, &observer); });
+        act([&] { PressStart(model, run, session.scaleText, &observer); });
     }
     if (options.shade) act([&] {
         NullSurface nowhere;

@@ -1,4 +1,4 @@
-#include "app/scenario_session.h"
+#include "session/scenario_session.h"
 
 #include <algorithm>
 #include <cmath>

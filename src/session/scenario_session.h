@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "model/scenario.h"
 
 namespace ammonite {

@@ -1,4 +1,4 @@
-#include "app/gallery_files.h"
+#include "session/gallery_files.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "app/sweep.h"
+#include "session/sweep.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,28 +18,13 @@ namespace ammonite {
 
 namespace {
 
-struct TargetInfo {
-    const char* name;
-    SweepTarget target;
-    bool integral;
-    double lo, hi;  // allowed values
-};
-
-const TargetInfo kTargets[] = {
-    {"stages", SweepTarget::Stages, true, 1, 3999},
-    {"alpha", SweepTarget::Alpha, false, -1e6, 1e6},
-    {"density_air", SweepTarget::DensityAir, false, 0, 1e12},
-    {"density_body", SweepTarget::DensityBody, false, 0, 1e12},
-    {"st1", SweepTarget::St1, true, 0, 1000},
-    {"st2", SweepTarget::St2, true, 0, 1000},
-    {"ft1", SweepTarget::Ft1, true, -80, 0},
-    {"ft2", SweepTarget::Ft2, true, -80, 0},
-    {"gamma", SweepTarget::Gamma, false, -1e12, 1e12},
-    {"C", SweepTarget::Curvature, false, -1e12, 1e12},
-    {"T", SweepTarget::Torsion, false, -1e12, 1e12},
-    {"beta", SweepTarget::Beta, false, -1e12, 1e12},
-};
-constexpr int kMaxSteps = 100000;
+// The sweep inputs of the option table; their ranges are the allowed values.
+const OptionEntry* inputNamed(const std::string& name) { return FindOption(name, kSweepInput); }
+const OptionEntry& inputOf(const SweepAxis& axis) {
+    const OptionEntry* e = SweepInput(axis.target);
+    return e ? *e : *inputNamed("alpha");
+}
+const ValueRange& kStepsRange = kSweepStepsRange;
 
 // A CSV cell holding free text.
 std::string quoted(const std::string& text) {
@@ -61,28 +46,15 @@ double SweepAxis::valueAt(int i) const {
 
 std::string SweepNames() {
     std::string out;
-    for (const TargetInfo& t : kTargets) {
+    for (const OptionEntry* e : OptionsFor(kSweepInput)) {
         if (!out.empty()) out += ", ";
-        out += t.name;
+        out += e->name;
     }
     return out;
 }
 
-namespace {
-const TargetInfo* targetNamed(const std::string& name) {
-    for (const TargetInfo& t : kTargets)
-        if (name == t.name) return &t;
-    return nullptr;
-}
-const TargetInfo& targetOf(const SweepAxis& axis) {
-    for (const TargetInfo& t : kTargets)
-        if (axis.target == t.target) return t;
-    return kTargets[1];
-}
-}  // namespace
-
 bool SweepAxisNamed(const std::string& name, SweepAxis& axis, std::string& error) {
-    const TargetInfo* info = targetNamed(name);
+    const OptionEntry* info = inputNamed(name);
     if (!info) {
         error = "cannot sweep '" + name + "' (one of: " + SweepNames() + ")";
         return false;
@@ -90,16 +62,15 @@ bool SweepAxisNamed(const std::string& name, SweepAxis& axis, std::string& error
     axis = SweepAxis{};
     axis.name = name;
     axis.target = info->target;
-    axis.integral = info->integral;
+    axis.integral = info->whole();
     return true;
 }
 
 bool CheckSweepValue(const SweepAxis& axis, double& value, std::string& error) {
-    const TargetInfo& info = targetOf(axis);
+    const ValueRange& range = *inputOf(axis).rangeOf(0);
     if (axis.integral) value = std::round(value);
-    if (!(value >= info.lo && value <= info.hi)) {
-        error = axis.name + " must lie in " + formatNumber(info.lo) + ".." + formatNumber(info.hi) + ", not " +
-                NumberText(value);
+    if (!range.contains(value)) {
+        error = axis.name + " must lie in " + RangeText(range) + ", not " + NumberText(value);
         return false;
     }
     return true;
@@ -112,9 +83,7 @@ bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error
         return false;
     }
     axis.name = text.substr(0, eq);
-    const TargetInfo* info = nullptr;
-    for (const TargetInfo& t : kTargets)
-        if (axis.name == t.name) info = &t;
+    const OptionEntry* info = inputNamed(axis.name);
     if (!info) {
         error = "cannot sweep '" + axis.name + "' (one of: " + SweepNames() + ")";
         return false;
@@ -129,17 +98,18 @@ bool ParseSweepAxis(const std::string& text, SweepAxis& axis, std::string& error
         error = "--sweep '" + text + "' is not NAME=FROM:TO:STEPS";
         return false;
     }
-    if (steps != std::floor(steps) || steps < 1 || steps > kMaxSteps) {
-        error = "--sweep '" + text + "': STEPS must be a whole number from 1 to " + std::to_string(kMaxSteps);
+    if (steps != std::floor(steps) || !kStepsRange.contains(steps)) {
+        error = "--sweep '" + text + "': STEPS must be a whole number from " + formatNumber(kStepsRange.lo) +
+                " to " + formatNumber(kStepsRange.hi);
         return false;
     }
     axis.steps = static_cast<int>(steps);
     axis.target = info->target;
-    axis.integral = info->integral;
+    axis.integral = info->whole();
+    const ValueRange& allowed = *info->rangeOf(0);
     for (double v : {axis.valueAt(0), axis.valueAt(axis.steps - 1)}) {
-        if (!(v >= info->lo && v <= info->hi)) {
-            error = "--sweep '" + text + "': " + axis.name + " must lie in " + formatNumber(info->lo) + ".." +
-                    formatNumber(info->hi);
+        if (!allowed.contains(v)) {
+            error = "--sweep '" + text + "': " + axis.name + " must lie in " + RangeText(allowed);
             return false;
         }
     }

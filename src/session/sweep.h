@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace ammonite {
 

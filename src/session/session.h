@@ -16,6 +16,7 @@
 #include "model/model_state.h"
 #include "model/run_state.h"
 #include "render/surface.h"
+#include "session/option_table.h"
 
 namespace ammonite {
 
@@ -29,7 +30,7 @@ struct SessionOptions {
     std::optional<std::array<double, 2>> densities;
     std::optional<bool> orientation;
     std::optional<bool> ribbing;
-    // Raw positions of the threshold bars ST1, ST2 (0..1000), FT1, FT2 (-80..0).
+    // Raw positions of the threshold bars ST1, ST2, FT1, FT2 (their ranges: the option table).
     std::optional<std::array<int, 4>> thresholds;
     int runs = 1;
     bool shade = false;
@@ -39,17 +40,7 @@ struct SessionOptions {
     std::shared_ptr<const ModelState> profiles;
 };
 
-// Inputs a sweep sets at each of its points.
-enum class SweepTarget {
-    Stages,       // typed into the stage box
-    Alpha,        // radius ratio per stage up to stage 200, set before every START
-    DensityAir,
-    DensityBody,
-    St1, St2,     // size thresholds: raw positions of the bars ST1, ST2 (0..1000)
-    Ft1, Ft2,     // fatigue thresholds: raw positions of the bars FT1, FT2 (-80..0)
-    Gamma, Curvature, Torsion, Beta,  // the profile made constant at this value
-};
-
+// Inputs a sweep sets at each of its points: SweepTarget, in the option table.
 struct SweepValue {
     SweepTarget target;
     double value;

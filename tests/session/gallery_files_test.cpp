@@ -1,6 +1,6 @@
 // Offering the gallery in the profile folder: which files are copied, and that
 // a user's file of the same name is never replaced.
-#include "app/gallery_files.h"
+#include "session/gallery_files.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "app/scenario_session.h"
-#include "app/sweep.h"
+#include "session/scenario_session.h"
+#include "session/sweep.h"
 #include "model/scenario_file.h"
 #include "model/stage_results.h"
 
