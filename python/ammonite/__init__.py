@@ -20,11 +20,10 @@ except ImportError:
     __version__ = "0+unknown"
 
 from ._ammonite import WriteError
-from ._options import SWEEP_NAMES
 from ._profiles import default_profiles, read_profiles, write_profiles
 from ._scenario import Scenario, defaults
 from ._shell import Shell, grow
-from ._sweep import ClusterError, axis_values, row_scenario, sweep
+from ._sweep import SWEEP_NAMES, ClusterError, axis_values, row_scenario, sweep
 
 __all__ = [
     "ClusterError",

@@ -23,8 +23,10 @@ class ClusterError(RuntimeError):
     """The Dask cluster could not run the sweep's tasks."""
 
 
-# The largest grid, as the batch tool allows.
-MAX_POINTS = 10_000_000
+# The names a sweep accepts and the largest grid, from the program's option table.
+SWEEP_NAMES = tuple(_ammonite.sweep_names().split(", "))
+MAX_POINTS = _ammonite.MAX_SWEEP_POINTS
+_JOBS = next(e for e in _ammonite.option_table() if e["name"] == "jobs" and "batch" in e["uses"])["ranges"][0]
 
 
 def axis_values(given):
@@ -136,8 +138,9 @@ def _sweep_rows(axes, client, chunk, progress, jobs, grow_options, scenario=None
         raise ValueError("shade cannot be combined with a sweep")
     # A sweep paints nothing: a scenario's SHADE does not apply to its points.
     fixed = scenario_with(scenario, grow_options).replace(shade=False)
-    if isinstance(jobs, bool) or not isinstance(jobs, int) or not 0 <= jobs <= 256:
-        raise ValueError(f"jobs must be a whole number of threads from 1 to 256 (0: all cores), not {jobs!r}")
+    if isinstance(jobs, bool) or not isinstance(jobs, int) or not (jobs == 0 or _JOBS[0] <= jobs <= _JOBS[1]):
+        raise ValueError(f"jobs must be a whole number of threads from {_JOBS[0]:g} to {_JOBS[1]:g} (0: all cores), "
+                         f"not {jobs!r}")
     engine_axes, values = _axes(axes)
     total = math.prod(len(v) for v in values)
     if total > MAX_POINTS:

@@ -15,8 +15,7 @@ import sys
 import time
 
 from . import _ammonite
-from ._options import SWEEP_NAMES
-from ._sweep import _sweep_rows
+from ._sweep import SWEEP_NAMES, _sweep_rows
 
 EXIT_DONE, EXIT_RUNTIME_ERROR, EXIT_BAD_INPUT, EXIT_WRITE_FAILED, EXIT_CLUSTER_FAILED = 0, 1, 2, 3, 4
 
@@ -27,26 +26,14 @@ class _Parser(argparse.ArgumentParser):
         self.exit(EXIT_BAD_INPUT, f"ammonite.sweep: {message}\n")
 
 
-def _numbers(count):
-    def parse(text):
-        parts = text.split(",")
+def _option(name):
+    """Reads the text of --NAME by the batch tool's rule for it."""
+    def read(text):
         try:
-            values = tuple(float(p) for p in parts)
-        except ValueError:
-            values = ()
-        if len(values) != count:
-            raise argparse.ArgumentTypeError(f"'{text}' is not {count} numbers separated by commas")
-        return values
-    return parse
-
-
-def _whole_numbers(count):
-    def parse(text):
-        values = _numbers(count)(text)
-        if not all(v.is_integer() for v in values):
-            raise argparse.ArgumentTypeError(f"'{text}' is not {count} whole numbers separated by commas")
-        return tuple(int(v) for v in values)
-    return parse
+            return _ammonite.read_option(name, text)
+        except ValueError as e:
+            raise argparse.ArgumentTypeError(str(e)) from None
+    return read
 
 
 def _positive_int(text):
@@ -72,23 +59,17 @@ def _parser():
                        help="run on an existing Dask cluster, e.g. tcp://host:8786")
     where.add_argument("--workers", metavar="N", type=_positive_int,
                        help="start a local Dask cluster of N worker processes for the sweep")
-    p.add_argument("--jobs", metavar="N", type=_positive_int,
+    p.add_argument("--jobs", metavar="N", type=_option("jobs"),
                    help="threads when running without a cluster (default: all cores)")
     p.add_argument("--chunk", metavar="N", type=_positive_int, help="grid points per Dask task")
     p.add_argument("--out", metavar="FILE.csv", help="the table (default: standard output)")
     p.add_argument("--no-progress", action="store_true", help="no progress bar")
     g = p.add_argument_group("grow options (as ammonite-batch's)")
-    g.add_argument("--stages", metavar="TEXT", help="text typed into the stage box")
-    g.add_argument("--scale", metavar="TEXT", help="text typed into the scale box")
-    g.add_argument("--view", metavar="X,Y,Z", type=_numbers(3))
-    g.add_argument("--light", metavar="X,Y,Z", type=_numbers(3))
-    g.add_argument("--origin", metavar="X,Y", type=_numbers(2))
-    g.add_argument("--densities", metavar="A,B", type=_numbers(2))
-    g.add_argument("--orientation", choices=("on", "off"))
-    g.add_argument("--ribbing", choices=("on", "off"))
-    g.add_argument("--thresholds", metavar="ST1,ST2,FT1,FT2", type=_whole_numbers(4))
-    g.add_argument("--profiles", metavar="FILE", help="profile data file read before the first run")
-    g.add_argument("--runs", metavar="K", type=int, default=1, help="START presses (default 1)")
+    for entry in _ammonite.option_table():
+        # A sweep draws nothing: SHADE is not among its options.
+        if "grow" in entry["uses"] and entry["type"] != "flag":
+            g.add_argument("--" + entry["name"], metavar=entry["metavar"], type=_option(entry["name"]),
+                           default=int(entry["default"]) if entry["name"] == "runs" else None, help=entry["help"])
     return p
 
 
@@ -113,10 +94,10 @@ def main(argv=None):
     except ValueError as e:
         print(f"ammonite.sweep: {e}", file=sys.stderr)
         return EXIT_BAD_INPUT
-    options = {name: getattr(args, name) for name in ("stages", "scale", "view", "light", "origin", "densities",
-                                                       "orientation", "ribbing", "thresholds", "profiles", "runs")}
+    options = {e["name"]: getattr(args, e["name"]) for e in _ammonite.option_table()
+               if "grow" in e["uses"] and e["type"] != "flag"}
     for switch in ("orientation", "ribbing"):
-        if options[switch] is not None:
+        if isinstance(options.get(switch), str):
             options[switch] = options[switch] == "on"
     if args.profiles:
         # A bad profile file is reported before anything starts.

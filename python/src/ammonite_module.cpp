@@ -21,6 +21,7 @@
 #include "core/stage_table.h"
 #include "model/profile_file.h"
 #include "model/stage_results.h"
+#include "grow_options.h"
 #include "scenario_bindings.h"
 #include "shell_result.h"
 
@@ -251,11 +252,16 @@ PYBIND11_MODULE(_ammonite, m) {
         .def_readwrite("profiles_path", &SessionOptions::profilesIn)
         .def("set_profiles", [](SessionOptions& o, const py::object& d) { o.profiles = ProfileModel(ProfilesFromPython(d)); });
 
-    // A typed box text checked as the box checks it (ValueError otherwise).
-    m.def("check_typed", [](const std::string& field, const std::string& text, double lo, double hi, bool whole) {
-        return ReadTypedNumber(field, text, lo, hi, whole);
+    // grow()'s keywords, read by the program's option table.
+    m.def("check_options", [](const py::dict& options) {
+        return python::CheckGrowOptions(options, [](const py::handle& d) { ProfilesFromPython(d); });
     });
-    m.attr("FIXED4_LIMIT") = kFixed4Limit;
+    m.def("session_options", [](const py::dict& checked) {
+        return python::GrowSessionOptions(checked, [](const py::handle& d) { return ProfileModel(ProfilesFromPython(d)); });
+    });
+    m.def("option_table", &python::OptionTableToPython);
+    m.attr("MAX_SWEEP_POINTS") = kMaxSweepPoints;
+    m.def("read_option", &python::ReadGrowOptionText);
 
     py::class_<python::ShellResult>(m, "ShellResult")
         .def_property_readonly("runtime_error", &python::ShellResult::runtimeError)
