@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release ${AMMONITE_CMAKE_OPTIONS:-}
 cmake --build build
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2

@@ -589,7 +589,7 @@ void MorphoLogic::Draw(DrawingSurface& s) const {
     s.setDrawWidth(2);
     s.line(lx, 15, lx + 22, 15, kContourColour);
     s.setDrawWidth(1);
-    printAt(s, lx + 28, 8, "density 1.026 (floats)", kInk);
+    printAt(s, lx + 28, 8, "density " + formatNumber(kSeaWaterDensity) + " (floats)", kInk);
     lx += 190;
     fillRect(s, lx, 9, lx + 12, 21, kErrorColour);
     s.line(lx + 3, 12, lx + 9, 18, kErrorMark);

@@ -37,8 +37,6 @@ struct MorphoAxisTexts {
     std::string name, from, to, steps;
 };
 
-// The density of sea water: a shell of this mean density floats.
-constexpr double kSeaWaterDensity = 1.026;
 // At most this many steps per axis: every cell stays a few pixels wide.
 constexpr int kMorphoMaxSteps = 200;
 

@@ -342,8 +342,8 @@ void SettingsWindowLogic::onAngleBarChanged(AngleControls c, bool azimuthBar) {
 
 void SettingsWindowLogic::onDensityLeft(TextBoxModel& box, int index) {
     double& field = model.densities[static_cast<size_t>(index)];
-    const double low = index == 0 ? 0 : 1.026;
-    const double high = index == 0 ? 1.026 : kInfinity;
+    const double low = index == 0 ? 0 : kSeaWaterDensity;
+    const double high = index == 0 ? kSeaWaterDensity : kInfinity;
     double v = 0;
     switch (readWholeText(box.text(), v)) {
     case WholeText::NotNumber:

@@ -1,6 +1,7 @@
-// ammonite-batch: runs the main window's model headless. It drives the very
-// MainWindowLogic the window uses, on a 1000×760 image surface, with the
-// options applied through the same controls a user would touch.
+// ammonite-batch: runs the main window's model headless. The session
+// (session/session.h) applies the options by the rules of the window's boxes
+// and bars and presses START as the window does (session/start_rules.h),
+// drawing on a 1000×760 image surface.
 #include <atomic>
 #include <clocale>
 #include <cstdio>

@@ -12,8 +12,6 @@ namespace ammonite {
 
 namespace {
 
-constexpr double kSeaWaterDensity = 1.026;
-
 Vec3 rimAt(const RunState& r, long stage) {
     return {r.rimXByStage[stage], r.rimYByStage[stage], r.rimZByStage[stage]};
 }

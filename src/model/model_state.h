@@ -14,6 +14,9 @@
 
 namespace ammonite {
 
+// The density of sea water (g/cm³): a shell of a lower mean density floats.
+constexpr double kSeaWaterDensity = 1.026;
+
 // Control points of one growth parameter: points 0..count are in use, joined
 // by straight segments. Entries above count are ignored but kept.
 struct ParameterProfile {
@@ -61,7 +64,7 @@ struct ModelState {
     double orientationShiftY = 0;
 
     std::string profileFolderPath;
-    std::array<double, 2> densities{};     // [0] air chamber, [1] body chamber
+    std::array<double, 2> densities{};     // [0] air chamber, [1] body chamber (g/cm³)
     Fixed4 drawScale;
     std::int16_t referStage = 0;
     std::int16_t orientationMode = 0;      // 2 = life orientation on, 0 = off

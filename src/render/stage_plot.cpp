@@ -157,7 +157,7 @@ bool DrawStagePlot(DrawingSurface& surface, const RunState& run) {
             for (double x = left; x < right; x += 12) surface.line(x, y, std::min(x + 6, right), y, seaWater);
             surface.setForeColour(seaWater);
             surface.setCurrentPosition(left + 0.4 * (right - left), y - 15);
-            surface.print("sea water 1.026");
+            surface.print("sea water " + formatNumber(kPlotSeaWaterDensity));
             surface.setForeColour(ink);
         }
 

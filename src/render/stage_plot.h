@@ -12,7 +12,7 @@
 namespace ammonite {
 
 // Density of sea water (g/cm³): a shell denser than this sinks.
-constexpr double kPlotSeaWaterDensity = 1.026;
+constexpr double kPlotSeaWaterDensity = kSeaWaterDensity;
 
 // Evenly spaced tick values covering [lo, hi] at a step of 1, 2 or 5 × 10^k,
 // about `target` of them.
