@@ -6,7 +6,7 @@
 # Layout under the prefix (the programs find their data relative to their own
 # folder, bin/../share/ammonite, so nothing of the build folder is needed):
 #   bin/ammonite, bin/ammonite-batch
-#   share/ammonite/gallery/            example profile files
+#   share/ammonite/gallery/            example forms: scenario and profile files
 #   share/applications/ammonite.desktop
 #   share/icons/hicolor/scalable/apps/ammonite.svg
 #   share/man/man1/ammonite-batch.1.gz
@@ -26,7 +26,7 @@ install(TARGETS ammonite ammonite-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BIND
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/gallery)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/gallery/ DESTINATION ${AMMONITE_DATA_DIR}/gallery
-          FILES_MATCHING PATTERN "*.txt" PATTERN "*.conf")
+          FILES_MATCHING PATTERN "*.txt" PATTERN "*.toml")
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/ammonite.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

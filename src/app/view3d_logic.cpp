@@ -7,6 +7,7 @@
 
 #include "core/numeric.h"
 #include "model/growth.h"
+#include "session/scenario_session.h"
 #include "session/start_rules.h"
 
 namespace ammonite {
@@ -185,8 +186,19 @@ void ViewShellWorker::loop() {
             job = std::move(*next_);
             next_.reset();
         }
+        std::string stopped;
+        if (job.scenario) {
+            Session session;
+            GrowScenario(*job.scenario, session);
+            stopped = session.runtimeError;
+            job.model = std::move(session.model);
+            job.run = std::move(session.run);
+            job.grow = false;
+        }
         auto shell = std::make_shared<ViewShell>(
             PrepareViewShell(std::move(job.model), std::move(job.run), job.grow, job.scaleText, false));
+        if (!stopped.empty()) shell->error = "The shell stopped growing: " + stopped;
+        if (job.scenario) job.grow = true;
         const bool whole = shell->error.empty();
         // The callback may move the shell's contents away: keep what the full mesh needs.
         ViewShell source;

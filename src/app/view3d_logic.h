@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "model/model_state.h"
+#include "model/scenario.h"
 #include "model/run_state.h"
 #include "render/mesh_view.h"
 
@@ -87,6 +88,9 @@ struct ViewJob {
     std::unique_ptr<RunState> run;
     bool grow = false;
     std::string scaleText = "2";
+    // A growth of this scenario from a fresh start instead (live regrowth:
+    // never one more START on what the main window's runs left).
+    std::optional<Scenario> scenario;
 };
 
 // One thread that prepares shells one after another: first the run and its

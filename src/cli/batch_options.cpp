@@ -10,6 +10,10 @@ namespace ammonite::batch {
 
 
 bool CheckCombinations(const Options& o, std::string& error) {
+    if (o.scenarioIn && o.scenarioFrom) {
+        error = "--scenario and --scenario-from cannot be combined (give one scenario)";
+        return false;
+    }
     if (o.sweeps.size() > 2) {
         error = "at most two --sweep options";
         return false;
@@ -83,7 +87,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
              return o.thresholds = a, true;
          }},
         {"profiles", path(o.profilesIn)},
-        {"runs", [&](const OptionValue& v) { return o.runs = static_cast<int>(v.numbers[0]), true; }},
+        {"runs",
+         [&](const OptionValue& v) {
+             o.runsGiven = true;
+             return o.runs = static_cast<int>(v.numbers[0]), true;
+         }},
+        {"scenario", path(o.scenarioIn)},
+        {"scenario-from", path(o.scenarioFrom)},
+        {"save-scenario", path(o.scenarioOut)},
         {"shade", [&](const OptionValue&) { return o.shade = true; }},
         {"tables", path(o.tablesPath)},
         {"log", path(o.logPath)},
@@ -157,6 +168,9 @@ std::string UsageText() {
            "and writes its results.\n"
            "\n" +
            BatchOptionsUsage() +
+           "\n"
+           "The PNG, the SVG and the mesh sidecar carry the scenario that made them\n"
+           "(see --scenario-from).\n"
            "\n"
            "Output targets: FILE may be - for the standard output. A regular file is\n"
            "written under a temporary name in its folder and moved into place only when\n"

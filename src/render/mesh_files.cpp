@@ -1,5 +1,7 @@
 #include "render/mesh_files.h"
 
+#include "model/scenario_file.h"
+
 #include "core/safe_file.h"
 #include "core/version.h"
 
@@ -337,7 +339,8 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
 }
 
 bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelState& model, const RunState& run,
-                     const MeshOptions& options, std::vector<std::string>& written, std::string& error) {
+                     const MeshOptions& options, std::vector<std::string>& written, std::string& error,
+                     const std::string& scenarioToml) {
     written.clear();
     try {
         if (format != MeshFormat::Stl && format != MeshFormat::Ply && format != MeshFormat::Obj)
@@ -399,7 +402,8 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
                 *job.check = outs.back()->check();
             }
         }
-        const std::string volumes = MeshVolumesText(format, files, mesh, model, run, checks);
+        const std::string volumes =
+            MeshVolumesText(format, files, mesh, model, run, checks) + SidecarScenarioBlock(scenarioToml);
         if (!writeOne(files.volumes, [&volumes](FileOut& out) { out.text(volumes); })) return false;
 
         // ... then into place together.

@@ -12,11 +12,6 @@ const char* const kActions = "Actions:";
 const char* const kResults = "Results:";
 const char* const kSweeps = "Morphospace sweeps:";
 
-// Allowed values of the sweep inputs.
-constexpr ValueRange kSweepStagesRange{1, 3999};
-constexpr ValueRange kSweepAlphaRange{-1e6, 1e6};
-constexpr ValueRange kSweepDensityRange{0, 1e12};
-constexpr ValueRange kSweepProfileRange{-1e12, 1e12};
 
 OptionEntry batchPath(const char* name, const char* metavar, const char* help) {
     OptionEntry e;
@@ -115,6 +110,19 @@ std::vector<OptionEntry> buildTable() {
         e.help = "profile data file read before the first run, as the\nprofile window loads it (its final stage "
                  "becomes the\nstage count unless --stages is given); a regular\nfile of at most 1 MiB";
     }
+    {
+        OptionEntry& e = add({});
+        e.name = "scenario", e.type = OptionType::Path, e.uses = kBatchOption, e.metavar = "FILE", e.group = kBefore;
+        e.help = "scenario file (TOML, see docs/scenario.md) grown from a\nfresh start; the other options override "
+                 "its values";
+    }
+    {
+        OptionEntry& e = add({});
+        e.name = "scenario-from", e.type = OptionType::Path, e.uses = kBatchOption, e.metavar = "FILE";
+        e.group = kBefore;
+        e.help = "the scenario a PNG, SVG or mesh sidecar (_volumes.txt)\nwritten by this program carries, as "
+                 "--scenario";
+    }
     // ---- actions ----
     {
         OptionEntry& e = add({});
@@ -132,6 +140,8 @@ std::vector<OptionEntry> buildTable() {
     add(batchPath("summary", "FILE.txt", "key=value summary (default: standard output)"));
     add(batchPath("png", "FILE.png", "the main window's drawing after the last action"));
     add(batchPath("save-profiles", "FILE", "profile data file of the model after the runs"));
+    add(batchPath("save-scenario", "FILE",
+                  "the scenario after the options, as a scenario file\n(with --sweep: the part every grid point shares)"));
     add(batchPath("svg", "FILE.svg", "the same drawing as vector graphics"));
     add(batchPath("stl", "FILE.stl",
                   "the grown shell as binary STL meshes, one file per\nobject: FILE_phragmocone.stl, "
@@ -179,13 +189,13 @@ std::vector<OptionEntry> buildTable() {
 
     // ---- what a sweep point can set, in the order the usage text names them ----
     using T = OptionType;
-    add(sweepInput("stages", SweepTarget::Stages, T::Wholes, kSweepStagesRange, "",
+    add(sweepInput("stages", SweepTarget::Stages, T::Wholes, kStageCountRange, "",
                    "stage count typed into the stage box", "200", "1700", 8));
-    add(sweepInput("alpha", SweepTarget::Alpha, T::Numbers, kSweepAlphaRange, "",
+    add(sweepInput("alpha", SweepTarget::Alpha, T::Numbers, kAlphaRange, "",
                    "radius ratio per stage up to stage 200, set before every START", "1.002", "1.008", 1));
-    add(sweepInput("density_air", SweepTarget::DensityAir, T::Numbers, kSweepDensityRange, "g/cm3",
+    add(sweepInput("density_air", SweepTarget::DensityAir, T::Numbers, kDensityRange, "g/cm3",
                    "density of the air chamber", "0.2", "1", 3));
-    add(sweepInput("density_body", SweepTarget::DensityBody, T::Numbers, kSweepDensityRange, "g/cm3",
+    add(sweepInput("density_body", SweepTarget::DensityBody, T::Numbers, kDensityRange, "g/cm3",
                    "density of the body chamber", "1", "1.6", 2));
     add(sweepInput("st1", SweepTarget::St1, T::Wholes, kSizeBarRange, "", "position of the threshold bar ST1",
                    "100", "400", 4));
@@ -195,13 +205,13 @@ std::vector<OptionEntry> buildTable() {
                    "-80", "0", 6));
     add(sweepInput("ft2", SweepTarget::Ft2, T::Wholes, kFatigueBarRange, "", "position of the threshold bar FT2",
                    "-80", "0", 7));
-    add(sweepInput("gamma", SweepTarget::Gamma, T::Numbers, kSweepProfileRange, "",
+    add(sweepInput("gamma", SweepTarget::Gamma, T::Numbers, kProfileValueRange, "",
                    "the profile γ made constant", "2", "6", 9));
-    add(sweepInput("C", SweepTarget::Curvature, T::Numbers, kSweepProfileRange, "",
+    add(sweepInput("C", SweepTarget::Curvature, T::Numbers, kProfileValueRange, "",
                    "the curvature profile made constant", "0", "1", 10));
-    add(sweepInput("T", SweepTarget::Torsion, T::Numbers, kSweepProfileRange, "",
+    add(sweepInput("T", SweepTarget::Torsion, T::Numbers, kProfileValueRange, "",
                    "the torsion profile made constant", "-0.5", "0.5", 11));
-    add(sweepInput("beta", SweepTarget::Beta, T::Numbers, kSweepProfileRange, "",
+    add(sweepInput("beta", SweepTarget::Beta, T::Numbers, kProfileValueRange, "",
                    "the profile β made constant", "6", "18", 12));
 
     std::string names;

@@ -13,43 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "core/input_limits.h"
 #include "core/numeric.h"
 
 namespace ammonite {
 
-// ---- the limits ----
-
-// An allowed interval; an open end excludes its bound.
-struct ValueRange {
-    double lo, hi;
-    bool lowOpen = false, highOpen = false;
-    bool contains(double v) const {
-        return (lowOpen ? v > lo : v >= lo) && (highOpen ? v < hi : v <= hi);
-    }
-};
-
-// The stage box holds a 16-bit stage count.
-constexpr ValueRange kStageBoxRange{-32768, 32767};
-// The scale box holds what a four-decimal field holds as a whole number.
-constexpr ValueRange kScaleBoxRange{-kFixed4Limit, kFixed4Limit};
-// A direction or an origin must fit the model's four-decimal fields.
-constexpr ValueRange kModelFieldRange{-9.0e14, 9.0e14, true, true};
-// Positions of the threshold bars: ST1 and ST2 run across 0..1000, FT1 and
-// FT2 up and down -80..0.
-constexpr ValueRange kSizeBarRange{0, 1000};
-constexpr ValueRange kFatigueBarRange{-80, 0};
-// Presses of START in one session.
-constexpr ValueRange kRunsRange{0, 100000};
-// Steps of one sweep axis, and points of a whole grid.
-constexpr ValueRange kSweepStepsRange{1, 100000};
-constexpr long long kMaxSweepPoints = 10000000;
-// Threads of a sweep.
-constexpr ValueRange kJobsRange{1, 256};
-// Millimetres per model unit of the meshes.
-constexpr ValueRange kMeshScaleRange{0, 1e6, true, false};
-// Points per ring of the meshes: a divisor of 360 from 3 up.
-constexpr ValueRange kMeshRingPointsRange{3, 360};
-constexpr int kMeshRingPointsDivide = 360;
+// ---- the limits: core/input_limits.h ----
 
 // ---- the table ----
 

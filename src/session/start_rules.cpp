@@ -39,14 +39,17 @@ int& BarPosition(ThresholdBars& bars, ThresholdBar bar) {
 
 bool ChartFollowsBars(const RunState& run) { return run.hasRun || run.lastBuiltStage >= 1; }
 
+std::string ScaleTextRefusal(const std::string& scaleText) {
+    return "SCALE: \"" + scaleText + "\" is not a number (type a number such as 2)";
+}
+
 void PressStart(ModelState& model, RunState& run, const std::string& scaleText, GrowthObserver* observer) {
     // Steps 1 to 6: log, stage count, regulation flags, tables.
     StartRun(model, run, observer);
     // 7. Strict conversion of the scale text.
     double scale = 0;
     if (!tryParseWholeNumber(scaleText, scale))
-        throw RuntimeError::plain(RuntimeError::Kind::TypeMismatch,
-                                  "SCALE: \"" + scaleText + "\" is not a number (type a number such as 2)");
+        throw RuntimeError::plain(RuntimeError::Kind::TypeMismatch, ScaleTextRefusal(scaleText));
     model.drawScale = scale;
     // 8. View direction pairs.
     PrepareView(model, run);

@@ -35,6 +35,10 @@ int& BarPosition(ThresholdBars& bars, ThresholdBar bar);
 // before that there is nothing to plot.
 bool ChartFollowsBars(const RunState& run);
 
+// The message for a scale text that is not a number, naming the box and
+// giving an example: every interface refuses such a text in these words.
+std::string ScaleTextRefusal(const std::string& scaleText);
+
 // One press of START: the log cleared, the stage count settled, the tables
 // built, the scale box's text read strictly (a text that is not a number is
 // refused with a message naming the box and giving an example), the view

@@ -25,6 +25,7 @@
 #include "render/stage_plot.h"
 #include "core/safe_file.h"
 #include "core/version.h"
+#include "model/scenario_file.h"
 #include "model/stage_results.h"
 #include "render/shell_mesh.h"
 #include "render/svg_surface.h"
@@ -197,6 +198,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     auto* graph = grid.add("GRAPHcmd", "GRAPH", "Open the profile window: the profiles of \xCE\xB3, C, T, \xCE\xB2 and \xCE\xB1");
     auto* set = grid.add("SETcmd", "SETTING", "Open the settings window: densities, scale, view and light");
     auto* shade = grid.add("SHADINGcmd", "SHADE", "Paint the last run's shell shaded, lit from the light direction");
+    auto* fileButton = grid.add("FILEcmd", "File", "Open or save a scenario: everything that defines the shell, in one file");
     auto* exportButton = grid.add("EXPORTcmd", "Export", "Save or copy the picture, the stage results or the shell as a mesh");
     plotButton_ = grid.add("PLOTcmd", "PLOT", "Density, orientation and stability of every stage of the last run");
     plotButton_->setCheckable(true);
@@ -207,13 +209,19 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     connect(start, &QPushButton::clicked, this, [this] {
         showPlot(false);
         infoLine_->clear();
+        scenarioFiles_->startPressed();
         logic_->ClickStart();
+        scenarioFiles_->startFinished();
     });
     connect(shade, &QPushButton::clicked, this, [this] {
         showPlot(false);
         infoLine_->clear();
         logic_->ClickShade();
+        scenarioFiles_->shadePressed();
     });
+    scenarioFiles_ = new ScenarioFiles(*this, *logic_, fileButton);
+    connect(scenarioFiles_, &ScenarioFiles::opened, this, &MainWindow::scenarioOpened);
+    connect(scenarioFiles_, &ScenarioFiles::saved, this, [this](const QString& path) { showSaved({path}); });
     buildExportMenu(exportButton);
     connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
@@ -368,13 +376,14 @@ void MainWindow::showAbout() {
 }
 
 bool MainWindow::confirmQuit() {
-    // Nothing the user made is lost by quitting yet; a question about inputs
-    // edited since they were last opened or saved belongs here.
+    // A caller may keep the program running (the tests do; so may a running
+    // export); edited inputs are asked about in closeEvent.
     return !askBeforeQuit || askBeforeQuit();
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    if (!confirmQuit()) {
+    // The user closing the window is asked before edited inputs are lost.
+    if (!confirmQuit() || (e->spontaneous() && !closing_ && !scenarioFiles_->confirmClose())) {
         e->ignore();
         return;
     }
@@ -459,7 +468,8 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         return action;
     };
     const QString pngFilter = QStringLiteral("PNG pictures (*.png)");
-    add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(QKeySequence::Save), [=] {
+    // Ctrl+S and Ctrl+Shift+S save the scenario (File menu); the pictures have keys of their own.
+    add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(Qt::CTRL | Qt::Key_E), [=] {
         exportWithDialog(QStringLiteral("Save picture as PNG"), QStringLiteral("ammonite.png"), pngFilter,
                          [this](const QString& p) { return savePicturePng(p); });
     });
@@ -468,8 +478,7 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         exportWithDialog(QStringLiteral("Save picture as PNG at 2×"), QStringLiteral("ammonite_2x.png"), pngFilter,
                          [this](const QString& p) { return savePicturePng(p, 2); });
     });
-    // The platform's "save as" keys are empty on some desktops: Ctrl+Shift+S everywhere.
-    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [=] {
+    add("saveSvgAction", QStringLiteral("Save picture as SVG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E), [=] {
         exportWithDialog(QStringLiteral("Save picture as SVG"), QStringLiteral("ammonite.svg"),
                          QStringLiteral("SVG drawings (*.svg)"),
                          [this](const QString& p) { return savePictureSvg(p); });
@@ -530,13 +539,13 @@ bool MainWindow::savePicturePng(const QString& path, double scale) {
     bool saved = false;
     if (std::fabs(shown.resolution() - scale) < 1e-9) {
         // The pixels on the screen are the picture at this scale.
-        saved = shown.savePng(path.toStdString(), error);
+        saved = shown.savePng(path.toStdString(), error, scenarioFiles_->currentToml());
     } else {
         // Painted again from what was drawn, at the scale asked for.
         ImageSurface copy(shown.width(), shown.height(), scale, shown.font());
         copy.setBackColour(shown.backColour());
         RepaintAt(copy, shownDrawing(), scale);
-        saved = copy.savePng(path.toStdString(), error);
+        saved = copy.savePng(path.toStdString(), error, scenarioFiles_->currentToml());
     }
     if (!saved) {
         showError(error);
@@ -550,7 +559,7 @@ bool MainWindow::savePictureSvg(const QString& path) {
     ImageSurface& shown = shownSurface();
     std::string error;
     if (!WriteSvgFile(path.toStdString(), shownDrawing(), shown.width(), shown.height(), shown.backColour(),
-                      SvgTextStyleFor(shown), error)) {
+                      SvgTextStyleFor(shown), error, SvgScenarioMetadata(scenarioFiles_->currentToml()))) {
         showError(error);
         return false;
     }
@@ -587,7 +596,8 @@ bool MainWindow::saveMesh(MeshFormat format, const QString& path, double mmPerUn
     std::string error;
     MeshOptions options;
     options.mmPerUnit = mmPerUnit;
-    if (!ExportShellMesh(format, path.toStdString(), model_, logic_->run, options, written, error)) {
+    if (!ExportShellMesh(format, path.toStdString(), model_, logic_->run, options, written, error,
+                         scenarioFiles_->currentToml())) {
         showError(error);
         return false;
     }
@@ -637,6 +647,22 @@ void MainWindow::openSettingsWindow() {
     settingsWindow_->show();
     settingsWindow_->raise();
     settingsWindow_->activateWindow();
+}
+
+void MainWindow::scenarioOpened() {
+    showPlot(false);
+    logic_->ShowModelStages();
+    // The settings window is filled again from the model by its load step.
+    if (settingsWindow_) {
+        const bool shown = settingsWindow_->isVisible();
+        delete settingsWindow_;
+        if (shown) openSettingsWindow();
+    }
+    if (profileWindow_) {
+        profileWindow_->logic().DrawChartBackground();
+        profileWindow_->logic().DrawProfiles();
+    }
+    refresh();
 }
 
 }  // namespace ammonite

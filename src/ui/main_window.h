@@ -22,6 +22,7 @@
 #include "render/mesh_files.h"
 #include "picture/image_surface.h"
 #include "ui/profile_window.h"
+#include "ui/scenario_files.h"
 #include "ui/settings_window.h"
 #include "ui/surface_view.h"
 
@@ -58,6 +59,8 @@ public:
     SurfaceView* surfaceView() { return view_; }
     LogView* logView() { return log_; }
     ProfileWindow* profileWindow() { return profileWindow_; }
+    // The File menu: the scenario the window shows, its file and the recent ones.
+    ScenarioFiles& scenarioFiles() { return *scenarioFiles_; }
     SettingsWindow* settingsWindow() { return settingsWindow_; }
 
     // ---- what users take away; each returns false after showing why in the
@@ -112,6 +115,8 @@ private:
     // them again from what was drawn.
     void fitResolution();
     void buildExportMenu(QPushButton* button);
+    // An opened scenario replaced the model: the other windows show it.
+    void scenarioOpened();
     void exportWithDialog(const QString& caption, const QString& fileName, const QString& filter,
                           const std::function<bool(const QString&)>& save);
     ImageSurface& shownSurface() { return plotShown_ ? plotSurface_ : surface_; }
@@ -135,6 +140,7 @@ private:
     QPointer<ProfileWindow> profileWindow_;
     QPointer<SettingsWindow> settingsWindow_;
     QPointer<QMessageBox> aboutBox_;
+    ScenarioFiles* scenarioFiles_ = nullptr;
     bool closing_ = false;  // set while the window is destroyed
 };
 

@@ -1,6 +1,8 @@
 #include "ui/view_window.h"
 
 #include <cmath>
+#include <functional>
+#include <string>
 
 #include <QAction>
 #include <QGridLayout>
@@ -138,7 +140,7 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     live_->setToolTip(QStringLiteral("Regrow the shell whenever a profile, setting, threshold or the stage count changes"));
     updateMain_ = new QCheckBox(QStringLiteral("update main window"), this);
     updateMain_->setObjectName(QStringLiteral("MAINchk"));
-    updateMain_->setToolTip(QStringLiteral("With Live on, press START in the main window once the shell has settled"));
+    updateMain_->setToolTip(QStringLiteral("With Live on, grow the same shell in the main window (from a fresh start) once it has settled"));
     updateMain_->setEnabled(false);
     growing_ = new QLabel(this);
     growing_->setObjectName(QStringLiteral("GROWlbl"));
@@ -195,6 +197,8 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     });
     connect(live_, &QCheckBox::toggled, this, [this](bool on) {
         updateMain_->setEnabled(on);
+        // The main window's shell is the scenario's as it stands: nothing to regrow.
+        if (on && main_.scenarioFiles().scenario().shownIsCurrent()) queue_.acceptShown(liveKey());
         if (on) poll();
     });
     sliderSettle_.setSingleShot(true);
@@ -247,10 +251,16 @@ void ViewWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
 }
 
+std::uint64_t ViewWindow::liveKey() {
+    // The window's scenario names everything that shapes the shell, and how
+    // many STARTs grew it.
+    return std::hash<std::string>{}(main_.scenarioFiles().currentToml());
+}
+
 void ViewWindow::poll() {
     if (!isVisible()) return;
     const MainWindowLogic& mainLogic = main_.logic();
-    if (live_->isChecked() && queue_.inputsAre(GrowthInputsKey(mainLogic.model, mainLogic.run))) {
+    if (live_->isChecked() && queue_.inputsAre(liveKey())) {
         if (busy_)
             growthDeferred_ = true;
         else
@@ -275,6 +285,10 @@ void ViewWindow::launch(bool grow) {
     job.run = std::make_unique<RunState>(mainLogic.run);
     job.grow = grow;
     job.scaleText = mainLogic.SCLtxt.text();
+    // A live regrowth grows the window's scenario from a fresh start.
+    Scenario scenario;
+    std::string error;
+    if (grow && main_.scenarioFiles().scenario().current(scenario, error)) job.scenario = scenario;
     worker_->submit(std::move(job));
 }
 
@@ -310,10 +324,11 @@ void ViewWindow::receive(const std::shared_ptr<ViewShell>& shell, bool grown) {
             queue_.forget();  // Live was switched off meanwhile
         }
         if (live_->isChecked() && updateMain_->isChecked() && grewWhole) {
-            // The shell has settled: the main window draws it as a START would.
-            if (auto* start = main_.findChild<QPushButton*>(QStringLiteral("STARTcmd"))) start->click();
+            // The shell has settled: the main window grows the same scenario from a
+            // fresh start, so both show one shell.
+            main_.scenarioFiles().regrow();
             const MainWindowLogic& mainLogic = main_.logic();
-            queue_.acceptShown(GrowthInputsKey(mainLogic.model, mainLogic.run));
+            queue_.acceptShown(liveKey());
             hasShownRun_ = true;
             shownRunKey_ = RunResultKey(mainLogic.run);
         }

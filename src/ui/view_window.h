@@ -66,6 +66,8 @@ public:
     int growthsStarted() const { return queue_.started(); }
     bool busy() const { return busy_; }
     // One look at the main window's model and run (the timer's step).
+    // Fingerprint of the main window's scenario, which live regrowth follows.
+    std::uint64_t liveKey();
     void poll();
 
 protected:

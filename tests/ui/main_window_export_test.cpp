@@ -72,13 +72,13 @@ TEST(MainWindowExport, ExportMenuHoldsEveryExportAndShortcutsReachThem) {
     button->menu()->hide();
     EXPECT_EQ(names, (QStringList{"savePngAction", "savePng2xAction", "saveSvgAction", "copyPictureAction", "saveCsvAction",
                                   "saveMeshSTLAction", "saveMeshPLYAction", "saveMeshOBJAction"}));
-    EXPECT_EQ(e.action("savePngAction")->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(e.action("savePngAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
 
-    // Ctrl+S after a run asks for a name and writes the picture shown.
+    // Ctrl+E after a run asks for a name and writes the picture shown.
     e.start();
     e.answer = e.path("shell.png");
     ASSERT_TRUE(QTest::qWaitForWindowActive(&e.w));
-    QTest::keyClick(&e.w, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&e.w, Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(e.dialogs, 1);
     QImage saved(e.answer);
     ASSERT_FALSE(saved.isNull());

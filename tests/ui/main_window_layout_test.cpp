@@ -207,16 +207,16 @@ TEST(MainWindowLayout, ExportDialogsKeysAndReasons) {
     EXPECT_EQ(e.status()->text(), "Nothing to export yet: press START first");
 
     QTest::mouseClick(e.child<QPushButton>("STARTcmd"), Qt::LeftButton);
-    // Ctrl+Shift+S asks for an SVG name, first in the working folder.
+    // Ctrl+Shift+E asks for an SVG name, first in the working folder.
     e.answer = e.dir.filePath("drawing");  // no extension typed
-    QTest::keyClick(&e.w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&e.w, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(e.dialogs, 1);
     EXPECT_EQ(e.caption, "Save picture as SVG");
     EXPECT_EQ(QFileInfo(e.suggested).absolutePath(), QDir::currentPath());
     EXPECT_TRUE(QFileInfo::exists(e.dir.filePath("drawing.svg")));
     // The next dialog starts where the last file went.
     e.answer = e.dir.filePath("shell.png");
-    QTest::keyClick(&e.w, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&e.w, Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(QFileInfo(e.suggested).absolutePath(), QFileInfo(e.dir.path()).absoluteFilePath());
 
     // A failed export names the operating system's reason.

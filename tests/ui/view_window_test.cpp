@@ -241,6 +241,32 @@ TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
     EXPECT_EQ(w.view->logic().shell().coarse.triangleCount(), triangles);
 }
 
+TEST(ViewWindowGui, TickingLiveAfterStartsAddsNoStartOfItsOwn) {
+    Windows w;
+    w.start();
+    w.start();  // the second START of the default scenario
+    w.openView();
+    const int growths = w.view->growthsStarted();
+    QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
+    QTest::qWait(4 * 80);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+    // The main window's shell is the scenario's: VIEW shows it and grows nothing.
+    EXPECT_EQ(w.view->growthsStarted(), growths);
+    EXPECT_EQ(w.text(w.view, "DNSlbl"), w.text(&w.main, "DNSlbl"));
+    EXPECT_EQ(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
+    // An edited input is grown from a fresh start, never on top of the two STARTs.
+    w.model->densities[1] = 1.4;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->growthsStarted() > growths && !w.view->busy(); }, 10000));
+    Scenario edited;
+    std::string error;
+    ASSERT_TRUE(w.main.scenarioFiles().scenario().current(edited, error)) << error;
+    EXPECT_EQ(edited.runs, 1);
+    // The main window grown from a fresh start on the same inputs shows the same shell.
+    ASSERT_TRUE(w.main.scenarioFiles().regrow());
+    EXPECT_EQ(w.text(w.view, "DNSlbl"), w.text(&w.main, "DNSlbl"));
+    EXPECT_EQ(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
+}
+
 TEST(ViewWindowGui, ClosedViewLeavesTheMainWindowAlone) {
     Windows w;
     w.openView(false);

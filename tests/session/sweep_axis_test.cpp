@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sweep.h"
+#include "session/sweep.h"
 
 using namespace ammonite;
 
