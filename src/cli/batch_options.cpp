@@ -76,6 +76,16 @@ bool CheckCombinations(const Options& o, std::string& error) {
                 " points, more than " + std::to_string(kMaxSweepPoints) + " (fewer STEPS)";
         return false;
     }
+    if (o.filmSettingsGiven && !o.filmPath && !o.filmFrames) {
+        error = "--film-kind, --film-size, --film-fps and --film-seconds need --film or --film-frames";
+        return false;
+    }
+    if (o.filmPath || o.filmFrames) {
+        // Checked here so that a bad film is refused before the shell grows.
+        if (!CheckFilmSettings(o.film, error)) return false;
+        FilmFormat format{};
+        if (o.filmPath && !FilmFormatOf(*o.filmPath, format, error)) return false;
+    }
     if (o.sweeps.empty()) {
         if (o.sweepOut) error = "--sweep-out needs --sweep";
         if (o.jobs != 0) error = "--jobs needs --sweep";
@@ -88,7 +98,8 @@ bool CheckCombinations(const Options& o, std::string& error) {
         {o.summaryPath.has_value(), "--summary"}, {o.pngPath.has_value(), "--png"},
         {o.svgPath.has_value(), "--svg"},        {o.stlPath.has_value(), "--stl"},
         {o.plyPath.has_value(), "--ply"},        {o.objPath.has_value(), "--obj"},
-        {o.profilesOut.has_value(), "--save-profiles"}, {o.shade, "--shade"}};
+        {o.profilesOut.has_value(), "--save-profiles"}, {o.shade, "--shade"},
+        {o.filmPath.has_value(), "--film"},      {o.filmFrames.has_value(), "--film-frames"}};
     for (const auto& [given, name] : single) {
         if (given) {
             error = std::string(name) + " cannot be combined with --sweep";
@@ -220,6 +231,45 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
              if (!parseWhole(v, 1, 256, n)) return false;
              return o.jobs = static_cast<int>(n), true;
          }},
+        // ---- a film of the grown shell ----
+        {"--film", [&](const std::string& v) { return !v.empty() && (o.filmPath = v, true); }},
+        {"--film-frames", [&](const std::string& v) { return !v.empty() && (o.filmFrames = v, true); }},
+        {"--film-kind",
+         [&](const std::string& v) {
+             o.filmSettingsGiven = true;
+             if (ParseFilmKind(v, o.film.kind)) return true;
+             reason = "--film-kind: " + v + ": it must be growth, turntable or both";
+             return false;
+         }},
+        {"--film-size",
+         [&](const std::string& v) {
+             o.filmSettingsGiven = true;
+             if (ParseFilmSize(v, o.film.width, o.film.height)) return true;
+             reason = "--film-size: " + v + ": it must be WIDTHxHEIGHT in pixels, such as 1280x720";
+             return false;
+         }},
+        {"--film-fps",
+         [&](const std::string& v) {
+             o.filmSettingsGiven = true;
+             long n = 0;
+             if (!parseWhole(v, 1, kFilmMaxFps, n)) {
+                 reason = "--film-fps: " + v + ": it must be a whole number of frames per second from 1 to " +
+                          std::to_string(kFilmMaxFps);
+                 return false;
+             }
+             return o.film.fps = static_cast<int>(n), true;
+         }},
+        {"--film-seconds",
+         [&](const std::string& v) {
+             o.filmSettingsGiven = true;
+             double d = 0;
+             if (!tryParseWholeNumber(v, d) || !(d > 0) || d > kFilmMaxSeconds) {
+                 reason = "--film-seconds: " + v + ": it must be a number of seconds above 0 and at most " +
+                          formatNumber(kFilmMaxSeconds);
+                 return false;
+             }
+             return o.film.seconds = d, true;
+         }},
         // ---- profile data files: read before the runs, written after them ----
         {"--profiles", [&](const std::string& v) { return !v.empty() && (o.profilesIn = v, true); }},
         {"--save-profiles", [&](const std::string& v) { return !v.empty() && (o.profilesOut = v, true); }},
@@ -321,6 +371,19 @@ std::string UsageText() {
            "  --mesh-scale MM        millimetres per model unit of the meshes (default 1)\n"
            "  --mesh-ring-points N   points per ring of the meshes, a divisor of 360\n"
            "                         (default 360, as the shaded rendering builds them)\n"
+           "Films of the grown shell (after the last run):\n"
+           "  --film FILE            the shell growing in its life orientation as a video:\n"
+           "                         FILE.mp4 (H.264), FILE.webm (VP9) or FILE.gif, encoded\n"
+           "                         by the ffmpeg program (apt-get install ffmpeg)\n"
+           "  --film-frames FOLDER   the same frames as numbered PNG files\n"
+           "                         (frame_00001.png, ...); needs no ffmpeg\n"
+           "  --film-kind KIND       growth (stage 1 to the last), turntable (one turn\n"
+           "                         about the vertical at the last stage) or both\n"
+           "                         (default growth)\n"
+           "  --film-size WxH        frame size in pixels, both even (default 1280x720)\n"
+           "  --film-fps N           frames per second, 1..120 (default 30)\n"
+           "  --film-seconds S       duration in seconds, up to 600 (default 10);\n"
+           "                         progress is shown on standard error\n"
            "Morphospace sweeps:\n"
            "  --sweep NAME=FROM:TO:STEPS\n"
            "                         run the model for STEPS evenly spaced values of NAME\n"

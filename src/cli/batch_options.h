@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/film_recording.h"
 #include "app/session.h"
 #include "app/sweep.h"
 
@@ -43,6 +44,11 @@ struct Options : SessionOptions {
     std::optional<std::string> stlPath, plyPath, objPath;
     double meshScale = 1;   // millimetres per model unit
     int meshRingPoints = 360;
+
+    // A film of the grown shell: a video file, a folder of PNG frames, or both.
+    std::optional<std::string> filmPath, filmFrames;
+    FilmSettings film;
+    bool filmSettingsGiven = false;  // one of --film-kind, -size, -fps, -seconds
 
     // A grid of one or two inputs, each point an independent model.
     std::vector<SweepAxis> sweeps;
