@@ -20,9 +20,11 @@
 #include <sstream>
 #include <thread>
 
+#include "app/scenario_session.h"
 #include "core/safe_file.h"
 #include "core/version.h"
 #include "model/profile_file.h"
+#include "model/scenario_file.h"
 
 extern char** environ;
 
@@ -498,7 +500,14 @@ std::string MissingEncoderMessage() {
            "ffmpeg); PNG frames can still be written without it";
 }
 
-std::string FilmMetadata(const ModelState& model, const FilmSettings& s, const std::string& inputs) {
+std::string FilmScenarioText(const SessionOptions& options) {
+    Scenario scenario;
+    std::string error;
+    return ScenarioOfOptions(options, scenario, error) ? ScenarioToml(scenario) : std::string();
+}
+
+std::string FilmMetadata(const ModelState& model, const FilmSettings& s, const std::string& inputs,
+                         const std::string& scenarioToml) {
     std::ostringstream out;
     out << kGenerator << "\n";
     out << "film=" << FilmKindName(s.kind) << " " << s.width << "x" << s.height << " " << s.fps << " fps "
@@ -507,8 +516,12 @@ std::string FilmMetadata(const ModelState& model, const FilmSettings& s, const s
     out << "\n";
     if (!inputs.empty()) out << "inputs=" << inputs << "\n";
     out << "stages=" << model.shownStage << "\n";
-    out << "densities=" << formatNumber(model.densities[0]) << "," << formatNumber(model.densities[1]) << "\n";
-    out << "profiles:\n" << FormatProfileFile(model);
+    if (!scenarioToml.empty()) {
+        out << "scenario:\n" << scenarioToml;
+    } else {
+        out << "densities=" << formatNumber(model.densities[0]) << "," << formatNumber(model.densities[1]) << "\n";
+        out << "profiles:\n" << FormatProfileFile(model);
+    }
     return out.str();
 }
 

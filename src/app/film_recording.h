@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/session.h"
 #include "model/model_state.h"
 #include "render/film.h"
 #include "render/surface.h"
@@ -33,8 +34,13 @@ std::string MissingEncoderMessage();
 // The text a film carries about what made it (the MP4/WebM comment tag, the
 // PNG frames' "Description" chunk): the program and its version, the film's
 // settings, the inputs the caller names (a command line, a call) and the
+// scenario file's text of the shell, or, when no scenario is known, the
 // model's profile data file.
-std::string FilmMetadata(const ModelState& model, const FilmSettings& settings, const std::string& inputs);
+std::string FilmMetadata(const ModelState& model, const FilmSettings& settings, const std::string& inputs,
+                         const std::string& scenarioToml = "");
+// The scenario file's text of the shell that session options grow, or ""
+// when they cannot be held by a scenario.
+std::string FilmScenarioText(const SessionOptions& options);
 
 // What the layer above lends the recording: pictures that print the caption
 // with the toolkit's fonts, and a PNG encoder that writes text chunks.

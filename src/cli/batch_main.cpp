@@ -134,7 +134,7 @@ void recordFilm(const batch::Options& options, const std::vector<std::string>& a
     FilmTarget target;
     target.file = options.filmPath;
     target.framesFolder = options.filmFrames;
-    target.metadata = FilmMetadata(model, options.film, inputs);
+    target.metadata = FilmMetadata(model, options.film, inputs, FilmScenarioText(options));
     FilmControl control;
     int shown = -1;
     control.progress = [&](int done, int total) {

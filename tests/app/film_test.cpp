@@ -338,4 +338,12 @@ TEST(Film, MetadataNamesTheProgramTheFilmAndTheInputs) {
     EXPECT_NE(text.find("film=growth 240x180 6 fps 1 s"), std::string::npos) << text;
     EXPECT_NE(text.find("inputs=ammonite-batch --film x.mp4"), std::string::npos);
     EXPECT_NE(text.find(FormatProfileFile(*s.model)), std::string::npos);
+    // With the scenario that grew the shell, its text takes the profiles' place.
+    SessionOptions options;
+    options.profilesIn = std::string(AMMONITE_SOURCE_GALLERY) + "/ancyloceras.txt";
+    const std::string scenario = FilmScenarioText(options);
+    ASSERT_FALSE(scenario.empty());
+    const std::string withScenario = FilmMetadata(*s.model, settings, "batch", scenario);
+    EXPECT_NE(withScenario.find("scenario:\n" + scenario), std::string::npos) << withScenario;
+    EXPECT_EQ(withScenario.find("profiles:"), std::string::npos);
 }

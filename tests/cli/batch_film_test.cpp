@@ -58,6 +58,8 @@ TEST(BatchFilm, GrowthFramesOfAGalleryFormAsPngFiles) {
     EXPECT_TRUE(first.text("Software").startsWith("ammonite "));
     EXPECT_TRUE(first.text("Description").contains("film=growth 160x120 5 fps 1 s"));
     EXPECT_TRUE(first.text("Description").contains("ancyloceras.txt"));
+    // The scenario that grew the shell, as its file would hold it.
+    EXPECT_TRUE(first.text("Description").contains("scenario:\n")) << first.text("Description").toStdString();
     EXPECT_EQ(first.text("Title"), "Frame 1 of 5");
 
     // A shorter film in the same folder leaves none of the longer one's frames.
