@@ -126,7 +126,9 @@ void recordFilm(const batch::Options& options, const std::vector<std::string>& a
     FilmPlan plan;
     std::string error;
     if (!plan.prepare(model, run, options.film, error)) {
-        writeFailed(error, option, failed);
+        // A run that stopped leaves no shell to film: part of its runtime error, status 1.
+        if (!run.hasRun) std::cerr << "ammonite-batch: " << error << " (" << option << ")\n";
+        else writeFailed(error, option, failed);
         return;
     }
     std::string inputs = "ammonite-batch";

@@ -109,6 +109,15 @@ TEST(BatchFilm, WithoutFfmpegTheMessageNamesItAndFramesStillWork) {
     EXPECT_EQ(QDir(folder).entryList({"*.png"}, QDir::Files).size(), 2);
 }
 
+TEST(BatchFilm, ARunThatStoppedHasNoFilmAndKeepsItsStatus) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("frames"));
+    const Result r = runBatch({"--densities", "0,0", "--film-frames", folder, "--film-fps", "2"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Cannot film the shell: the last run stopped on an error at stage"), std::string::npos) << r.err;
+    EXPECT_TRUE(QDir(folder).entryList({"*.png"}, QDir::Files).isEmpty());
+}
+
 TEST(BatchFilm, BadFilmOptionsAreRefusedBeforeTheRun) {
     const std::pair<QStringList, std::string> cases[] = {
         {{"--film", "x.avi"}, ".mp4, .webm or .gif"},
