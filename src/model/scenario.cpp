@@ -300,6 +300,10 @@ bool checkProfiles(const Scenario& s, std::string& error, const std::string& whe
 
 }  // namespace
 
+bool ProfileValueAllowed(double value) { return value >= -kProfileValueLimit && value <= kProfileValueLimit; }
+
+std::string ProfileValueRangeText() { return limitText(-kProfileValueLimit) + " to " + limitText(kProfileValueLimit); }
+
 std::vector<ScenarioPoint>& Scenario::profile(int index) {
     switch (index) {
     case 0: return gamma;

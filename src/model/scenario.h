@@ -21,6 +21,12 @@
 
 namespace ammonite {
 
+// Whether a profile value is one a scenario (and the profile window) takes:
+// finite and within -1e12..1e12, well inside what the four-decimal tables hold.
+bool ProfileValueAllowed(double value);
+// Those values as a message names them ("-1e12 to 1e12").
+std::string ProfileValueRangeText();
+
 // The version of the scenario file this program writes and reads.
 constexpr int kScenarioFormat = 1;
 

@@ -8,7 +8,7 @@ using namespace ammonite;
 
 namespace ammonite {
 // A scenario in a failure message: its file text.
-void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << ScenarioToml(s); }
+inline void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << ScenarioToml(s); }
 }  // namespace ammonite
 
 namespace {
