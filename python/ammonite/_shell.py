@@ -145,7 +145,7 @@ class Shell:
         video = os.path.splitext(path)[1].lower() in (".mp4", ".webm", ".gif")
         inputs = f"Python Shell.film({path!r}, kind={kind!r}, size=({width}, {height}), fps={fps}, seconds={seconds!r})"
         return list(self._result.film(path if video else None, None if video else path, kind, width, height, fps,
-                                      seconds, inputs, session_options(self.options)))
+                                      seconds, inputs, self.scenario.toml()))
 
     def frames(self, kind="growth", size=(1280, 720), fps=30, seconds=10):
         """The frames film() records, one by one, as uint8 arrays of shape

@@ -284,7 +284,7 @@ PYBIND11_MODULE(_ammonite, m) {
         })
         .def("film", [](const python::ShellResult& s, std::optional<std::string> path, std::optional<std::string> folder,
                         const std::string& kind, int width, int height, int fps, double seconds,
-                        const std::string& inputs, const SessionOptions& options) {
+                        const std::string& inputs, const std::string& scenarioToml) {
             FilmSettings settings;
             if (!ParseFilmKind(kind, settings.kind))
                 throw py::value_error("kind must be 'growth', 'turntable' or 'both', not " + py::repr(py::str(kind)).cast<std::string>());
@@ -298,7 +298,7 @@ PYBIND11_MODULE(_ammonite, m) {
                 FilmPlan plan;
                 planned = plan.prepare(*s.session().model, *s.session().run, settings, error);
                 if (planned) {
-                    FilmTarget target{path, folder, FilmMetadata(*s.session().model, settings, inputs, FilmScenarioText(options))};
+                    FilmTarget target{path, folder, FilmMetadata(*s.session().model, settings, inputs, scenarioToml)};
                     ok = RecordFilm(plan, target, FilmTools{MakeFilmPicture, EncodeFilmPng}, FilmControl{}, report, error);
                 }
             }

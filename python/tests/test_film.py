@@ -13,7 +13,7 @@ from conftest import GALLERY
 
 @pytest.fixture(scope="module")
 def shell():
-    return ammonite.grow(profiles=GALLERY / "ancyloceras.txt")
+    return ammonite.grow(GALLERY / "ancyloceras.toml")
 
 
 def test_frames_are_the_films_frames(shell, tmp_path):

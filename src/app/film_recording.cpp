@@ -20,11 +20,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/scenario_session.h"
 #include "core/safe_file.h"
 #include "core/version.h"
 #include "model/profile_file.h"
-#include "model/scenario_file.h"
 
 extern char** environ;
 
@@ -498,12 +496,6 @@ std::string FindProgram(const std::string& name) {
 std::string MissingEncoderMessage() {
     return "cannot make a video: the program ffmpeg is not installed or not on PATH (on Debian: apt-get install "
            "ffmpeg); PNG frames can still be written without it";
-}
-
-std::string FilmScenarioText(const SessionOptions& options) {
-    Scenario scenario;
-    std::string error;
-    return ScenarioOfOptions(options, scenario, error) ? ScenarioToml(scenario) : std::string();
 }
 
 std::string FilmMetadata(const ModelState& model, const FilmSettings& s, const std::string& inputs,

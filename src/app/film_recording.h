@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/session.h"
 #include "model/model_state.h"
 #include "render/film.h"
 #include "render/surface.h"
@@ -38,9 +37,7 @@ std::string MissingEncoderMessage();
 // model's profile data file.
 std::string FilmMetadata(const ModelState& model, const FilmSettings& settings, const std::string& inputs,
                          const std::string& scenarioToml = "");
-// The scenario file's text of the shell that session options grow, or ""
-// when they cannot be held by a scenario.
-std::string FilmScenarioText(const SessionOptions& options);
+
 
 // What the layer above lends the recording: pictures that print the caption
 // with the toolkit's fonts, and a PNG encoder that writes text chunks.

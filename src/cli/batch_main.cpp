@@ -123,7 +123,7 @@ int runSweep(const batch::Options& options) {
 
 // The film of the grown shell, with its progress on standard error.
 void recordFilm(const batch::Options& options, const std::vector<std::string>& args, const ModelState& model,
-                const RunState& run, bool& failed) {
+                const RunState& run, const std::string& scenarioToml, bool& failed) {
     const char* option = options.filmPath ? "--film" : "--film-frames";
     FilmPlan plan;
     std::string error;
@@ -138,7 +138,7 @@ void recordFilm(const batch::Options& options, const std::vector<std::string>& a
     FilmTarget target;
     target.file = options.filmPath;
     target.framesFolder = options.filmFrames;
-    target.metadata = FilmMetadata(model, options.film, inputs, FilmScenarioText(options));
+    target.metadata = FilmMetadata(model, options.film, inputs, scenarioToml);
     FilmControl control;
     int shown = -1;
     control.progress = [&](int done, int total) {
@@ -280,7 +280,7 @@ int main(int argc, char** argv) {
         std::string why;
         if (!WriteProfileFile(*options.profilesOut, *model, why)) writeFailed(why, "--save-profiles", failed);
     }
-    if (options.filmPath || options.filmFrames) recordFilm(options, args, *model, run, failed);
+    if (options.filmPath || options.filmFrames) recordFilm(options, args, *model, run, scenarioToml, failed);
     std::ostringstream summary;
     WriteSummary(summary, session);
     if (options.summaryPath) {

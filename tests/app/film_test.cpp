@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "app/film_recording.h"
+#include "app/scenario_session.h"
 #include "app/session.h"
 #include "core/numeric.h"
 #include "model/profile_file.h"
+#include "model/scenario_file.h"
 #include "render/shell_mesh.h"
 
 using namespace ammonite;
@@ -29,10 +31,11 @@ namespace {
 Session& grownForm() {
     static Session* s = [] {
         auto* session = new Session;
-        SessionOptions options;
-        options.profilesIn = std::string(AMMONITE_SOURCE_GALLERY) + "/ancyloceras.txt";
+        Scenario form;
         std::string error;
-        if (!PerformSession(options, *session, {}, error)) ADD_FAILURE() << error;
+        if (!ReadScenarioFile(std::string(AMMONITE_SOURCE_GALLERY) + "/ancyloceras.toml", form, error))
+            ADD_FAILURE() << error;
+        GrowScenario(form, *session);
         return session;
     }();
     return *s;
@@ -339,10 +342,10 @@ TEST(Film, MetadataNamesTheProgramTheFilmAndTheInputs) {
     EXPECT_NE(text.find("inputs=ammonite-batch --film x.mp4"), std::string::npos);
     EXPECT_NE(text.find(FormatProfileFile(*s.model)), std::string::npos);
     // With the scenario that grew the shell, its text takes the profiles' place.
-    SessionOptions options;
-    options.profilesIn = std::string(AMMONITE_SOURCE_GALLERY) + "/ancyloceras.txt";
-    const std::string scenario = FilmScenarioText(options);
-    ASSERT_FALSE(scenario.empty());
+    Scenario form;
+    std::string error;
+    ASSERT_TRUE(ReadScenarioFile(std::string(AMMONITE_SOURCE_GALLERY) + "/ancyloceras.toml", form, error)) << error;
+    const std::string scenario = ScenarioToml(form);
     const std::string withScenario = FilmMetadata(*s.model, settings, "batch", scenario);
     EXPECT_NE(withScenario.find("scenario:\n" + scenario), std::string::npos) << withScenario;
     EXPECT_EQ(withScenario.find("profiles:"), std::string::npos);

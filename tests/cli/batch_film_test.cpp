@@ -21,7 +21,7 @@ using batch_test::runBatch;
 
 namespace {
 
-const QString kForm = QStringLiteral(AMMONITE_GALLERY_DIR "/ancyloceras.txt");
+const QString kForm = QStringLiteral(AMMONITE_GALLERY_DIR "/ancyloceras.toml");
 
 bool onPath(const char* program) {
     return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
@@ -44,7 +44,7 @@ Result runWithEnvironment(const QStringList& args, const QProcessEnvironment& en
 TEST(BatchFilm, GrowthFramesOfAGalleryFormAsPngFiles) {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("frames"));
-    const Result r = runBatch({"--profiles", kForm, "--film-frames", folder, "--film-size", "160x120", "--film-fps",
+    const Result r = runBatch({"--scenario", kForm, "--film-frames", folder, "--film-size", "160x120", "--film-fps",
                                "5", "--film-seconds", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     const QStringList files = QDir(folder).entryList({"*.png"}, QDir::Files, QDir::Name);
@@ -57,13 +57,14 @@ TEST(BatchFilm, GrowthFramesOfAGalleryFormAsPngFiles) {
     // The frames name what made them: the program, the film and the inputs.
     EXPECT_TRUE(first.text("Software").startsWith("ammonite "));
     EXPECT_TRUE(first.text("Description").contains("film=growth 160x120 5 fps 1 s"));
-    EXPECT_TRUE(first.text("Description").contains("ancyloceras.txt"));
+    EXPECT_TRUE(first.text("Description").contains("ancyloceras.toml"));
     // The scenario that grew the shell, as its file would hold it.
     EXPECT_TRUE(first.text("Description").contains("scenario:\n")) << first.text("Description").toStdString();
+    EXPECT_TRUE(first.text("Description").contains("Ancyloceras")) << first.text("Description").toStdString();
     EXPECT_EQ(first.text("Title"), "Frame 1 of 5");
 
     // A shorter film in the same folder leaves none of the longer one's frames.
-    const Result again = runBatch({"--profiles", kForm, "--film-frames", folder, "--film-size", "160x120",
+    const Result again = runBatch({"--scenario", kForm, "--film-frames", folder, "--film-size", "160x120",
                                    "--film-fps", "3", "--film-seconds", "1"});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(QDir(folder).entryList({"*.png"}, QDir::Files).size(), 3);
@@ -73,7 +74,7 @@ TEST(BatchFilm, Mp4ReadBackWithFfprobe) {
     if (!onPath("ffmpeg") || !onPath("ffprobe")) GTEST_SKIP() << "ffmpeg is not installed";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("growth.mp4"));
-    const Result r = runBatch({"--profiles", kForm, "--film", path, "--film-size", "320x240", "--film-fps", "10",
+    const Result r = runBatch({"--scenario", kForm, "--film", path, "--film-size", "320x240", "--film-fps", "10",
                                "--film-seconds", "1.5"});
     ASSERT_EQ(r.status, 0) << r.err;
     QProcess probe;
