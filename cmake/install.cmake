@@ -123,8 +123,9 @@ macro(ammonite_finish_install)
   # the rest is loaded at run time: the platform plugins, the log's font.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ammonite_depends}")
-  # Sweeps on a Dask cluster and the morphospace example's figure.
-  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-distributed, python3-matplotlib")
+  # Sweeps on a Dask cluster, the morphospace example's figure, and the films
+  # (MP4, WebM, GIF) the programs encode with ffmpeg.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-distributed, python3-matplotlib, ffmpeg")
   # The first line of the description is the summary above.
   string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "An interactive simulator of heteromorph ammonite shells: the shell grows as a\n"

@@ -132,6 +132,47 @@ class Shell:
             raise ValueError(f"cannot save {path!r}: the extension must be one of {', '.join(SAVE_EXTENSIONS)}")
         return [path]
 
+    def film(self, path, kind="growth", size=(1280, 720), fps=30, seconds=10):
+        """Records a film of the shell: `kind` "growth" (stage 1 to the last,
+        each in its life orientation, the water line level, the stage's
+        numbers as a caption), "turntable" (one turn about the vertical at the
+        last stage) or "both". A path ending in .mp4, .webm or .gif is encoded
+        by the ffmpeg program (RuntimeError naming it when it is missing);
+        any other path is a folder of numbered PNG frames. Written through
+        the program's safe writer; returns the paths written. ValueError for
+        bad settings, WriteError (an OSError) when a file cannot be written."""
+        path = os.fspath(path)
+        width, height, fps, seconds = _film_settings(kind, size, fps, seconds)
+        video = os.path.splitext(path)[1].lower() in (".mp4", ".webm", ".gif")
+        inputs = f"Python Shell.film({path!r}, kind={kind!r}, size=({width}, {height}), fps={fps}, seconds={seconds!r})"
+        return list(self._result.film(path if video else None, None if video else path, kind, width, height, fps,
+                                      seconds, inputs, self.scenario.toml()))
+
+    def frames(self, kind="growth", size=(1280, 720), fps=30, seconds=10):
+        """The frames film() records, one by one, as uint8 arrays of shape
+        (height, width, 3); drawn on all cores a few at a time."""
+        width, height, fps, seconds = _film_settings(kind, size, fps, seconds)
+        first, chunk = 0, 16
+        while True:
+            total, frames = self._result.film_frames(kind, width, height, fps, seconds, first, chunk)
+            yield from frames
+            first += len(frames)
+            if not frames or first >= total:
+                return
+
+
+def _film_settings(kind, size, fps, seconds):
+    if kind not in ("growth", "turntable", "both"):
+        raise ValueError(f"kind must be 'growth', 'turntable' or 'both', not {kind!r}")
+    try:
+        width, height = (int(v) for v in size)
+    except (TypeError, ValueError):
+        raise ValueError(f"size must be (width, height) in pixels, not {size!r}") from None
+    if isinstance(fps, bool) or int(fps) != fps:
+        raise ValueError(f"fps must be a whole number, not {fps!r}")
+    return width, height, int(fps), float(seconds)
+
+
 
 def _mesh_options(scale, ring_points):
     if isinstance(scale, bool) or not isinstance(scale, (int, float, np.number)) or not 0 < scale <= 1e6:

@@ -13,15 +13,18 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "session/sweep.h"
+#include "session/film_recording.h"
 #include "core/numeric.h"
 #include "core/safe_file.h"
 #include "core/stage_table.h"
 #include "model/profile_file.h"
 #include "model/stage_results.h"
 #include "grow_options.h"
+#include "picture/film_pictures.h"
 #include "scenario_bindings.h"
 #include "shell_result.h"
 
@@ -284,6 +287,60 @@ PYBIND11_MODULE(_ammonite, m) {
             }
             if (!ok) throw py::value_error(error);
             return MeshToPython(mesh);
+        })
+        .def("film", [](const python::ShellResult& s, std::optional<std::string> path, std::optional<std::string> folder,
+                        const std::string& kind, int width, int height, int fps, double seconds,
+                        const std::string& inputs, const std::string& scenarioToml) {
+            FilmSettings settings;
+            if (!ParseFilmKind(kind, settings.kind))
+                throw py::value_error("kind must be 'growth', 'turntable' or 'both', not " + py::repr(py::str(kind)).cast<std::string>());
+            settings.width = width, settings.height = height, settings.fps = fps, settings.seconds = seconds;
+            python::EnsureToolkit();
+            std::string error;
+            FilmReport report;
+            bool planned = false, ok = false;
+            {
+                py::gil_scoped_release unlocked;
+                FilmPlan plan;
+                planned = plan.prepare(*s.session().model, *s.session().run, settings, error);
+                if (planned) {
+                    FilmTarget target{path, folder, FilmMetadata(*s.session().model, settings, inputs, scenarioToml)};
+                    ok = RecordFilm(plan, target, FilmTools{MakeFilmPicture, EncodeFilmPng}, FilmControl{}, report, error);
+                }
+            }
+            if (!planned) throw py::value_error(error);
+            if (!ok && error == MissingEncoderMessage()) throw std::runtime_error(error);
+            Check(ok, error);
+            return report.written;
+        })
+        .def("film_frames", [](const python::ShellResult& s, const std::string& kind, int width, int height, int fps,
+                               double seconds, int first, int count) {
+            FilmSettings settings;
+            if (!ParseFilmKind(kind, settings.kind))
+                throw py::value_error("kind must be 'growth', 'turntable' or 'both', not " + py::repr(py::str(kind)).cast<std::string>());
+            settings.width = width, settings.height = height, settings.fps = fps, settings.seconds = seconds;
+            python::EnsureToolkit();
+            std::string error;
+            std::vector<std::vector<unsigned char>> frames;
+            int total = 0;
+            bool planned = false, ok = false;
+            {
+                py::gil_scoped_release unlocked;
+                FilmPlan plan;
+                planned = plan.prepare(*s.session().model, *s.session().run, settings, error);
+                if (planned) {
+                    total = plan.frameCount();
+                    ok = DrawFilmFrames(plan, FilmTools{MakeFilmPicture, EncodeFilmPng}, first, count, 0, frames, error);
+                }
+            }
+            if (!planned || !ok) throw py::value_error(error);
+            py::list out;
+            for (const auto& rgb : frames) {
+                py::array_t<std::uint8_t> a({py::ssize_t(height), py::ssize_t(width), py::ssize_t(3)});
+                std::copy(rgb.begin(), rgb.end(), a.mutable_data());
+                out.append(a);
+            }
+            return py::make_tuple(total, out);
         })
         .def("picture_png", [](const python::ShellResult& s) { return py::bytes(s.pictureAsPng()); })
         .def("profile_file_bytes", [](const python::ShellResult& s) { return py::bytes(s.profileFileBytes()); })

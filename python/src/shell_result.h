@@ -54,6 +54,9 @@ public:
     bool saveMesh(MeshFormat format, const std::string& path, const MeshOptions& options,
                   std::vector<std::string>& written, std::string& error) const;
 
+    // The grown model and its run, for films.
+    const Session& session() const { return session_; }
+
 private:
     Session session_;
     std::unique_ptr<ImageSurface> surface_;

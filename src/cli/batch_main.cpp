@@ -26,6 +26,7 @@
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/svg_surface.h"
+#include "picture/film_pictures.h"
 #include "picture/image_surface.h"
 #include "picture/svg_text_style.h"
 
@@ -119,6 +120,41 @@ int runSweep(const batch::Options& options) {
         writeFailed(stdoutError, "the sweep table", failed);
     }
     return exitStatus(stopped > 0, failed);
+}
+
+// The film of the grown shell, with its progress on standard error.
+void recordFilm(const batch::Options& options, const std::vector<std::string>& args, const ModelState& model,
+                const RunState& run, const std::string& scenarioToml, bool& failed) {
+    const char* option = options.filmPath ? "--film" : "--film-frames";
+    FilmPlan plan;
+    std::string error;
+    if (!plan.prepare(model, run, options.film, error)) {
+        // A run that stopped leaves no shell to film: part of its runtime error, status 1.
+        if (!run.hasRun) std::cerr << "ammonite-batch: " << error << " (" << option << ")\n";
+        else writeFailed(error, option, failed);
+        return;
+    }
+    std::string inputs = "ammonite-batch";
+    for (const std::string& a : args) inputs += " " + a;
+    FilmTarget target;
+    target.file = options.filmPath;
+    target.framesFolder = options.filmFrames;
+    target.metadata = FilmMetadata(model, options.film, inputs, scenarioToml);
+    FilmControl control;
+    int shown = -1;
+    control.progress = [&](int done, int total) {
+        const int tenth = done * 10 / total;
+        if (tenth == shown) return;
+        shown = tenth;
+        std::fprintf(stderr, "film: %d of %d frames\n", done, total);
+    };
+    FilmReport report;
+    const FilmTools tools{MakeFilmPicture, EncodeFilmPng};
+    const bool ok = RecordFilm(plan, target, tools, control, report, error);
+    std::fprintf(stderr, "film: %d frames of %dx%d in %.3f s (%.1f frames/s, %d threads)\n", report.frames,
+                 options.film.width, options.film.height, report.seconds,
+                 report.seconds > 0 ? report.frames / report.seconds : 0.0, report.threads);
+    if (!ok) writeFailed(error, option, failed);
 }
 
 }  // namespace
@@ -245,6 +281,7 @@ int main(int argc, char** argv) {
         std::string why;
         if (!WriteProfileFile(*options.profilesOut, *model, why)) writeFailed(why, "--save-profiles", failed);
     }
+    if (options.filmPath || options.filmFrames) recordFilm(options, args, *model, run, scenarioToml, failed);
     std::ostringstream summary;
     WriteSummary(summary, session);
     if (options.summaryPath) {

@@ -1,5 +1,6 @@
 #include "cli/batch_options.h"
 
+#include <cmath>
 #include <functional>
 #include <map>
 
@@ -33,6 +34,16 @@ bool CheckCombinations(const Options& o, std::string& error) {
                 " points, more than " + std::to_string(kMaxSweepPoints) + " (fewer STEPS)";
         return false;
     }
+    if (o.filmSettingsGiven && !o.filmPath && !o.filmFrames) {
+        error = "--film-kind, --film-size, --film-fps and --film-seconds need --film or --film-frames";
+        return false;
+    }
+    if (o.filmPath || o.filmFrames) {
+        // Checked here so that a bad film is refused before the shell grows.
+        if (!CheckFilmSettings(o.film, error)) return false;
+        FilmFormat format{};
+        if (o.filmPath && !FilmFormatOf(*o.filmPath, format, error)) return false;
+    }
     if (o.sweeps.empty()) {
         if (o.sweepOut) error = "--sweep-out needs --sweep";
         if (o.jobs != 0) error = "--jobs needs --sweep";
@@ -45,7 +56,8 @@ bool CheckCombinations(const Options& o, std::string& error) {
         {o.summaryPath.has_value(), "--summary"}, {o.pngPath.has_value(), "--png"},
         {o.svgPath.has_value(), "--svg"},        {o.stlPath.has_value(), "--stl"},
         {o.plyPath.has_value(), "--ply"},        {o.objPath.has_value(), "--obj"},
-        {o.profilesOut.has_value(), "--save-profiles"}, {o.shade, "--shade"}};
+        {o.profilesOut.has_value(), "--save-profiles"}, {o.shade, "--shade"},
+        {o.filmPath.has_value(), "--film"},      {o.filmFrames.has_value(), "--film-frames"}};
     for (const auto& [given, name] : single) {
         if (given) {
             error = std::string(name) + " cannot be combined with --sweep";
@@ -113,6 +125,44 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
              if (!ParseSweepAxis(v.text, axis, reason)) return false;
              o.sweeps.push_back(axis);
              return true;
+         }},
+        {"film", path(o.filmPath)},
+        {"film-frames", path(o.filmFrames)},
+        {"film-kind",
+         [&](const OptionValue& v) {
+             o.filmSettingsGiven = true;
+             if (ParseFilmKind(v.text, o.film.kind)) return true;
+             reason = "--film-kind: " + v.text + ": it must be growth, turntable or both";
+             return false;
+         }},
+        {"film-size",
+         [&](const OptionValue& v) {
+             o.filmSettingsGiven = true;
+             if (ParseFilmSize(v.text, o.film.width, o.film.height)) return true;
+             reason = "--film-size: " + v.text + ": it must be WIDTHxHEIGHT in pixels, such as 1280x720";
+             return false;
+         }},
+        {"film-fps",
+         [&](const OptionValue& v) {
+             o.filmSettingsGiven = true;
+             double d = 0;
+             if (!tryParseWholeNumber(v.text, d) || d != std::floor(d) || d < 1 || d > kFilmMaxFps) {
+                 reason = "--film-fps: " + v.text + ": it must be a whole number of frames per second from 1 to " +
+                          std::to_string(kFilmMaxFps);
+                 return false;
+             }
+             return o.film.fps = static_cast<int>(d), true;
+         }},
+        {"film-seconds",
+         [&](const OptionValue& v) {
+             o.filmSettingsGiven = true;
+             double d = 0;
+             if (!tryParseWholeNumber(v.text, d) || !(d > 0) || d > kFilmMaxSeconds) {
+                 reason = "--film-seconds: " + v.text + ": it must be a number of seconds above 0 and at most " +
+                          formatNumber(kFilmMaxSeconds);
+                 return false;
+             }
+             return o.film.seconds = d, true;
          }},
         {"sweep-out", path(o.sweepOut)},
         {"jobs", [&](const OptionValue& v) { return o.jobs = static_cast<int>(v.numbers[0]), true; }},

@@ -10,6 +10,7 @@
 #include "session/session.h"
 #include "session/option_table.h"
 #include "session/sweep.h"
+#include "session/film_recording.h"
 
 namespace ammonite::batch {
 
@@ -50,6 +51,11 @@ struct Options : SessionOptions {
     std::optional<std::string> stlPath, plyPath, objPath;
     double meshScale = 1;   // millimetres per model unit
     int meshRingPoints = 360;
+
+    // A film of the grown shell: a video file, a folder of PNG frames, or both.
+    std::optional<std::string> filmPath, filmFrames;
+    FilmSettings film;
+    bool filmSettingsGiven = false;  // one of --film-kind, -size, -fps, -seconds
 
     // A grid of one or two inputs, each point an independent model.
     std::vector<SweepAxis> sweeps;

@@ -10,6 +10,7 @@ namespace {
 const char* const kBefore = "Before the run (applied after the main window's defaults are loaded):";
 const char* const kActions = "Actions:";
 const char* const kResults = "Results:";
+const char* const kFilms = "Films of the grown shell (after the last run):";
 const char* const kSweeps = "Morphospace sweeps:";
 
 
@@ -161,6 +162,22 @@ std::vector<OptionEntry> buildTable() {
         e.defaultText = "360", e.metavar = "N", e.group = kResults;
         e.help = "points per ring of the meshes, a divisor of 360\n(default 360, as the shaded rendering builds them)";
     }
+    // ---- films: the texts are read by the film's own parsers, which say what is wrong ----
+    add(batchPath("film", "FILE",
+                  "the shell growing in its life orientation as a video:\nFILE.mp4 (H.264), FILE.webm (VP9) or "
+                  "FILE.gif, encoded\nby the ffmpeg program (apt-get install ffmpeg)"))
+        .group = kFilms;
+    add(batchPath("film-frames", "FOLDER", "the same frames as numbered PNG files\n(frame_00001.png, ...); needs no ffmpeg"))
+        .group = kFilms;
+    add(batchPath("film-kind", "KIND",
+                  "growth (stage 1 to the last), turntable (one turn\nabout the vertical at the last stage) or "
+                  "both\n(default growth)"))
+        .group = kFilms;
+    add(batchPath("film-size", "WxH", "frame size in pixels, both even (default 1280x720)")).group = kFilms;
+    add(batchPath("film-fps", "N", "frames per second, 1..120 (default 30)")).group = kFilms;
+    add(batchPath("film-seconds", "S",
+                  "duration in seconds, up to 600 (default 10);\nprogress is shown on standard error"))
+        .group = kFilms;
     // ---- sweeps ----
     {
         OptionEntry& e = add({});

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "ui/film_dialog.h"
 #include "ui/main_window.h"
 #include "ui/window_place.h"
 
@@ -148,6 +149,9 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     auto* fit = new QPushButton(QStringLiteral("Fit"), this);
     fit->setObjectName(QStringLiteral("FITcmd"));
     fit->setFocusPolicy(Qt::NoFocus);
+    auto* film = new QPushButton(QStringLiteral("Record film…"), this);
+    film->setObjectName(QStringLiteral("FILMcmd"));
+    film->setFocusPolicy(Qt::NoFocus);
     auto* hint = label(nullptr, kHint);
     hint->setStyleSheet(QStringLiteral("color: rgb(90, 90, 90);"));
     hint->setWordWrap(true);
@@ -180,6 +184,7 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     switches->addSpacing(16);
     switches->addWidget(growing_);
     switches->addStretch(1);
+    switches->addWidget(film);
     switches->addWidget(fit);
 
     auto* layout = new QVBoxLayout(this);
@@ -194,6 +199,16 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
     connect(fit, &QPushButton::clicked, this, [this] {
         logic_.fit();
         view_->update();
+    });
+    connect(film, &QPushButton::clicked, this, [this] {
+        auto* dialog = findChild<FilmDialog*>(QStringLiteral("FILM"), Qt::FindDirectChildrenOnly);
+        if (!dialog) dialog = new FilmDialog(this);
+        // The film shows the shell VIEW shows now, and turns at its stage.
+        if (logic_.hasShell())
+            dialog->setShell(logic_.shell().model, logic_.shell().run, logic_.stage(),
+                             view_->size() * view_->devicePixelRatioF());
+        dialog->show();
+        dialog->raise();
     });
     connect(live_, &QCheckBox::toggled, this, [this](bool on) {
         updateMain_->setEnabled(on);
