@@ -6,7 +6,9 @@ packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev 
           dpkg-dev file desktop-file-utils man-db
           # the Python package, its tests, Dask sweeps and the example's figure
           pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest
-          python3-matplotlib)
+          python3-matplotlib
+          # the fit of the profiles to a specimen
+          libnlopt-cxx-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -14,6 +14,7 @@
 
 #include <QGuiApplication>
 
+#include "cli/batch_fit.h"
 #include "cli/batch_options.h"
 #include "cli/batch_output.h"
 #include "core/safe_file.h"
@@ -139,6 +140,14 @@ int main(int argc, char** argv) {
         if (!ReadProfileFile(*options.profilesIn, *scratch, error)) return badArgument(error);
     }
 
+    // A fit: the fitted profiles become the model's; a specimen the fit
+    // refuses is a bad input.
+    std::optional<FitResult> fit;
+    if (options.fitPath) {
+        fit.emplace();
+        if (!batch::RunFit(options, *fit, error)) return badArgument(error);
+    }
+
     // A sweep draws nothing: it needs no toolkit.
     if (!options.sweeps.empty()) return runSweep(options);
 
@@ -209,13 +218,17 @@ int main(int argc, char** argv) {
         std::string why;
         if (!WriteProfileFile(*options.profilesOut, *model, why)) writeFailed(why, "--save-profiles", failed);
     }
-    std::ostringstream summary;
-    WriteSummary(summary, session);
+    if (fit) {
+        writeText(options.fitOut, "--fit-out", [&](std::ostream& out) { out << FitResidualsCsv(*fit); });
+    }
+    std::ostringstream summaryStream;
+    WriteSummary(summaryStream, session);
+    const std::string summary = fit ? batch::WithFitSummary(summaryStream.str(), *fit) : summaryStream.str();
     if (options.summaryPath) {
-        writeText(options.summaryPath, "--summary", [&](std::ostream& out) { out << summary.str(); });
+        writeText(options.summaryPath, "--summary", [&](std::ostream& out) { out << summary; });
     } else {
         std::string why;
-        if (!WriteStandardOutput(summary.str(), why)) writeFailed(why, "the summary", failed);
+        if (!WriteStandardOutput(summary, why)) writeFailed(why, "the summary", failed);
     }
     return exitStatus(!runtimeError.empty(), failed);
 }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "core/numeric.h"
+#include "model/fit.h"
 
 namespace ammonite::batch {
 
@@ -75,6 +76,27 @@ bool CheckCombinations(const Options& o, std::string& error) {
         error = "--sweep: the grid has " + std::to_string(static_cast<long long>(points)) +
                 " points, more than " + std::to_string(kMaxSweepPoints) + " (fewer STEPS)";
         return false;
+    }
+    if (!o.fitPath) {
+        const std::pair<bool, const char*> fitOnly[] = {{o.fitKnots != 6, "--fit-knots"},
+                                                       {o.fitBudgetSeconds.has_value(), "--fit-budget"},
+                                                       {o.fitBeta.has_value(), "--fit-beta"},
+                                                       {o.fitOut.has_value(), "--fit-out"}};
+        for (const auto& [given, name] : fitOnly) {
+            if (given) {
+                error = std::string(name) + " needs --fit";
+                return false;
+            }
+        }
+    } else {
+        if (!o.sweeps.empty()) {
+            error = "--fit cannot be combined with --sweep";
+            return false;
+        }
+        if (o.profilesIn) {
+            error = "--fit cannot be combined with --profiles: the fit makes the profiles";
+            return false;
+        }
     }
     if (o.sweeps.empty()) {
         if (o.sweepOut) error = "--sweep-out needs --sweep";
@@ -223,6 +245,37 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
         // ---- profile data files: read before the runs, written after them ----
         {"--profiles", [&](const std::string& v) { return !v.empty() && (o.profilesIn = v, true); }},
         {"--save-profiles", [&](const std::string& v) { return !v.empty() && (o.profilesOut = v, true); }},
+        // ---- the fit to a specimen ----
+        {"--fit", [&](const std::string& v) { return !v.empty() && (o.fitPath = v, true); }},
+        {"--fit-knots",
+         [&](const std::string& v) {
+             long n = 0;
+             if (!parseWhole(v, kMinFitKnots, kMaxFitKnots, n)) {
+                 reason = "--fit-knots: " + v + ": the knots per profile are a whole number from " +
+                          std::to_string(kMinFitKnots) + " to " + std::to_string(kMaxFitKnots);
+                 return false;
+             }
+             return o.fitKnots = static_cast<int>(n), true;
+         }},
+        {"--fit-budget",
+         [&](const std::string& v) {
+             double d = 0;
+             if (!tryParseWholeNumber(v, d) || !(d > 0) || d > 86400) {
+                 reason = "--fit-budget: " + v + ": seconds above 0 (at most a day)";
+                 return false;
+             }
+             return o.fitBudgetSeconds = d, true;
+         }},
+        {"--fit-beta",
+         [&](const std::string& v) {
+             double d = 0;
+             if (!tryParseWholeNumber(v, d) || !(d > 0) || d > 1000) {
+                 reason = "--fit-beta: " + v + ": a body-chamber length in radii above 0 (at most 1000)";
+                 return false;
+             }
+             return o.fitBeta = d, true;
+         }},
+        {"--fit-out", [&](const std::string& v) { return !v.empty() && (o.fitOut = v, true); }},
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -303,6 +356,17 @@ std::string UsageText() {
            "                         profile window loads it (its final stage becomes the\n"
            "                         stage count unless --stages is given); a regular\n"
            "                         file of at most 1 MiB\n"
+           "Fitting a specimen (see docs/specimen.md):\n"
+           "  --fit SPECIMEN.csv     fit the profiles to a measured specimen (x_mm,y_mm[,z_mm]\n"
+           "                         [,radius_mm][,mark]); the fitted shell is then run and\n"
+           "                         every output below describes it; the fit's verdict,\n"
+           "                         RMS and transform join the summary\n"
+           "  --fit-knots N          control points per profile, 4..12 (default 6)\n"
+           "  --fit-budget SECONDS   stop the search after this time (default: its budget\n"
+           "                         of engine runs only)\n"
+           "  --fit-beta B           body-chamber length in radii (default: from the marked\n"
+           "                         last septum, else 12)\n"
+           "  --fit-out FILE.csv     distance of every measured point to the fitted tube\n"
            "Actions:\n"
            "  --runs K               press START K times (default 1)\n"
            "  --shade                press SHADE after the last run\n"
@@ -346,7 +410,8 @@ std::string UsageText() {
            "  1  the model stopped with a runtime error; every output asked for is still\n"
            "     written with what the run reached, except the meshes, which need a\n"
            "     finished run (a message says so)\n"
-           "  2  bad arguments or a bad --profiles file; nothing is run or written\n"
+           "  2  bad arguments, a bad --profiles file or a specimen the fit refuses;\n"
+           "     nothing is run or written\n"
            "  3  an output (a file or the standard output) could not be written; this\n"
            "     outranks 1: the runtime error is still printed, the other outputs are\n"
            "     still written\n";

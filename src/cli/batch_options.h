@@ -44,6 +44,14 @@ struct Options : SessionOptions {
     double meshScale = 1;   // millimetres per model unit
     int meshRingPoints = 360;
 
+    // A fit to a measured specimen: the fitted profiles replace the model's
+    // before the runs, and the usual outputs describe the fitted shell.
+    std::optional<std::string> fitPath;
+    int fitKnots = 6;
+    std::optional<double> fitBudgetSeconds;
+    std::optional<double> fitBeta;
+    std::optional<std::string> fitOut;      // residuals CSV
+
     // A grid of one or two inputs, each point an independent model.
     std::vector<SweepAxis> sweeps;
     std::optional<std::string> sweepOut;  // standard output when absent

@@ -826,7 +826,6 @@ FitResult FitSession::finish(const FitStartResult& best) const {
     };
     growWith(R.beta);
     const RunState& r = *ws.run;
-    Line full = P.window(r, 0, grown);
     Similarity T;
     P.lay(P.window(r, d.first, d.last), T, nullptr);
     R.mmPerUnit = T.s;
@@ -851,13 +850,15 @@ FitResult FitSession::finish(const FitStartResult& best) const {
         }
     }
 
-    // Residuals against the whole grown centre line.
-    Line placed = full;
+    // Residuals: each point against the fitted centre line near its own
+    // place along the tube (not against another whorl that passes closer).
+    Line placed = P.window(r, d.first, d.last);
     for (auto& p : placed.point) p = T.apply(p);
+    const std::vector<double> placedLengths = cumulativeLengths(placed.point);
     double sum = 0, rsum = 0;
     int rcount = 0;
     for (size_t i = 0; i < P.specimen.points.size(); ++i) {
-        const Nearest q = nearestOn(placed, P.specimen.points[i]);
+        const Nearest q = P.nearestAlong(placed, placedLengths, i);
         FitResidual res;
         res.row = i < P.specimen.rows.size() ? P.specimen.rows[i] : static_cast<int>(i) + 1;
         res.measured = P.specimen.points[i];
