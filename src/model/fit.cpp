@@ -784,6 +784,15 @@ Vec3 FitResult::toSpecimen(const Vec3& p) const {
             m[8] * p.x + m[9] * p.y + m[10] * p.z + m[11]};
 }
 
+Vec3 FitResult::toModel(const Vec3& p) const {
+    // The transform is s·R with R a rotation: its inverse is Rᵀ / s.
+    const auto& m = transform;
+    const double s2 = mmPerUnit * mmPerUnit;
+    const Vec3 d{p.x - m[3], p.y - m[7], p.z - m[11]};
+    return {(m[0] * d.x + m[4] * d.y + m[8] * d.z) / s2, (m[1] * d.x + m[5] * d.y + m[9] * d.z) / s2,
+            (m[2] * d.x + m[6] * d.y + m[10] * d.z) / s2};
+}
+
 FitResult FitSession::finish(const FitStartResult& best) const {
     const FitProblem& P = *problem_;
     FitProblem::Decoded d = P.decode(onAllKnots(best.parameters));

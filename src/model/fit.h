@@ -110,8 +110,10 @@ struct FitResult {
 
     // Sets the model's α, stage range, stage count and profiles to the fit's.
     void applyTo(ModelState& model) const;
-    // Applies the transform to a point in model units.
+    // Applies the transform to a point in model units, and its inverse to a
+    // point of the specimen.
     Vec3 toSpecimen(const Vec3& model) const;
+    Vec3 toModel(const Vec3& specimen) const;
 };
 
 // A fit's problem, ready to be started from any of its guesses (which may

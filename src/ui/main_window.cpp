@@ -447,6 +447,8 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         menu->addAction(action);
         return action;
     };
+    add("fitSpecimenAction", QStringLiteral("Fit to specimen…"), QKeySequence(), [this] { fitToSpecimen(); });
+    menu->addSeparator();
     const QString pngFilter = QStringLiteral("PNG pictures (*.png)");
     add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(QKeySequence::Save), [=] {
         exportWithDialog(QStringLiteral("Save picture as PNG"), QStringLiteral("ammonite.png"), pngFilter,
