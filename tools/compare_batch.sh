@@ -39,12 +39,15 @@ for entry in "${sets[@]}"; do
     (cd "$dir" && "$bin" $args > stdout.txt 2> /dev/null; echo "exit=$?" > exit.txt)
   done
   # A build that names itself in its files (the generator line of summaries
-  # and sidecars, the SVG comment, the PNG text chunk) is compared without
-  # those marks.
+  # and sidecars, the SVG comment, the PNG text chunks) and the scenario the
+  # results carry (the SVG metadata, the sidecar's closing block, a PNG text
+  # chunk) are compared without those marks.
   for dir in "$work/$name/old" "$work/$name/new"; do
     for f in "$dir"/*; do
       case "$f" in
-        *.txt|*.svg) sed -i -e '/^generator=/d' -e '/^<!-- generator=.* -->$/d' "$f" ;;
+        *.txt|*.svg) sed -i -e '/^generator=/d' -e '/^<!-- generator=.* -->$/d' \
+                       -e '/^<metadata id="ammonite-scenario">$/,/^<\/metadata>$/d' \
+                       -e '/^# ammonite-scenario:/,$d' "$f" ;;
         *.png) /usr/bin/python3 "$root/tools/png_strip_text.py" "$f" ;;
       esac
     done

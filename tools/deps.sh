@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           fonts-ipafont-gothic clang libclang-rt-14-dev
           dpkg-dev file desktop-file-utils man-db
+          # scenario files (TOML)
+          libtomlplusplus-dev
           # the Python package, its tests, Dask sweeps and the example's figure
           pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest
           python3-matplotlib

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates the gallery: runs every profile file of gallery/ through the batch
-# tool with the options listed in gallery/forms.conf, paints docs/gallery/NAME.png
+# Regenerates the gallery: grows every scenario file gallery/NAME.toml (its
+# profiles and options together; the profile file gallery/NAME.txt holds the
+# same profiles for D-Load) with the batch tool, paints docs/gallery/NAME.png
 # (SHADE) and rewrites docs/gallery.md with the pictures, the hydrostatics of
 # each run and the command that reproduces it.
 #   bash tools/gallery.sh [path of ammonite-batch]   (default build/ammonite-batch)
@@ -20,12 +21,14 @@ page=$work/gallery.md
 cat > "$page" <<'HEAD'
 # Gallery of heteromorph forms
 
-Each form is a profile data file in `gallery/` (load it with D-Load in the profile
-window, or give it to `ammonite-batch --profiles`). The densities, the threshold bars,
-the stage count beyond the file's final stage and the view are not part of a profile
-file; where a form needs them they are among the batch options below. The pictures are
-SHADE renderings made by `tools/gallery.sh`, which also writes this page; run it again
-after a change of the model so that the pictures stay true.
+Each form is a scenario file in `gallery/` (`NAME.toml`, see [scenario.md](scenario.md)):
+its profiles, α, stage count, scale, origin, view and the other settings together. Open it
+with File ▸ Open scenario in the main window, give it to `ammonite-batch --scenario`, or to
+`ammonite.Scenario.load` in Python. The profiles alone are also a profile data file
+(`NAME.txt`, for D-Load in the profile window). The pictures are SHADE renderings made by
+`tools/gallery.sh`, which also writes this page; run it again after a change of the model
+so that the pictures stay true. Each picture carries its scenario, so
+`ammonite-batch --scenario-from docs/gallery/NAME.png` grows the form again.
 
 The hydrostatics line gives what the main window shows after the (last) run: the
 orientation angle, the mean density, the P/T ratio and the stability index, and the
@@ -36,18 +39,16 @@ runs straight, with ribs, and bends only into its half-turn hook once the shell 
 over (from stage 801). So most of each form is drawn by the profiles of stages 1 to 200;
 forms that stop by stage 200 may use another α, the others keep α = 1.005 (a run that
 reaches stage 201 leaves α at 1.005, so a second START with `--runs 2` would grow another
-shell). `--runs 2` draws the shell in its life orientation, as a second START does.
+shell). `runs = 2` draws the shell in its life orientation, as a second START does.
 HEAD
 
-while IFS='|' read -r name options heading text; do
-    name=$(echo "$name" | xargs)
-    [[ -z $name || $name == \#* ]] && continue
-    options=$(echo "$options" | xargs)
-    heading=$(echo "$heading" | xargs)
-    text=$(echo "$text" | sed 's/^ *//; s/ *$//')
-    # shellcheck disable=SC2086  # the options are a word list on purpose
-    "$batch" --profiles "gallery/$name.txt" $options --shade \
-        --png "docs/gallery/$name.png" --summary "$work/$name.txt"
+for file in gallery/*.toml; do
+    name=$(basename "$file" .toml)
+    # The texts of the form, read with Python's own TOML reader.
+    field() { /usr/bin/python3 -c 'import sys, tomllib; print(tomllib.load(open(sys.argv[1], "rb")).get(sys.argv[2], ""))' "$file" "$1"; }
+    heading=$(field heading)
+    text=$(field description)
+    "$batch" --scenario "$file" --png "docs/gallery/$name.png" --summary "$work/$name.txt"
     value() { sed -n "s/^$1=//p" "$work/$name.txt"; }
     {
         echo
@@ -62,10 +63,10 @@ while IFS='|' read -r name options heading text; do
              "$(value shown_stage) stages."
         echo
         echo '```sh'
-        echo "ammonite-batch --profiles gallery/$name.txt $options --shade --png docs/gallery/$name.png"
+        echo "ammonite-batch --scenario gallery/$name.toml --png docs/gallery/$name.png"
         echo '```'
     } >> "$page"
     echo "gallery.sh: $name" >&2
-done < gallery/forms.conf
+done
 
 mv "$page" docs/gallery.md

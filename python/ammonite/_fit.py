@@ -9,6 +9,7 @@ import numpy as np
 import pandas as pd
 
 from . import _ammonite
+from ._scenario import scenario_with
 from ._shell import grow
 
 _RESIDUAL_COLUMNS = ["row", "x_mm", "y_mm", "z_mm", "fitted_x_mm", "fitted_y_mm", "fitted_z_mm", "stage",
@@ -19,8 +20,9 @@ _STAGE_COLUMNS = ["stage", "density", "orientation_deg", "stability", "pt_ratio"
 class Fit:
     """The result of ``fit()``.
 
-    ``scenario``: what grows the fitted shell (profiles, alpha, stage count,
-    millimetres per model unit); ``shell``: that shell, grown; ``residuals``:
+    ``scenario``: an ammonite.Scenario that grows the fitted shell (profiles,
+    alpha, stage count); ``mm_per_unit`` and ``first_stage``: the scale and
+    the stage of the first measured point; ``shell``: that shell, grown; ``residuals``:
     a DataFrame, one row per measured point; ``transform``: 4 x 4 array from
     model units to the specimen's millimetres; ``rms_mm``, ``max_mm``;
     ``verdict`` ("good", "rough" or "failed"), ``converged`` and ``message``;
@@ -32,36 +34,29 @@ class Fit:
         self._result = result
         self._densities = densities
         self._shell = None
-        profiles = _ammonite.parse_profiles(result["profile_file"])
-        self.scenario = {
-            "profiles": profiles,
-            "alpha": result["alpha"],
-            "stages": result["stages"],
-            "mm_per_unit": result["mm_per_unit"],
-            "gamma": result["gamma"],
-            "beta": result["beta"],
-            "first_stage": result["first_stage"],
-        }
-        if densities is not None:
-            self.scenario["densities"] = tuple(densities)
+        self.profiles = _ammonite.parse_profiles(result["profile_file"])
+        # The scenario grows the fitted shell; the millimetres per model unit
+        # and the stage of the first measured point are the fit's own.
+        self.scenario = scenario_with(None, {"profiles": self.profiles, "stages": result["stages"],
+                                             "densities": tuple(densities) if densities is not None else None})
         self.residuals = pd.DataFrame(result["residuals"], columns=_RESIDUAL_COLUMNS)
         self.stages = pd.DataFrame(result["stage_rows"], columns=_STAGE_COLUMNS)
         self.transform = np.array(result["transform"], dtype=float).reshape(4, 4)
         for key in ("rms_mm", "max_mm", "radius_rms_mm", "specimen_length_mm", "verdict", "converged",
                     "cancelled", "message", "final_density", "final_orientation", "evaluations", "seconds",
-                    "alpha", "mm_per_unit", "first_stage", "planar"):
+                    "alpha", "mm_per_unit", "first_stage", "planar", "gamma", "beta"):
             setattr(self, key, result[key])
+        self.last_stage = result["stages"]
 
     @property
     def shell(self):
         """The fitted shell, grown as ``grow()`` grows one (once, then kept)."""
         if self._shell is None:
-            self._shell = grow(profiles=self.scenario["profiles"], stages=self.scenario["stages"],
-                               densities=self._densities)
+            self._shell = grow(self.scenario)
         return self._shell
 
     def __repr__(self):
-        return f"<Fit {self.verdict}: RMS {self.rms_mm:.4g} mm, stages {self.first_stage}..{self.scenario['stages']}>"
+        return f"<Fit {self.verdict}: RMS {self.rms_mm:.4g} mm, stages {self.first_stage}..{self.last_stage}>"
 
 
 def _specimen(points, radii):

@@ -8,7 +8,7 @@ import numpy as np
 import pandas as pd
 
 from . import _ammonite
-from ._options import check_options, session_options
+from ._scenario import scenario_with
 
 # Summary keys whose values are texts shown in the window, kept as texts.
 _SUMMARY_TEXTS = ("orientation_label", "density_label", "pt_ratio_text", "stability_label")
@@ -50,9 +50,11 @@ def read_stage_table(text):
 class Shell:
     """A grown shell: what ``ammonite-batch`` writes after the same options."""
 
-    def __init__(self, result, options):
+    def __init__(self, result, scenario):
         self._result = result
-        self.options = options
+        # The full scenario grown (ammonite.Scenario), defaults included.
+        self.scenario = scenario
+        self.options = dict(scenario)
         # The message of the runtime error that stopped the model, or None.
         self.error = result.runtime_error or None
         self._table = None
@@ -139,21 +141,29 @@ def _mesh_options(scale, ring_points):
     return float(scale), int(ring_points)
 
 
-def grow(*, stages=None, scale=None, view=None, light=None, origin=None, densities=None, orientation=None,
-         ribbing=None, thresholds=None, profiles=None, runs=1, shade=False):
-    """Grows a shell as ``ammonite-batch`` does with the options of the same
-    names: loads the main window's defaults, reads `profiles` (a path, or a
-    dict as read_profiles() returns), applies the settings, types `stages`
-    and `scale` into their boxes (a number or the text), moves the threshold
-    bars (ST1, ST2, FT1, FT2), presses START `runs` times and SHADE when
-    `shade`. A runtime error of the model stops the actions, as in the window:
-    the Shell keeps what was reached and its message in Shell.error (and a
-    RuntimeWarning says so)."""
-    checked = check_options(dict(stages=stages, scale=scale, view=view, light=light, origin=origin,
-                                 densities=densities, orientation=orientation, ribbing=ribbing,
-                                 thresholds=thresholds, profiles=profiles, runs=runs, shade=shade))
-    result = _ammonite.grow(session_options(checked))
-    shell = Shell(result, checked)
+def grow(scenario=None, **changes):
+    """Grows a shell from a fresh start, as ``ammonite-batch --scenario`` does.
+
+    `scenario` is an ammonite.Scenario, a dict of its keys, the path of a
+    scenario file (or of a PNG, SVG or mesh sidecar that carries one), or None
+    for the defaults. `changes` change it: any scenario key (stages, scale,
+    view, light, origin, density_air, density_body, ribbing, orientation,
+    st1, st2, ft1, ft2, alpha, final_stage, gamma, C, T, beta, runs, shade),
+    so ``grow(**row_scenario)`` reproduces a sweep row; and
+    densities=(air, body), thresholds=(st1, st2, ft1, ft2) and profiles=.
+
+    profiles= is a profile set (a dict as read_profiles() returns), which sets
+    α, the final stage and the profiles but never the stage count; or the path
+    of a profile data file, read as D-Load reads it, which also makes its
+    final stage the stage count (unless `stages` is given).
+
+    Every input is checked before anything runs (see ammonite.Scenario); a
+    runtime error of the model stops the actions, as in the window: the Shell
+    keeps what was reached and its message in Shell.error (and a
+    RuntimeWarning says so). Shell.scenario is the full scenario grown."""
+    effective = scenario_with(scenario, changes)
+    result = _ammonite.grow_scenario(dict(effective))
+    shell = Shell(result, effective)
     if shell.error:
         warnings.warn(f"the model stopped: {shell.error}", RuntimeWarning, stacklevel=2)
     return shell

@@ -12,8 +12,12 @@ from collections.abc import Mapping
 import pandas as pd
 
 from . import _ammonite
-from ._options import check_options, session_options
-from ._profiles import read_profiles
+from ._scenario import scenario_with
+
+try:
+    from ._version import __version__ as _program_version
+except ImportError:
+    _program_version = "0+unknown"
 
 class ClusterError(RuntimeError):
     """The Dask cluster could not run the sweep's tasks."""
@@ -71,7 +75,7 @@ def _axes(axes):
 def _run_chunk(options, names, points):
     """One Dask task: a chunk of grid points, their CSV rows in order."""
     axes = [_ammonite.axis_named(n) for n in names]
-    return _ammonite.run_points(session_options(options), axes, points, jobs=1)
+    return _ammonite.run_points(_ammonite.scenario_session_options(options), axes, points, jobs=1)
 
 
 class ProgressBar:
@@ -118,18 +122,22 @@ def _chunk_size(chunk, total, client):
     return max(1, min(2000, math.ceil(total / (8 * max(1, threads)))))
 
 
-def sweep_csv(axes, *, client=None, chunk=None, progress=True, jobs=0, **grow_options):
+def sweep_csv(axes, *, scenario=None, client=None, chunk=None, progress=True, jobs=0, **grow_options):
     """sweep() as the CSV text ``ammonite-batch --sweep-out`` writes."""
-    header, rows = _sweep_rows(axes, client, chunk, progress, jobs, grow_options)
+    header, rows, _ = _sweep_rows(axes, client, chunk, progress, jobs, grow_options, scenario)
     return header + "".join(rows)
 
 
-def _sweep_rows(axes, client, chunk, progress, jobs, grow_options):
-    checked = check_options(grow_options)
+def _sweep_rows(axes, client, chunk, progress, jobs, grow_options, scenario=None):
+    """The CSV header and rows of a sweep, and the fixed scenario every point
+    starts from (read from `scenario` and changed by `grow_options`, as grow()
+    reads them, before anything runs)."""
+    if grow_options.get("shade"):
+        raise ValueError("shade cannot be combined with a sweep")
+    # A sweep paints nothing: a scenario's SHADE does not apply to its points.
+    fixed = scenario_with(scenario, grow_options).replace(shade=False)
     if isinstance(jobs, bool) or not isinstance(jobs, int) or not 0 <= jobs <= 256:
         raise ValueError(f"jobs must be a whole number of threads from 1 to 256 (0: all cores), not {jobs!r}")
-    if checked.get("shade"):
-        raise ValueError("shade cannot be combined with a sweep")
     engine_axes, values = _axes(axes)
     total = math.prod(len(v) for v in values)
     if total > MAX_POINTS:
@@ -140,21 +148,20 @@ def _sweep_rows(axes, client, chunk, progress, jobs, grow_options):
     report = _progress_for(progress, total)
     try:
         if client is None:
-            rows = _ammonite.run_points(session_options(checked), engine_axes, points, jobs=jobs, progress=report)
+            rows = _ammonite.run_points(_ammonite.scenario_session_options(dict(fixed)), engine_axes, points,
+                                        jobs=jobs, progress=report)
         else:
-            rows = _run_on_cluster(client, checked, names, points, chunk, report)
+            rows = _run_on_cluster(client, dict(fixed), names, points, chunk, report)
     finally:
         if isinstance(report, ProgressBar):
             report.close()
-    return header, rows
+    return header, rows, fixed
 
 
 def _run_on_cluster(client, checked, names, points, chunk, report):
     from distributed import as_completed
 
-    # The workers may not see this machine's files: a profile file goes as its contents.
-    if isinstance(checked.get("profiles"), str):
-        checked = dict(checked, profiles=read_profiles(checked["profiles"]))
+    # The scenario holds the profiles themselves, never a file the workers may not see.
     size = _chunk_size(chunk, len(points), client)
     chunks = [points[i:i + size] for i in range(0, len(points), size)]
     futures = client.map(_run_chunk, [checked] * len(chunks), [names] * len(chunks), chunks, pure=False)
@@ -179,14 +186,14 @@ def _run_on_cluster(client, checked, names, points, chunk, report):
     return [row for chunk_rows in results for row in chunk_rows]
 
 
-def sweep(axes, *, client=None, chunk=None, progress=True, jobs=0, **grow_options):
+def sweep(axes, *, scenario=None, client=None, chunk=None, progress=True, jobs=0, **grow_options):
     """Runs a grid of independent models and returns one row per grid point
     with the columns of ``ammonite-batch --sweep-out``.
 
     `axes` maps a sweep name (see SWEEP_NAMES) to its values: a sequence, or
     the text FROM:TO:STEPS for the batch tool's evenly spaced values. The grid
-    is the product of the axes, the first outermost. `grow_options` are those
-    of grow() (not `shade`). With `client=None` the points run on `jobs`
+    is the product of the axes, the first outermost. Every point starts from
+    `scenario` changed by `grow_options`, as grow() takes them (not `shade`). With `client=None` the points run on `jobs`
     local threads (0: all cores); with a ``dask.distributed.Client`` they run
     as Dask tasks of `chunk` points each on that cluster. `progress` shows a
     bar on standard error (or is called as progress(done, total)); Ctrl+C
@@ -194,9 +201,39 @@ def sweep(axes, *, client=None, chunk=None, progress=True, jobs=0, **grow_option
 
     Every column but `error` is float (NaN where a point has no result); a
     point that stopped on a runtime error has its message in `error`, the
-    others an empty text."""
-    header, rows = _sweep_rows(axes, client, chunk, progress, jobs, grow_options)
-    return read_sweep_table(header + "".join(rows))
+    others an empty text.
+
+    The table says what made it: ``attrs["scenario"]`` is the fixed scenario
+    (an ammonite.Scenario), ``attrs["axes"]`` the swept names and
+    ``attrs["version"]`` the program's version; row_scenario(table, i) is the
+    scenario of row i, and grow(row_scenario(table, i)) grows that point again
+    (a swept α is set before every START, so with runs > 1 and stages past 200
+    an α row is not one scenario)."""
+    header, rows, fixed = _sweep_rows(axes, client, chunk, progress, jobs, grow_options, scenario)
+    table = read_sweep_table(header + "".join(rows))
+    table.attrs["scenario"] = fixed
+    table.attrs["axes"] = tuple(_axes(axes)[0][i].name for i in range(len(axes)))
+    table.attrs["version"] = _program_version
+    return table
+
+
+# Sweep names that set a profile: the profile made constant at the value.
+_PROFILE_NAMES = ("gamma", "C", "T", "beta")
+
+
+def row_scenario(table, i):
+    """The scenario of row `i` (by position) of a table sweep() returned: its
+    fixed scenario with the row's swept values."""
+    try:
+        fixed, names = table.attrs["scenario"], table.attrs["axes"]
+    except KeyError:
+        raise ValueError("the table carries no scenario (it was not made by ammonite.sweep())") from None
+    row = table.iloc[i]
+    changes = {}
+    for name in names:
+        value = float(row[name])
+        changes[name] = [(0, value)] if name in _PROFILE_NAMES else value
+    return fixed.replace(**changes)
 
 
 def read_sweep_table(text):

@@ -115,6 +115,9 @@ def main(argv=None):
         return EXIT_BAD_INPUT
     options = {name: getattr(args, name) for name in ("stages", "scale", "view", "light", "origin", "densities",
                                                        "orientation", "ribbing", "thresholds", "profiles", "runs")}
+    for switch in ("orientation", "ribbing"):
+        if options[switch] is not None:
+            options[switch] = options[switch] == "on"
     if args.profiles:
         # A bad profile file is reported before anything starts.
         try:
@@ -142,7 +145,7 @@ def main(argv=None):
                                        host="127.0.0.1", dashboard_address=None)
                 client = Client(cluster)
         start = time.monotonic()
-        header, rows = _sweep_rows(axes, client, args.chunk, not args.no_progress, args.jobs or 0, options)
+        header, rows, _ = _sweep_rows(axes, client, args.chunk, not args.no_progress, args.jobs or 0, options)
         elapsed = time.monotonic() - start
     except (ValueError, TypeError) as e:
         print(f"ammonite.sweep: {e}", file=sys.stderr)

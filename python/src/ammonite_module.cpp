@@ -8,6 +8,7 @@
 #include <pybind11/stl.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -20,6 +21,7 @@
 #include "core/stage_table.h"
 #include "model/profile_file.h"
 #include "model/stage_results.h"
+#include "scenario_bindings.h"
 #include "shell_result.h"
 
 namespace py = pybind11;
@@ -56,6 +58,8 @@ double NumberIn(const py::handle& value, const std::string& what) {
         PyErr_Clear();
         throw py::value_error("profiles: " + what + " is not a number");
     }
+    // A profile data file cannot hold NaN or an infinity (its reader refuses them).
+    if (!std::isfinite(v)) throw py::value_error("profiles: " + what + " = " + NumberText(v) + " is not a finite number");
     return v;
 }
 
@@ -392,6 +396,7 @@ PYBIND11_MODULE(_ammonite, m) {
         if (!CheckSweepValue(axis, value, error)) throw py::value_error(error);
         return value;
     });
+    python::BindScenario(m);
     m.def("sweep_names", &SweepNames);
     m.def("sweep_csv_header", &SweepCsvHeader);
     m.def("run_points", &RunPoints, py::arg("options"), py::arg("axes"), py::arg("points"), py::arg("jobs") = 0,

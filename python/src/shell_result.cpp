@@ -1,3 +1,4 @@
+#include "model/scenario_file.h"
 #include "shell_result.h"
 
 #include <clocale>
@@ -97,7 +98,7 @@ std::vector<unsigned char> ShellResult::pictureRgb() const {
 std::string ShellResult::pictureAsPng() const {
     std::string bytes, error;
     surface_->encodePng(bytes, error);
-    return bytes;
+    return scenarioToml_.empty() ? bytes : PngWithScenario(bytes, scenarioToml_);
 }
 
 bool ShellResult::mesh(const MeshOptions& options, ShellMesh& out, std::string& error) const {
@@ -107,12 +108,12 @@ bool ShellResult::mesh(const MeshOptions& options, ShellMesh& out, std::string& 
 std::string ShellResult::profileFileBytes() const { return FormatProfileFile(*session_.model); }
 
 bool ShellResult::savePng(const std::string& path, std::string& error) const {
-    return surface_->savePng(path, error);
+    return surface_->savePng(path, error, scenarioToml_);
 }
 
 bool ShellResult::saveSvg(const std::string& path, std::string& error) const {
     return WriteSvgFile(path, drawing_, surface_->width(), surface_->height(), surface_->backColour(),
-                        SvgTextStyleFor(*surface_), error);
+                        SvgTextStyleFor(*surface_), error, SvgScenarioMetadata(scenarioToml_));
 }
 
 bool ShellResult::saveTables(const std::string& path, std::string& error) const {
@@ -121,7 +122,7 @@ bool ShellResult::saveTables(const std::string& path, std::string& error) const 
 
 bool ShellResult::saveMesh(MeshFormat format, const std::string& path, const MeshOptions& options,
                            std::vector<std::string>& written, std::string& error) const {
-    return ExportShellMesh(format, path, *session_.model, *session_.run, options, written, error);
+    return ExportShellMesh(format, path, *session_.model, *session_.run, options, written, error, scenarioToml_);
 }
 
 }  // namespace ammonite::python

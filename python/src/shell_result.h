@@ -29,6 +29,9 @@ public:
     // (with `error`) only for a bad profile data file; a runtime error of the
     // model is kept in runtimeError() and the results hold what it reached.
     bool grow(const SessionOptions& options, std::string& error);
+    // The scenario the shell was grown from (a scenario file's text), which
+    // the PNG, the SVG and the mesh sidecar then carry.
+    void setScenarioToml(std::string toml) { scenarioToml_ = std::move(toml); }
 
     const std::string& runtimeError() const { return session_.runtimeError; }
     std::string tablesCsv() const;
@@ -55,6 +58,7 @@ private:
     Session session_;
     std::unique_ptr<ImageSurface> surface_;
     DisplayList drawing_;
+    std::string scenarioToml_;
 };
 
 }  // namespace ammonite::python

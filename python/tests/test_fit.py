@@ -35,20 +35,27 @@ def test_fit_of_points_gives_scenario_residuals_transform_and_stages():
     assert f.transform.shape == (4, 4)
     assert f.transform[3].tolist() == [0, 0, 0, 1]
     assert f.planar
-    assert all(v == 0 for _, v in f.scenario["profiles"]["T"])
-    assert f.scenario["stages"] == f.stages["stage"].iloc[-1]
+    assert all(v == 0 for _, v in f.profiles["T"])
+    assert isinstance(f.scenario, ammonite.Scenario)
+    assert f.scenario["stages"] == f.last_stage == f.stages["stage"].iloc[-1]
     assert f.rms_mm < 0.05 * f.specimen_length_mm
     # The shell grows the scenario: its final density is the fit's.
-    assert float(f.shell.table["mean_density_g_cm3"].iloc[f.scenario["stages"]]) == pytest.approx(
+    assert float(f.shell.table["mean_density_g_cm3"].iloc[f.last_stage]) == pytest.approx(
         f.final_density, rel=1e-9)
 
 
 def test_fit_of_a_file_matches_the_batch_tool(tmp_path, batch_tool):
     f = ammonite.fit(str(SPECIMEN), knots=4, evaluations=400)
     out = tmp_path / "res.csv"
-    run = subprocess.run([batch_tool, "--fit", str(SPECIMEN), "--fit-knots", "4", "--fit-out", str(out)],
-                         capture_output=True, text=True)
+    saved = tmp_path / "fitted.toml"
+    run = subprocess.run([batch_tool, "--fit", str(SPECIMEN), "--fit-knots", "4", "--fit-out", str(out),
+                          "--save-scenario", str(saved)], capture_output=True, text=True)
     assert run.returncode == 0, run.stderr
+    # The saved scenario grows the fitted shell.
+    again = ammonite.grow(str(saved))
+    stages = int(next(l for l in run.stdout.splitlines() if l.startswith("fit_last_stage=")).split("=")[1])
+    density = float(next(l for l in run.stdout.splitlines() if l.startswith("fit_final_density=")).split("=")[1])
+    assert float(again.table["mean_density_g_cm3"].iloc[stages]) == pytest.approx(density, rel=1e-9)
     # Same specimen, same engine; the batch tool's default budget is larger,
     # so both must simply be sound fits of the same file.
     assert "fit_verdict=" in run.stdout

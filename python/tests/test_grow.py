@@ -119,7 +119,8 @@ def test_a_runtime_error_keeps_what_was_reached(run_batch, tmp_path):
     ammonite.write_profiles(tmp_path / "flat.txt", profiles)
     done = run_batch("--profiles", "flat.txt", "--tables", "t.csv", expect=(1,))
     with pytest.warns(RuntimeWarning, match="Division by zero"):
-        shell = ammonite.grow(profiles=profiles)
+        # A profile set never changes the stage count: the file's load does.
+        shell = ammonite.grow(profiles=profiles, stages=3000)
     assert shell.error and shell.error in done.stderr
     pd.testing.assert_frame_equal(shell.table, read_stage_table((tmp_path / "t.csv").read_text()), check_exact=True)
     assert shell.summary == ammonite._shell._summary_dict(done.stdout)
@@ -128,21 +129,22 @@ def test_a_runtime_error_keeps_what_was_reached(run_batch, tmp_path):
 
 
 @pytest.mark.parametrize("kwargs, message", [
-    (dict(stages=1e9), "stages: .*too large"),
-    (dict(stages="99999"), "stages: .*too large"),
-    (dict(scale=[2]), "scale must be a number"),
-    (dict(view=(1, 2)), "view must be 3 numbers"),
-    (dict(light=(1, "x", 0)), "light: 'x' is not a finite number"),
-    (dict(origin=(1e15, 0)), "origin: .*too large"),
-    (dict(densities=(0.1, -1)), "densities: .*negative"),
-    (dict(orientation="maybe"), "orientation must be True or False"),
-    (dict(thresholds=(0, 0, 5, 0)), "thresholds FT1: 5 is outside -80..0"),
-    (dict(thresholds=(0, 0, 0)), "thresholds must be 4 whole numbers"),
-    (dict(runs=-1), "runs: -1 is outside 0..100000"),
-    (dict(runs=1.5), "runs: 1.5 is not a whole number"),
+    (dict(stages=1e9), "stages = 1000000000: must be a whole number from 1 to 3999"),
+    (dict(stages="99999"), 'stages = "99999": must be a whole number from 1 to 3999'),
+    (dict(scale=[2]), r"scale = \[2\]: must be a number"),
+    (dict(view=(1, 2)), r"view = \[1, 2\]: must be 3 numbers"),
+    (dict(light=(1, "x", 0)), r'light = \[1, "x", 0\]: must be 3 numbers'),
+    (dict(origin=(1e15, 0)), r"origin = .*: must be 2 numbers, each from -9e14 to 9e14"),
+    (dict(densities=(0.1, -1)), "density_body = -1: must be a density from 0 to 1e12"),
+    (dict(orientation="maybe"), 'orientation = "maybe": must be true or false'),
+    (dict(thresholds=(0, 0, 5, 0)), "ft1 = 5: must be a whole number from -80 to 0"),
+    (dict(thresholds=(0, 0, 0)), r"thresholds = \(0, 0, 0\): must be 4 values"),
+    (dict(runs=-1), "runs = -1: must be a whole number from 0 to 100000"),
+    (dict(runs=1.5), "runs = 1.5: must be a whole number"),
     (dict(profiles=42), "profiles must be a path"),
     (dict(profiles="no/such/file.txt"), "file.txt"),
-    (dict(profiles={"alpha": 1.0}), "profiles: the key 'stage_range' is missing"),
+    (dict(profiles={"curvature": [(0, 1)]}), "profiles: unknown key 'curvature'"),
+    (dict(curvature=[(0, 1)]), "unknown input 'curvature'"),
 ])
 def test_bad_options_name_what_was_wrong(kwargs, message):
     with pytest.raises((ValueError, TypeError), match=message):
@@ -172,3 +174,45 @@ def test_the_interpreter_runs_on_while_a_shell_grows():
     # One engine call of several hundred milliseconds: a held interpreter lock
     # would leave this thread a tick or two.
     assert ticks >= 10
+
+
+# What grow() used to take silently: every case is refused naming the input,
+# the value and what is allowed.
+@pytest.mark.parametrize("kwargs, message", [
+    (dict(stages="abc"), 'stages = "abc": must be a whole number from 1 to 3999'),
+    (dict(stages=-5), "stages = -5: must be a whole number from 1 to 3999"),
+    (dict(stages=""), 'stages = "": must be a whole number'),
+    (dict(stages="1,200"), 'stages = "1,200": must be a whole number'),
+    (dict(stages="12abc"), 'stages = "12abc": must be a whole number'),
+    (dict(stages=1200.5), "stages = 1200.5: must be a whole number"),
+    (dict(stages=0), "stages = 0: must be a whole number from 1 to 3999"),
+    (dict(C=[(1500, 0.2)]), "C starts at stage 1500: a profile starts at stage 0"),
+    (dict(C=[(0, 1), (300, 0.5), (200, 0.4), (3000, 0)]), "C: stage 200 follows stage 300: stages must not decrease"),
+    (dict(C=[(0, 1), (3500, 0)]), r"C: point \[3500, 0\]: stages run from 0 to final_stage \(3000\)"),
+    (dict(C=[(0, 1), (2000, 0)]), r"C ends at stage 2000: a profile ends at final_stage \(3000\)"),
+    (dict(alpha=float("nan")), "alpha = nan: must be a number"),
+    (dict(scale=float("inf")), "scale = inf: must be a number"),
+    (dict(density_air="0.5x"), 'density_air = "0.5x": must be a density'),
+])
+def test_silently_wrong_inputs_are_refused(kwargs, message):
+    with pytest.raises(ValueError, match=message):
+        ammonite.grow(**kwargs)
+
+
+def test_numbers_given_as_whole_texts_and_one_point_profiles():
+    assert ammonite.grow(stages="300").summary == ammonite.grow(stages=300).summary
+    # One point is a constant over the whole stage range.
+    one = ammonite.grow(C=[(0, 0.2)], stages=300)
+    assert one.scenario.C == [(0.0, 0.2)]
+    assert one.profiles["C"] == [(0.0, 0.2), (3000.0, 0.2)]
+    assert one.summary == ammonite.grow(C=[(0, 0.2), (3000, 0.2)], stages=300).summary
+
+
+def test_a_profile_set_never_changes_the_stage_count(tmp_path):
+    plain = ammonite.grow()
+    assert ammonite.grow(profiles=ammonite.default_profiles()).summary == plain.summary
+    assert plain.summary["shown_stage"] == ammonite.grow(stages=1700).summary["shown_stage"]
+    # Reading a profile data file does, as D-Load does.
+    ammonite.write_profiles(tmp_path / "p.txt", ammonite.default_profiles())
+    assert ammonite.grow(profiles=tmp_path / "p.txt").scenario.stages == 3000
+    assert ammonite.grow(profiles=tmp_path / "p.txt", stages=500).scenario.stages == 500

@@ -40,20 +40,22 @@ def test_grow_takes_a_path_or_the_profiles_alike(tmp_path):
     assert shell.profiles["C"] == [(0.0, 0.1), (300.0, 0.1)]
 
 
-@pytest.mark.parametrize("change, message", [
-    (dict(gamma=[]), "gamma has 0 points, not 1 to 51"),
-    (dict(gamma=[(0, 1)] * 52), "gamma has 52 points"),
-    (dict(C=[(0, 1, 2)]), r"C point 0 must be \(stage, value\)"),
-    (dict(T=[(5000, 1)]), "T point 0 stage 5000 is outside 0..4000"),
-    (dict(beta=[(0, "x")]), "beta point 0 value is not a number"),
-    (dict(stage_range=(0,)), r"stage_range must be \(first, final\)"),
-    (dict(alpha=None), "alpha is not a number"),
+@pytest.mark.parametrize("change, message, grow_message", [
+    (dict(gamma=[]), "gamma has 0 points, not 1 to 51", r"gamma = \[\]: a list of 1 to 51"),
+    (dict(gamma=[(0, 1)] * 52), "gamma has 52 points", "gamma = .*: a list of 1 to 51"),
+    (dict(C=[(0, 1, 2)]), r"C point 0 must be \(stage, value\)", r"C = \[\[0, 1, 2\]\]"),
+    (dict(T=[(5000, 1)]), "T point 0 stage 5000 is outside 0..4000", r"T = \[\[5000, 1\]\]"),
+    (dict(beta=[(0, "x")]), "beta point 0 value is not a number", r'beta = \[\[0, "x"\]\]'),
+    (dict(stage_range=(0,)), r"stage_range must be \(first, final\)", r"stage_range = \(0,\): must be"),
+    (dict(alpha=None), "alpha is not a number", "alpha = None"),
+    (dict(alpha=float("nan")), "alpha = nan is not a finite number", "alpha = nan"),
+    (dict(C=[(0, 1), (3000, float("inf"))]), "C point 1 value = inf is not a finite number", "C = "),
 ])
-def test_bad_profiles_are_refused_and_nothing_written(change, message, tmp_path):
+def test_bad_profiles_are_refused_and_nothing_written(change, message, grow_message, tmp_path):
     profiles = dict(ammonite.default_profiles(), **change)
     with pytest.raises(ValueError, match=message):
         ammonite.write_profiles(tmp_path / "p.txt", profiles)
-    with pytest.raises(ValueError, match=message):
+    with pytest.raises((ValueError, TypeError), match=grow_message):
         ammonite.grow(profiles=profiles)
     assert not list(tmp_path.iterdir())
 

@@ -84,7 +84,8 @@ def test_given_values_are_rounded_and_checked_as_the_batch_tool_does(run_batch):
     ({"alpha": "1:2"}, {}, "NAME=FROM:TO:STEPS"),
     ({}, {}, "at least one sweep name"),
     ({"alpha": [1.005]}, {"shade": True}, "shade cannot be combined"),
-    ({"alpha": [1.005]}, {"colour": 3}, "unknown option 'colour'"),
+    ({"alpha": [1.005]}, {"colour": 3}, "unknown input 'colour'"),
+    ({"alpha": [1.005]}, {"profiles": "missing.txt"}, "missing.txt"),
     ({"alpha": [1.005]}, {"jobs": -1}, "jobs must be a whole number"),
     ({"alpha": range(4000), "beta": range(4000)}, {}, "16000000 points, more than 10000000"),
 ])
@@ -124,3 +125,19 @@ def test_the_command_line_starts_its_own_local_cluster(run_batch, tmp_path):
                       cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert done.stdout == expected
+
+
+def test_every_row_says_what_made_it():
+    from conftest import GALLERY
+    base = ammonite.Scenario.load(GALLERY / "hamites.toml").replace(runs=1, shade=False)
+    table = ammonite.sweep({"density_body": [1.1, 1.4], "C": [0.2, 0.3], "st1": [150]}, scenario=base,
+                           progress=False, jobs=2)
+    assert table.attrs["scenario"] == base
+    assert table.attrs["axes"] == ("density_body", "C", "st1")
+    assert table.attrs["version"] == ammonite.__version__
+    for i in range(len(table)):
+        row = ammonite.row_scenario(table, i)
+        shell = ammonite.grow(**row)
+        assert shell.summary["shown_stage"] == table["shown_stage"].iloc[i]
+        assert shell.summary["stability_index"] == table["stability_index"].iloc[i]
+    assert ammonite.row_scenario(table, 3).C == [(0.0, 0.3)]

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/interpolation.h"
+#include "model/scenario.h"
 #include "app/profile_window_logic.h"
 
 namespace ammonite {
@@ -322,6 +323,11 @@ void ProfileWindowLogic::ApplyTypedPoint() {
     double v = readTypedNumber(valueText);
     if (!(s >= 0 && s <= kMaxStage)) {
         statusLine.setCaption("Stage " + formatNumber(s) + " is outside 0..4000" + where);
+        return;
+    }
+    // A value the tables cannot hold would stop the next START far from here.
+    if (!ProfileValueAllowed(v)) {
+        statusLine.setCaption("Value " + formatNumber(v) + " is outside " + ProfileValueRangeText() + where);
         return;
     }
     statusLine.setCaption("");

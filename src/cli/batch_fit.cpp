@@ -41,6 +41,8 @@ bool RunFit(Options& options, FitResult& result, std::string& error) {
     result.applyTo(*profiles);
     profiles->profileFileName.clear();
     options.profiles = profiles;
+    // The fitted shell has the fitted stage count.
+    options.stagesText = std::to_string(result.stages);
     return true;
 }
 

@@ -21,6 +21,8 @@
 #include "core/version.h"
 #include "model/stage_results.h"
 #include "model/profile_file.h"
+#include "model/scenario_file.h"
+#include "app/scenario_session.h"
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "render/svg_surface.h"
@@ -139,13 +141,45 @@ int main(int argc, char** argv) {
         auto scratch = std::make_unique<ModelState>();
         if (!ReadProfileFile(*options.profilesIn, *scratch, error)) return badArgument(error);
     }
-
-    // A fit: the fitted profiles become the model's; a specimen the fit
-    // refuses is a bad input.
+    // A scenario is grown from a fresh start with the options over it; the
+    // results carry the effective scenario (when the inputs fit one).
+    Scenario given;
+    if (options.scenarioIn || options.scenarioFrom) {
+        const bool read = options.scenarioIn ? ReadScenarioFile(*options.scenarioIn, given, error)
+                                             : ReadScenarioFrom(*options.scenarioFrom, given, error);
+        if (!read) return badArgument(error);
+        static_cast<SessionOptions&>(options) = SessionOptionsOver(given, options, options.runsGiven);
+        // A sweep paints nothing: a scenario's SHADE does not apply to its points.
+        if (!options.sweeps.empty()) options.shade = false;
+    }
+    // A fit: the fitted profiles become the model's (and the scenario's); a
+    // specimen the fit refuses is a bad input.
     std::optional<FitResult> fit;
     if (options.fitPath) {
         fit.emplace();
         if (!batch::RunFit(options, *fit, error)) return badArgument(error);
+    }
+    std::string scenarioToml;
+    {
+        Scenario effective;
+        std::string why;
+        if (ScenarioOfOptions(options, effective, why)) {
+            // The scenario's texts name the shell; the options do not change them.
+            effective.name = given.name;
+            effective.heading = given.heading;
+            effective.description = given.description;
+            scenarioToml = ScenarioToml(effective);
+        } else if (options.scenarioOut) {
+            return badArgument("--save-scenario: " + why);
+        }
+    }
+    if (options.scenarioOut) {
+        std::string why;
+        if (!WriteFileSafely(*options.scenarioOut, scenarioToml, why)) {
+            bool failed = false;
+            writeFailed(why, "--save-scenario", failed);
+            return batch::kExitWriteFailed;
+        }
     }
 
     // A sweep draws nothing: it needs no toolkit.
@@ -189,12 +223,12 @@ int main(int argc, char** argv) {
     writeText(options.logPath, "--log", [&](std::ostream& out) { batch::WriteLog(out, session.log); });
     if (options.pngPath) {
         std::string why;
-        if (!surface.savePng(*options.pngPath, why)) writeFailed(why, "--png", failed);
+        if (!surface.savePng(*options.pngPath, why, scenarioToml)) writeFailed(why, "--png", failed);
     }
     if (options.svgPath) {
         std::string why;
         if (!WriteSvgFile(*options.svgPath, drawing, surface.width(), surface.height(), surface.backColour(),
-                          SvgTextStyleFor(surface), why))
+                          SvgTextStyleFor(surface), why, SvgScenarioMetadata(scenarioToml)))
             writeFailed(why, "--svg", failed);
     }
     const std::pair<const std::optional<std::string>&, MeshFormat> meshes[] = {
@@ -205,7 +239,7 @@ int main(int argc, char** argv) {
         std::string why;
         const std::string option = std::string("--") + MeshFormatExtension(format);
         if (ExportShellMesh(format, *path, *model, run, MeshOptions{options.meshScale, options.meshRingPoints},
-                            written, why))
+                            written, why, scenarioToml))
             continue;
         if (!runtimeError.empty() && !run.hasRun) {
             // A run that stopped leaves no shell to export: part of its runtime error, status 1.

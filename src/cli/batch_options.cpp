@@ -58,6 +58,10 @@ bool fitsFixed4(double v) { return v > -9.0e14 && v < 9.0e14; }
 }  // namespace
 
 bool CheckCombinations(const Options& o, std::string& error) {
+    if (o.scenarioIn && o.scenarioFrom) {
+        error = "--scenario and --scenario-from cannot be combined (give one scenario)";
+        return false;
+    }
     if (o.sweeps.size() > 2) {
         error = "at most two --sweep options";
         return false;
@@ -206,6 +210,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
          [&](const std::string& v) {
              long n = 0;
              if (!parseWhole(v, 0, 100000, n)) return false;
+             o.runsGiven = true;
              return o.runs = static_cast<int>(n), true;
          }},
         {"--tables", [&](const std::string& v) { return !v.empty() && (o.tablesPath = v, true); }},
@@ -276,6 +281,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
              return o.fitBeta = d, true;
          }},
         {"--fit-out", [&](const std::string& v) { return !v.empty() && (o.fitOut = v, true); }},
+        // ---- scenarios ----
+        {"--scenario", [&](const std::string& v) { return !v.empty() && (o.scenarioIn = v, true); }},
+        {"--scenario-from", [&](const std::string& v) { return !v.empty() && (o.scenarioFrom = v, true); }},
+        {"--save-scenario", [&](const std::string& v) { return !v.empty() && (o.scenarioOut = v, true); }},
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -356,6 +365,10 @@ std::string UsageText() {
            "                         profile window loads it (its final stage becomes the\n"
            "                         stage count unless --stages is given); a regular\n"
            "                         file of at most 1 MiB\n"
+           "  --scenario FILE        scenario file (TOML, see docs/scenario.md) grown from a\n"
+           "                         fresh start; the other options override its values\n"
+           "  --scenario-from FILE   the scenario a PNG, SVG or mesh sidecar (_volumes.txt)\n"
+           "                         written by this program carries, as --scenario\n"
            "Fitting a specimen (see docs/specimen.md):\n"
            "  --fit SPECIMEN.csv     fit the profiles to a measured specimen (x_mm,y_mm[,z_mm]\n"
            "                         [,radius_mm][,mark]); the fitted shell is then run and\n"
@@ -376,6 +389,8 @@ std::string UsageText() {
            "  --summary FILE.txt     key=value summary (default: standard output)\n"
            "  --png FILE.png         the main window's drawing after the last action\n"
            "  --save-profiles FILE   profile data file of the model after the runs\n"
+           "  --save-scenario FILE   the scenario after the options, as a scenario file\n"
+           "                         (with --sweep: the part every grid point shares)\n"
            "  --svg FILE.svg         the same drawing as vector graphics\n"
            "  --stl FILE.stl         the grown shell as binary STL meshes, one file per\n"
            "                         object: FILE_phragmocone.stl, FILE_body_chamber.stl,\n"
@@ -399,6 +414,9 @@ std::string UsageText() {
            "  --jobs N               threads of a sweep (default: all cores)\n"
            "  --help                 this text\n"
            "  --version              the program's name and version\n"
+           "\n"
+           "The PNG, the SVG and the mesh sidecar carry the scenario that made them\n"
+           "(see --scenario-from).\n"
            "\n"
            "Every file is written under a temporary name in its folder and moved into\n"
            "place only when complete; a file that cannot be written keeps its old\n"

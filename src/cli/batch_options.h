@@ -33,6 +33,12 @@ constexpr long long kMaxSweepPoints = 10000000;
 struct Options : SessionOptions {
     // Profile data file written after the runs.
     std::optional<std::string> profilesOut;
+    // A scenario read before the options (the options override it): from a
+    // scenario file, or from the scenario a picture or mesh sidecar carries.
+    std::optional<std::string> scenarioIn, scenarioFrom;
+    // The effective scenario (or a sweep's fixed part) written as a file.
+    std::optional<std::string> scenarioOut;
+    bool runsGiven = false;  // --runs was given (runs always holds a value)
 
     std::optional<std::string> tablesPath;
     std::optional<std::string> logPath;

@@ -8,6 +8,7 @@
 
 #include "core/safe_file.h"
 #include "core/version.h"
+#include "model/scenario_file.h"
 
 namespace ammonite {
 
@@ -68,12 +69,13 @@ bool ImageSurface::encodePng(std::string& bytes, std::string& error) const {
     return true;
 }
 
-bool ImageSurface::savePng(const std::string& path, std::string& error) const {
+bool ImageSurface::savePng(const std::string& path, std::string& error, const std::string& scenarioToml) const {
     std::string bytes;
     if (!encodePng(bytes, error)) {
         error = "cannot write " + path + ": " + error;
         return false;
     }
+    if (!scenarioToml.empty()) bytes = PngWithScenario(bytes, scenarioToml);
     return WriteFileSafely(path, bytes, error);
 }
 

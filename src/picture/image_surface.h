@@ -29,7 +29,8 @@ public:
     // False with a one-line error naming the file.
     // The picture as PNG bytes, tagged with the program that drew it.
     bool encodePng(std::string& bytes, std::string& error) const;
-    bool savePng(const std::string& path, std::string& error) const;
+    // With `scenarioToml`, the file carries that scenario in a text chunk.
+    bool savePng(const std::string& path, std::string& error, const std::string& scenarioToml = "") const;
 
     static QFont defaultFont();
     // The device pixel ratio of the screens the windows are shown on.

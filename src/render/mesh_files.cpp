@@ -1,5 +1,7 @@
 #include "render/mesh_files.h"
 
+#include "model/scenario_file.h"
+
 #include "core/safe_file.h"
 #include "core/version.h"
 
@@ -254,7 +256,8 @@ std::string MeshVolumesText(MeshFormat format, const MeshFilePaths& files, const
 }
 
 bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelState& model, const RunState& run,
-                     const MeshOptions& options, std::vector<std::string>& written, std::string& error) {
+                     const MeshOptions& options, std::vector<std::string>& written, std::string& error,
+                     const std::string& scenarioToml) {
     written.clear();
     try {
         if (format != MeshFormat::Stl && format != MeshFormat::Ply && format != MeshFormat::Obj)
@@ -286,7 +289,8 @@ bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelStat
             object(files.phragmocone, "phragmocone", mesh.phragmocone);
             object(files.bodyChamber, "body_chamber", mesh.bodyChamber);
         }
-        const std::string volumes = MeshVolumesText(format, files, mesh, model, run);
+        std::string volumes = MeshVolumesText(format, files, mesh, model, run);
+        volumes += SidecarScenarioBlock(scenarioToml);
         jobs.push_back({files.volumes, [&volumes](FileOut& out) { out.text(volumes); }});
 
         // Every file checked and written in full under a temporary name first ...

@@ -41,8 +41,11 @@ MeshFilePaths MeshFilePathsFor(MeshFormat format, const std::string& path);
 // Returns false with a one-line error (and writes nothing) when there is no
 // finished run, the stage count is out of range, an option is bad or a file
 // cannot be written (the error names it). Never throws.
+// `scenarioToml`, when given, is the scenario the shell was grown from (a
+// scenario file's text): the sidecar carries it in a closing block.
 bool ExportShellMesh(MeshFormat format, const std::string& path, const ModelState& model, const RunState& run,
-                     const MeshOptions& options, std::vector<std::string>& written, std::string& error);
+                     const MeshOptions& options, std::vector<std::string>& written, std::string& error,
+                     const std::string& scenarioToml = "");
 
 // Writers of one object (STL, PLY) or both (OBJ, the groups of the non-empty
 // objects); `name` goes into the STL header and the PLY comment. Each goes

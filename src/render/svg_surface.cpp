@@ -109,7 +109,7 @@ std::string XmlEscaped(const std::string& utf8) {
     return out;
 }
 
-SvgSurface::SvgSurface(std::ostream& out, int width, int height, SvgTextStyle text)
+SvgSurface::SvgSurface(std::ostream& out, int width, int height, SvgTextStyle text, const std::string& metadata)
     : out_(out), width_(std::max(width, 1)), height_(std::max(height, 1)), text_(std::move(text)) {
     buf_.reserve(kSpillSize + 4096);
     const std::string w = std::to_string(width_), h = std::to_string(height_);
@@ -117,6 +117,7 @@ SvgSurface::SvgSurface(std::ostream& out, int width, int height, SvgTextStyle te
     buf_ += std::string("<!-- generator=") + kGenerator + " -->\n";
     buf_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + w + "\" height=\"" + h +
             "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
+    buf_ += metadata;
     // Lines keep the round ends and joins of a pen; every shape sets its fill.
     buf_ += "<g fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
 }
@@ -425,8 +426,8 @@ void SvgSurface::doText(double x, double y, const std::string& utf8, Rgb colour,
 }
 
 void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height, Rgb background,
-              const SvgTextStyle& text) {
-    SvgSurface svg(out, width, height, text);
+              const SvgTextStyle& text, const std::string& metadata) {
+    SvgSurface svg(out, width, height, text, metadata);
     svg.setBackColour(list.hasBackground() ? list.background() : background);
     svg.clear();
     PaintDisplayList(svg, list);
@@ -434,9 +435,9 @@ void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height,
 }
 
 bool WriteSvgFile(const std::string& path, const DisplayList& list, int width, int height, Rgb background,
-                  const SvgTextStyle& text, std::string& error) {
+                  const SvgTextStyle& text, std::string& error, const std::string& metadata) {
     return WriteFileSafely(
-        path, [&](std::ostream& out) { WriteSvg(out, list, width, height, background, text); }, error);
+        path, [&](std::ostream& out) { WriteSvg(out, list, width, height, background, text, metadata); }, error);
 }
 
 }  // namespace ammonite

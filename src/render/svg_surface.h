@@ -32,7 +32,9 @@ struct SvgTextStyle {
 class SvgSurface : public DrawingSurface, public VectorTarget {
 public:
     // Writes the document head at once; the rest follows as it is drawn.
-    SvgSurface(std::ostream& out, int width, int height, SvgTextStyle text = {});
+    // `metadata`, when given, is an element written right after the document's
+    // opening tag (the scenario the picture was grown from).
+    SvgSurface(std::ostream& out, int width, int height, SvgTextStyle text = {}, const std::string& metadata = "");
     ~SvgSurface() override;  // finishes the document when finish() was not called
     SvgSurface(const SvgSurface&) = delete;
     SvgSurface& operator=(const SvgSurface&) = delete;
@@ -90,14 +92,15 @@ private:
 // Paints a display list into an SVG document of the given size: a rect in the
 // colour of the list's clear (or `background` when it holds none), then every
 // item in order, the shaded shell by the shading code itself.
+// `metadata` is written right after the opening tag (see SvgSurface).
 void WriteSvg(std::ostream& out, const DisplayList& list, int width, int height, Rgb background,
-              const SvgTextStyle& text = {});
+              const SvgTextStyle& text = {}, const std::string& metadata = "");
 
 // WriteSvg into a file, through a temporary name renamed into place when the
 // whole document is written, so a failure never leaves half a picture under
 // the name asked for. False with a one-line error naming the file.
 bool WriteSvgFile(const std::string& path, const DisplayList& list, int width, int height, Rgb background,
-                  const SvgTextStyle& text, std::string& error);
+                  const SvgTextStyle& text, std::string& error, const std::string& metadata = "");
 
 // `utf8` made fit for XML character data and attribute values: & < > " '
 // escaped, characters XML does not allow dropped, broken UTF-8 replaced by

@@ -36,7 +36,7 @@ protected:
         fs::create_directories(profiles_);
         WriteAll(gallery_ / "baculites.txt", "\"Baculites\"\r\n");
         WriteAll(gallery_ / "hamites.txt", "\"Hamites\"\r\n");
-        WriteAll(gallery_ / "forms.conf", "# not a profile file\n");
+        WriteAll(gallery_ / "hamites.toml", "format = 1  # a scenario, not a profile file\n");
         setenv("AMMONITE_GALLERY", gallery_.c_str(), 1);
     }
     void TearDown() override {

@@ -231,6 +231,16 @@ TEST_F(Chart, TypedCoordinatesMoveTheSelectedPoint) {
     logic->TypeStage("180");
     EXPECT_EQ(c.stages[4], 180);
     EXPECT_EQ(logic->statusLine.caption(), "");
+    // A value no table holds is refused where it is typed, not by the next START.
+    for (const char* huge : {"1e308", "9e99", "-2e12"}) {
+        logic->TypeValue(huge);
+        EXPECT_DOUBLE_EQ(c.values[4], 0.5) << huge;
+        EXPECT_NE(logic->statusLine.caption().find("is outside -1e12 to 1e12; the point stays at stage 180"),
+                  std::string::npos)
+            << logic->statusLine.caption();
+    }
+    logic->TypeValue("0.7");
+    EXPECT_DOUBLE_EQ(c.values[4], 0.7);
     // In final-stage mode typing does nothing.
     logic->ClickAlpha();
     logic->TypeStage("170");

@@ -1,5 +1,5 @@
-// The gallery of heteromorph forms must keep its forms: every profile file of
-// gallery/ runs through the batch tool with the options of gallery/forms.conf,
+// The gallery of heteromorph forms must keep its forms: every scenario file of
+// gallery/ (its profiles and options together) runs through the batch tool,
 // and the tube centres of the per-stage table are checked for the property
 // that makes the form (a straight shaft, an open coil, a climbing helix, a
 // late half-turn hook, ...). A change of the growth model that spoils a form
@@ -15,28 +15,25 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "cli/batch_process.h"
 #include "cli/stage_csv.h"
+#include "model/profile_file.h"
+#include "model/scenario_file.h"
 
 namespace {
 
 const std::string kGallery = AMMONITE_GALLERY_DIR;
 
-// name -> batch options, from gallery/forms.conf ("name | options | heading | text").
+// name -> batch options of the form: its scenario file gallery/NAME.toml.
 std::map<std::string, QStringList> readForms() {
     std::map<std::string, QStringList> forms;
-    std::ifstream in(kGallery + "/forms.conf");
-    std::string line;
-    while (std::getline(in, line)) {
-        const QStringList fields = QString::fromStdString(line).split('|');
-        const QString name = fields.value(0).trimmed();
-        if (name.isEmpty() || name.startsWith('#') || fields.size() < 2) continue;
-        forms[name.toStdString()] = fields[1].split(' ', Qt::SkipEmptyParts);
-    }
+    for (const QString& f : QDir(QString::fromStdString(kGallery)).entryList({"*.toml"}, QDir::Files))
+        forms[f.chopped(5).toStdString()] = QStringList{"--scenario", QString::fromStdString(kGallery) + "/" + f};
     return forms;
 }
 
@@ -89,8 +86,8 @@ const Shell& grow(const std::string& name) {
 
     Shell& shell = grown[name];
     const QString csv = work.filePath(QString::fromStdString(name) + ".csv");
-    QStringList args{"--profiles", QString::fromStdString(kGallery + "/" + name + ".txt")};
-    args << readForms()[name] << "--tables" << csv << "--summary"
+    QStringList args = readForms()[name];
+    args << "--tables" << csv << "--summary"
          << work.filePath(QString::fromStdString(name) + ".txt");
     shell.run = batch_test::runBatch(args);
     batch_test::StageCsv table;
@@ -186,14 +183,14 @@ void expectClimbingHelix(const Shell& s, size_t to, double minWhorls) {
     ASSERT_EQ(var.run.status, 0) << var.run.err;                                 \
     ASSERT_GT(var.centre.size(), 100u) << "no per-stage table for " << (name)
 
-TEST(Gallery, EveryProfileFileIsListedAndRunsWithItsOptions) {
+TEST(Gallery, EveryProfileFileHasItsScenarioAndRuns) {
     const auto forms = readForms();
     std::set<std::string> files;
     for (const QString& f : QDir(QString::fromStdString(kGallery)).entryList({"*.txt"}, QDir::Files))
         files.insert(f.chopped(4).toStdString());
     std::set<std::string> listed;
     for (const auto& form : forms) listed.insert(form.first);
-    EXPECT_EQ(files, listed) << "every gallery file needs its line in forms.conf, and only those";
+    EXPECT_EQ(files, listed) << "every gallery profile file needs its scenario file NAME.toml, and only those";
     EXPECT_GE(files.size(), 8u);
     for (const auto& form : forms) {
         const Shell& s = grow(form.first);
@@ -303,3 +300,22 @@ TEST(Gallery, ScaphitesCoilIsCompactAndEndsInAShortHook) {
 }
 
 }  // namespace
+
+// The profile folder still gets the gallery's profile files: each holds the
+// very profiles, α and final stage of its form's scenario.
+TEST(Gallery, ProfileFilesAgreeWithTheirScenarios) {
+    for (const auto& form : readForms()) {
+        ammonite::Scenario scenario, fromFile;
+        std::string error;
+        ASSERT_TRUE(ammonite::ReadScenarioFile(form.second[1].toStdString(), scenario, error)) << error;
+        EXPECT_EQ(scenario.name, form.first);
+        EXPECT_FALSE(scenario.heading.empty()) << form.first;
+        auto model = std::make_unique<ammonite::ModelState>();
+        model->setDefaultProfiles();
+        ASSERT_TRUE(ammonite::ReadProfileFile(kGallery + "/" + form.first + ".txt", *model, error)) << error;
+        ASSERT_TRUE(ammonite::ScenarioProfilesFromModel(*model, fromFile, error)) << form.first << ": " << error;
+        EXPECT_EQ(fromFile.alpha, scenario.alpha) << form.first;
+        EXPECT_EQ(fromFile.finalStage, scenario.finalStage) << form.first;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(fromFile.profile(i), scenario.profile(i)) << form.first << " " << i;
+    }
+}
