@@ -154,12 +154,10 @@ bool ParseSpecimen(const std::string& text, Specimen& out, std::string& error) {
         }
         const std::string t = trim(line);
         if (t.empty() || t[0] == '#') continue;
-        if (row == 1 && t.size() >= 3 && static_cast<unsigned char>(t[0]) == 0xEF) {
-            // A byte-order mark is not part of the header.
-        }
         const std::vector<std::string> fields = splitFields(line);
         if (!haveHeader) {
             for (std::string f : fields) {
+                // A byte-order mark is not part of the header.
                 if (f.size() >= 3 && f.compare(0, 3, "\xEF\xBB\xBF") == 0) f = f.substr(3);
                 std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return std::tolower(c); });
                 Column c;
@@ -287,9 +285,6 @@ bool ReadSpecimenFile(const std::string& path, Specimen& specimen, std::string& 
     if (!S_ISREG(st.st_mode)) {
         error = path + ": is not a regular file";
         return false;
-    }
-    if (static_cast<unsigned long long>(st.st_size) > kMaxSpecimenFileBytes) {
-        // Read only as far as the bound, so that the refusal names a row.
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
