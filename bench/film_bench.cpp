@@ -12,7 +12,7 @@
 #include <string>
 
 #include "session/film_recording.h"
-#include "app/log_sink.h"
+#include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "bench_window.h"
 #include "picture/film_pictures.h"

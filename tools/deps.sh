@@ -10,7 +10,9 @@ packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev 
           pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest
           python3-matplotlib
           # films: the encoder the batch tool, VIEW and Python pipe their frames to
-          ffmpeg)
+          ffmpeg
+          # the fit of the profiles to a specimen
+          libnlopt-cxx-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -10,6 +10,7 @@ NumPy objects, and run morphospace sweeps on local threads or a Dask cluster::
     shell.summary        # dict
     shell.image()        # numpy uint8 array (760, 1000, 3)
     grid = ammonite.sweep({"alpha": [1.004, 1.006], "density_body": "1.0:1.5:6"})
+    f = ammonite.fit("specimen.csv")   # growth profiles fitted to a specimen
     ammonite.grow(ammonite.row_scenario(grid, 3))   # row 3 again
     ammonite.Scenario.load("gallery/hamites.toml").replace(stages=250).save("mine.toml")
 """
@@ -20,6 +21,7 @@ except ImportError:
     __version__ = "0+unknown"
 
 from ._ammonite import WriteError
+from ._fit import Fit, fit
 from ._profiles import default_profiles, read_profiles, write_profiles
 from ._scenario import Scenario, defaults
 from ._shell import Shell, grow
@@ -27,12 +29,14 @@ from ._sweep import SWEEP_NAMES, ClusterError, axis_values, row_scenario, sweep
 
 __all__ = [
     "ClusterError",
+    "Fit",
     "Scenario",
     "Shell",
     "SWEEP_NAMES",
     "WriteError",
     "axis_values",
     "default_profiles",
+    "fit",
     "defaults",
     "grow",
     "read_profiles",

@@ -31,6 +31,9 @@
 namespace py = pybind11;
 using namespace ammonite;
 
+// The fit of the profiles to a specimen (fit_bindings.cpp).
+void BindFit(py::module_& m);
+
 namespace {
 
 // ---- profiles as plain Python values ----
@@ -228,6 +231,7 @@ void Check(bool ok, const std::string& error) {
 }  // namespace
 
 PYBIND11_MODULE(_ammonite, m) {
+    BindFit(m);
     m.doc() = "The ammonite growth engine (use the package `ammonite`, not this module)";
     py::register_exception<WriteFailure>(m, "WriteError", PyExc_OSError);
     // A runtime error of the model, such as a box text out of range.

@@ -5,6 +5,8 @@
 // drive the same class directly.
 #pragma once
 
+#include "model/profile_file.h"
+
 #include <array>
 #include <functional>
 #include <string>
@@ -52,6 +54,9 @@ public:
     void ReleaseChart(double x, double y);
     // Undoes the last point edit, final-stage change or file load (Ctrl+Z).
     void UndoEdit();
+    // Replaces α, the stage range and the profiles (a fit's result) as one
+    // step that UndoEdit takes back; `what` is shown in the status line.
+    void ReplaceProfiles(const ProfileFileContents& contents, const std::string& what);
     // Escape: no point is selected and the boxes are empty.
     void ClearSelection();
     void TypeStage(const std::string& text) { Guard([&] { XCMtxt.setText(text); }); }

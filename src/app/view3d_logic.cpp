@@ -414,8 +414,25 @@ void View3DLogic::axisView(AxisView view) {
     }
 }
 
+void View3DLogic::setSpecimen(std::vector<std::pair<Vec3, Vec3>> points, int stage, const Vec3& centre) {
+    specimen_ = std::move(points);
+    specimenStage_ = stage;
+    specimenCentre_ = centre;
+}
+
 long View3DLogic::render(PixelBuffer& target) {
     setViewport(target.width, target.height);
+    // The specimen lies over the fitted shell only: a shell grown from other
+    // inputs has another centre line.
+    scene_.specimen.clear();
+    if (!specimen_.empty() && hasShell() && shell_.run->lastBuiltStage >= specimenStage_) {
+        const RunState& r = *shell_.run;
+        const Vec3 c{r.centreXByStage[specimenStage_], r.centreYByStage[specimenStage_],
+                     r.centreZByStage[specimenStage_]};
+        if (std::fabs(c.x - specimenCentre_.x) + std::fabs(c.y - specimenCentre_.y) +
+                std::fabs(c.z - specimenCentre_.z) < 1e-6)
+            scene_.specimen = specimen_;
+    }
     return RenderMeshView(target, shownMesh(), camera_, scene_, scratch_);
 }
 

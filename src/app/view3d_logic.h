@@ -159,6 +159,14 @@ public:
     bool interacting() const { return interacting_; }
     void settle();
 
+    // A fitted specimen's points and their matches on the fitted centre line
+    // (model coordinates), shown while the shell is the fitted one: its
+    // centre at `stage` is `centre`. An empty list removes them.
+    void setSpecimen(std::vector<std::pair<Vec3, Vec3>> points, int stage, const Vec3& centre);
+    bool hasSpecimen() const { return !specimen_.empty(); }
+    // Whether the last frame showed them (the shell was the fitted one).
+    bool specimenShown() const { return !scene_.specimen.empty(); }
+
     long render(PixelBuffer& target);
     // The scene of the stage shown (pivot at its centre of mass, the world's
     // up its "up").
@@ -189,6 +197,9 @@ private:
     std::optional<DragMode> dragMode_;
     int lastX_ = 0, lastY_ = 0;
     MeshViewScratch scratch_;
+    std::vector<std::pair<Vec3, Vec3>> specimen_;
+    int specimenStage_ = 0;
+    Vec3 specimenCentre_;
 };
 
 }  // namespace ammonite

@@ -15,6 +15,7 @@
 
 #include <QGuiApplication>
 
+#include "cli/batch_fit.h"
 #include "cli/batch_options.h"
 #include "cli/batch_output.h"
 #include "core/safe_file.h"
@@ -188,6 +189,13 @@ int main(int argc, char** argv) {
         // A sweep paints nothing: a scenario's SHADE does not apply to its points.
         if (!options.sweeps.empty()) options.shade = false;
     }
+    // A fit: the fitted profiles become the model's (and the scenario's); a
+    // specimen the fit refuses is a bad input.
+    std::optional<FitResult> fit;
+    if (options.fitPath) {
+        fit.emplace();
+        if (!batch::RunFit(options, *fit, error)) return badArgument(error);
+    }
     std::string scenarioToml;
     {
         Scenario effective;
@@ -282,13 +290,17 @@ int main(int argc, char** argv) {
         if (!WriteProfileFile(*options.profilesOut, *model, why)) writeFailed(why, "--save-profiles", failed);
     }
     if (options.filmPath || options.filmFrames) recordFilm(options, args, *model, run, scenarioToml, failed);
-    std::ostringstream summary;
-    WriteSummary(summary, session);
+    if (fit) {
+        writeText(options.fitOut, "--fit-out", [&](std::ostream& out) { out << FitResidualsCsv(*fit); });
+    }
+    std::ostringstream summaryStream;
+    WriteSummary(summaryStream, session);
+    const std::string summary = fit ? batch::WithFitSummary(summaryStream.str(), *fit) : summaryStream.str();
     if (options.summaryPath) {
-        writeText(options.summaryPath, "--summary", [&](std::ostream& out) { out << summary.str(); });
+        writeText(options.summaryPath, "--summary", [&](std::ostream& out) { out << summary; });
     } else {
         std::string why;
-        if (!WriteStandardOutput(summary.str(), why)) writeFailed(why, "the summary", failed);
+        if (!WriteStandardOutput(summary, why)) writeFailed(why, "the summary", failed);
     }
     return exitStatus(!runtimeError.empty(), failed);
 }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "core/numeric.h"
+#include "model/fit.h"
 #include "session/option_table.h"
 
 namespace ammonite::batch {
@@ -43,6 +44,27 @@ bool CheckCombinations(const Options& o, std::string& error) {
         if (!CheckFilmSettings(o.film, error)) return false;
         FilmFormat format{};
         if (o.filmPath && !FilmFormatOf(*o.filmPath, format, error)) return false;
+    }
+    if (!o.fitPath) {
+        const std::pair<bool, const char*> fitOnly[] = {{o.fitKnots != 6, "--fit-knots"},
+                                                       {o.fitBudgetSeconds.has_value(), "--fit-budget"},
+                                                       {o.fitBeta.has_value(), "--fit-beta"},
+                                                       {o.fitOut.has_value(), "--fit-out"}};
+        for (const auto& [given, name] : fitOnly) {
+            if (given) {
+                error = std::string(name) + " needs --fit";
+                return false;
+            }
+        }
+    } else {
+        if (!o.sweeps.empty()) {
+            error = "--fit cannot be combined with --sweep";
+            return false;
+        }
+        if (o.profilesIn) {
+            error = "--fit cannot be combined with --profiles: the fit makes the profiles";
+            return false;
+        }
     }
     if (o.sweeps.empty()) {
         if (o.sweepOut) error = "--sweep-out needs --sweep";
@@ -135,6 +157,36 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
              reason = "--film-kind: " + v.text + ": it must be growth, turntable or both";
              return false;
          }},
+        {"fit", path(o.fitPath)},
+        {"fit-knots",
+         [&](const OptionValue& v) {
+             double d = 0;
+             if (!tryParseWholeNumber(v.text, d) || d != std::floor(d) || d < kMinFitKnots || d > kMaxFitKnots) {
+                 reason = "--fit-knots: " + v.text + ": the knots per profile are a whole number from " +
+                          std::to_string(kMinFitKnots) + " to " + std::to_string(kMaxFitKnots);
+                 return false;
+             }
+             return o.fitKnots = static_cast<int>(d), true;
+         }},
+        {"fit-budget",
+         [&](const OptionValue& v) {
+             double d = 0;
+             if (!tryParseWholeNumber(v.text, d) || !(d > 0) || d > 86400) {
+                 reason = "--fit-budget: " + v.text + ": seconds above 0 (at most a day)";
+                 return false;
+             }
+             return o.fitBudgetSeconds = d, true;
+         }},
+        {"fit-beta",
+         [&](const OptionValue& v) {
+             double d = 0;
+             if (!tryParseWholeNumber(v.text, d) || !(d > 0) || d > 1000) {
+                 reason = "--fit-beta: " + v.text + ": a body-chamber length in radii above 0 (at most 1000)";
+                 return false;
+             }
+             return o.fitBeta = d, true;
+         }},
+        {"fit-out", path(o.fitOut)},
         {"film-size",
          [&](const OptionValue& v) {
              o.filmSettingsGiven = true;
@@ -240,7 +292,8 @@ std::string UsageText() {
            "  1  the model stopped with a runtime error; every output asked for is still\n"
            "     written with what the run reached, except the meshes, which need a\n"
            "     finished run (a message says so)\n"
-           "  2  bad arguments or a bad --profiles file; nothing is run or written\n"
+           "  2  bad arguments, a bad --profiles file or a specimen the fit refuses;\n"
+           "     nothing is run or written\n"
            "  3  an output (a file or the standard output) could not be written; this\n"
            "     outranks 1: the runtime error is still printed, the other outputs are\n"
            "     still written\n";

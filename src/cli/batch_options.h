@@ -56,6 +56,13 @@ struct Options : SessionOptions {
     std::optional<std::string> filmPath, filmFrames;
     FilmSettings film;
     bool filmSettingsGiven = false;  // one of --film-kind, -size, -fps, -seconds
+    // A fit to a measured specimen: the fitted profiles replace the model's
+    // before the runs, and the usual outputs describe the fitted shell.
+    std::optional<std::string> fitPath;
+    int fitKnots = 6;
+    std::optional<double> fitBudgetSeconds;
+    std::optional<double> fitBeta;
+    std::optional<std::string> fitOut;      // residuals CSV
 
     // A grid of one or two inputs, each point an independent model.
     std::vector<SweepAxis> sweeps;

@@ -381,6 +381,14 @@ long RenderMeshView(PixelBuffer& target, const ViewMesh& mesh, const OrbitCamera
         if (b.ok) raster::circle(target, b.x, b.y, 5, Rgb(0, 0, 128).argb(), true, paletteColour(11).argb());
         if (g.ok) raster::circle(target, g.x, g.y, 5, Rgb(90, 0, 60).argb(), true, paletteColour(13).argb());
     }
+    // A specimen's points over everything: the residual of each as a line to
+    // the fitted centre line.
+    for (const auto& [measured, fitted] : scene.specimen) {
+        const Projected m = project(t, t.apply(measured));
+        const Projected f = project(t, t.apply(fitted));
+        if (m.ok && f.ok) raster::line(target, m.x, m.y, f.x, f.y, Rgb(200, 0, 0).argb(), 1);
+        if (m.ok) raster::circle(target, m.x, m.y, 3, Rgb(120, 0, 0).argb(), true, Rgb(255, 60, 40).argb());
+    }
     return drawn;
 }
 

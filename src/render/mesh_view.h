@@ -58,6 +58,10 @@ struct MeshScene {
     double planeRadius = 0;  // 0: 1.3 × the mesh radius
     bool centres = false;    // the centres of buoyancy and mass and the line between them
     Vec3 buoyancyCentre, massCentre;  // model coordinates
+    // Measured points of a specimen laid over the shell, each with the point
+    // of the fitted centre line it was matched to (model coordinates): drawn
+    // as dots with their residuals as lines.
+    std::vector<std::pair<Vec3, Vec3>> specimen;
 };
 
 // Scratch memory kept between frames.

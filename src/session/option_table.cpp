@@ -8,6 +8,7 @@ namespace ammonite {
 namespace {
 
 const char* const kBefore = "Before the run (applied after the main window's defaults are loaded):";
+const char* const kFit = "Fitting a specimen (see docs/specimen.md):";
 const char* const kActions = "Actions:";
 const char* const kResults = "Results:";
 const char* const kFilms = "Films of the grown shell (after the last run):";
@@ -124,6 +125,18 @@ std::vector<OptionEntry> buildTable() {
         e.help = "the scenario a PNG, SVG or mesh sidecar (_volumes.txt)\nwritten by this program carries, as "
                  "--scenario";
     }
+    // ---- the fit to a measured specimen: the numbers are read by the fit's own checks ----
+    add(batchPath("fit", "SPECIMEN.csv",
+                  "fit the profiles to a measured specimen (x_mm,y_mm[,z_mm]\n[,radius_mm][,mark]); the fitted shell "
+                  "is then run and\nevery output below describes it; the fit's verdict,\nRMS and transform join the "
+                  "summary"))
+        .group = kFit;
+    add(batchPath("fit-knots", "N", "control points per profile, 4..12 (default 6)")).group = kFit;
+    add(batchPath("fit-budget", "SECONDS", "stop the search after this time (default: its budget\nof engine runs only)"))
+        .group = kFit;
+    add(batchPath("fit-beta", "B", "body-chamber length in radii (default: from the marked\nlast septum, else 12)"))
+        .group = kFit;
+    add(batchPath("fit-out", "FILE.csv", "distance of every measured point to the fitted tube")).group = kFit;
     // ---- actions ----
     {
         OptionEntry& e = add({});

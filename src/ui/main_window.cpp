@@ -467,6 +467,8 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         menu->addAction(action);
         return action;
     };
+    add("fitSpecimenAction", QStringLiteral("Fit to specimen…"), QKeySequence(), [this] { fitToSpecimen(); });
+    menu->addSeparator();
     const QString pngFilter = QStringLiteral("PNG pictures (*.png)");
     // Ctrl+S and Ctrl+Shift+S save the scenario (File menu); the pictures have keys of their own.
     add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(Qt::CTRL | Qt::Key_E), [=] {

@@ -21,6 +21,7 @@
 #include "render/display_list.h"
 #include "render/mesh_files.h"
 #include "picture/image_surface.h"
+#include "ui/fit_command.h"
 #include "ui/profile_window.h"
 #include "ui/scenario_files.h"
 #include "ui/settings_window.h"
@@ -87,6 +88,17 @@ public:
     std::function<QString(const QString& caption, const QString& suggested, const QString& filter)> askSavePath;
     std::function<bool(double& mmPerUnit)> askMeshScale;
 
+    // "Fit to specimen…": asks for a specimen file (askSpecimenPath, which a
+    // test can answer; empty cancels), fits the profiles on a worker thread
+    // with a progress box that can cancel it, then puts the fitted profiles
+    // into GRAPH as one undoable step, presses START and shows the
+    // specimen's points over the shell in VIEW.
+    std::function<QString()> askSpecimenPath;
+    void fitToSpecimen();
+    void fitToSpecimenFile(const QString& path);
+    // The fit under way (null when none), for tests.
+    FitTask* fitTask() const { return fitTask_; }
+
     // The About box: the program's name and version (F1, or the window's
     // context menu); one box at a time, which does not block the window.
     QMessageBox* aboutBox() const { return aboutBox_; }
@@ -142,6 +154,8 @@ private:
     QPointer<QMessageBox> aboutBox_;
     ScenarioFiles* scenarioFiles_ = nullptr;
     bool closing_ = false;  // set while the window is destroyed
+    QPointer<FitTask> fitTask_;
+    void fitFinished(FitTask* task);
 };
 
 }  // namespace ammonite

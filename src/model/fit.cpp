@@ -1,0 +1,1035 @@
+// The fit of the growth profiles to a specimen. Each evaluation grows the
+// shell with the engine (profile-driven stages only), lays its centre line
+// over the measured points by the best similarity transform (closed form,
+// refined by nearest-point matching) and scores the distances that remain.
+// NLopt's BOBYQA searches the growth parameters from several guesses.
+#include "model/fit.h"
+
+#include <nlopt.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "model/growth.h"
+#include "model/stage_results.h"
+
+namespace ammonite {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kBadCost = 1e6;
+constexpr int kMinWindow = 20;          // stages the measured stretch spans at least
+constexpr double kAlphaLow = 1.001, kAlphaHigh = 1.04;
+constexpr double kStepLow = 1, kStepHigh = 1000;  // βγ: tube length per apex radius of growth
+constexpr double kCurvatureBound = 2.5, kTorsionBound = 2.5;
+constexpr double kRadiusWeight = 0.2;
+constexpr double kSlip = 0.06;          // share of the length a match may slip along the tube
+
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec3 mul(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
+
+// A similarity transform y = s·R·x + t.
+struct Similarity {
+    double R[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    double s = 1;
+    Vec3 t;
+    Vec3 apply(const Vec3& x) const {
+        return {s * (R[0][0] * x.x + R[0][1] * x.y + R[0][2] * x.z) + t.x,
+                s * (R[1][0] * x.x + R[1][1] * x.y + R[1][2] * x.z) + t.y,
+                s * (R[2][0] * x.x + R[2][1] * x.y + R[2][2] * x.z) + t.z};
+    }
+};
+
+// Eigenvector of the largest eigenvalue of a symmetric 4 × 4 matrix (cyclic
+// Jacobi rotations; the matrix is small and well scaled).
+std::array<double, 4> largestEigenvector(double a[4][4]) {
+    double v[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    for (int sweep = 0; sweep < 50; ++sweep) {
+        double off = 0;
+        for (int p = 0; p < 4; ++p)
+            for (int q = p + 1; q < 4; ++q) off += a[p][q] * a[p][q];
+        if (off < 1e-30) break;
+        for (int p = 0; p < 4; ++p) {
+            for (int q = p + 1; q < 4; ++q) {
+                if (std::fabs(a[p][q]) < 1e-300) continue;
+                const double theta = (a[q][q] - a[p][p]) / (2 * a[p][q]);
+                const double t = (theta >= 0 ? 1 : -1) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+                const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+                for (int k = 0; k < 4; ++k) {
+                    const double akp = a[k][p], akq = a[k][q];
+                    a[k][p] = c * akp - s * akq;
+                    a[k][q] = s * akp + c * akq;
+                }
+                for (int k = 0; k < 4; ++k) {
+                    const double apk = a[p][k], aqk = a[q][k];
+                    a[p][k] = c * apk - s * aqk;
+                    a[q][k] = s * apk + c * aqk;
+                }
+                for (int k = 0; k < 4; ++k) {
+                    const double vkp = v[k][p], vkq = v[k][q];
+                    v[k][p] = c * vkp - s * vkq;
+                    v[k][q] = s * vkp + c * vkq;
+                }
+            }
+        }
+    }
+    int best = 0;
+    for (int i = 1; i < 4; ++i)
+        if (a[i][i] > a[best][best]) best = i;
+    return {v[0][best], v[1][best], v[2][best], v[3][best]};
+}
+
+// The similarity that lays the model points x onto the measured points y
+// with the least sum of squared distances (rotation by Horn's quaternion).
+bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, Similarity& out) {
+    const size_t n = x.size();
+    if (n < 2) return false;
+    Vec3 cx, cy;
+    for (size_t i = 0; i < n; ++i) {
+        cx = add(cx, x[i]);
+        cy = add(cy, y[i]);
+    }
+    cx = mul(cx, 1.0 / n);
+    cy = mul(cy, 1.0 / n);
+    double S[3][3] = {};
+    double xx = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Vec3 a = sub(x[i], cx), b = sub(y[i], cy);
+        const double av[3] = {a.x, a.y, a.z}, bv[3] = {b.x, b.y, b.z};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) S[r][c] += av[r] * bv[c];
+        xx += dot(a, a);
+    }
+    if (!(xx > 0)) return false;
+    double N[4][4] = {
+        {S[0][0] + S[1][1] + S[2][2], S[1][2] - S[2][1], S[2][0] - S[0][2], S[0][1] - S[1][0]},
+        {S[1][2] - S[2][1], S[0][0] - S[1][1] - S[2][2], S[0][1] + S[1][0], S[2][0] + S[0][2]},
+        {S[2][0] - S[0][2], S[0][1] + S[1][0], -S[0][0] + S[1][1] - S[2][2], S[1][2] + S[2][1]},
+        {S[0][1] - S[1][0], S[2][0] + S[0][2], S[1][2] + S[2][1], -S[0][0] - S[1][1] + S[2][2]}};
+    const auto q = largestEigenvector(N);
+    const double w = q[0], qx = q[1], qy = q[2], qz = q[3];
+    Similarity T;
+    T.R[0][0] = w * w + qx * qx - qy * qy - qz * qz;
+    T.R[0][1] = 2 * (qx * qy - w * qz);
+    T.R[0][2] = 2 * (qx * qz + w * qy);
+    T.R[1][0] = 2 * (qx * qy + w * qz);
+    T.R[1][1] = w * w - qx * qx + qy * qy - qz * qz;
+    T.R[1][2] = 2 * (qy * qz - w * qx);
+    T.R[2][0] = 2 * (qx * qz - w * qy);
+    T.R[2][1] = 2 * (qy * qz + w * qx);
+    T.R[2][2] = w * w - qx * qx - qy * qy + qz * qz;
+    double yRx = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Vec3 a = sub(x[i], cx), b = sub(y[i], cy);
+        const Vec3 ra{T.R[0][0] * a.x + T.R[0][1] * a.y + T.R[0][2] * a.z,
+                      T.R[1][0] * a.x + T.R[1][1] * a.y + T.R[1][2] * a.z,
+                      T.R[2][0] * a.x + T.R[2][1] * a.y + T.R[2][2] * a.z};
+        yRx += dot(b, ra);
+    }
+    T.s = yRx / xx;
+    if (!(T.s > 0) || !std::isfinite(T.s)) return false;
+    T.t = {0, 0, 0};
+    const Vec3 rc = T.apply(cx);
+    T.t = sub(cy, rc);
+    out = T;
+    return true;
+}
+
+// A centre line: stage, point and radius of each vertex.
+struct Line {
+    std::vector<double> stage;
+    std::vector<Vec3> point;
+    std::vector<double> radius;
+};
+
+struct Nearest {
+    Vec3 point;
+    double stage = 0, radius = 0, distance = 0;
+};
+
+// Nearest point of the line (already transformed into mm) to p, among the
+// segments from..to-1 (all by default).
+Nearest nearestOn(const Line& line, const Vec3& p, size_t from = 0, size_t to = 0) {
+    Nearest best;
+    best.distance = std::numeric_limits<double>::infinity();
+    const size_t n = line.point.size();
+    if (n == 1) {
+        best = {line.point[0], line.stage[0], line.radius[0], norm(sub(p, line.point[0]))};
+        return best;
+    }
+    if (to == 0 || to > n - 1) to = n - 1;
+    if (from >= to) from = to - 1;
+    for (size_t j = from; j < to; ++j) {
+        const Vec3& a = line.point[j];
+        const Vec3 ab = sub(line.point[j + 1], a);
+        const double len2 = dot(ab, ab);
+        double u = len2 > 0 ? dot(sub(p, a), ab) / len2 : 0;
+        u = std::clamp(u, 0.0, 1.0);
+        const Vec3 q = add(a, mul(ab, u));
+        const double d = norm(sub(p, q));
+        if (d < best.distance) {
+            best.distance = d;
+            best.point = q;
+            best.stage = line.stage[j] + u * (line.stage[j + 1] - line.stage[j]);
+            best.radius = line.radius[j] + u * (line.radius[j + 1] - line.radius[j]);
+        }
+    }
+    return best;
+}
+
+// The point of the line at a fraction of its length.
+Nearest atFraction(const Line& line, const std::vector<double>& cumulative, double fraction) {
+    const double target = fraction * cumulative.back();
+    size_t j = 0;
+    while (j + 2 < cumulative.size() && cumulative[j + 1] < target) ++j;
+    const double seg = cumulative[j + 1] - cumulative[j];
+    const double u = seg > 0 ? std::clamp((target - cumulative[j]) / seg, 0.0, 1.0) : 0;
+    Nearest r;
+    r.point = add(line.point[j], mul(sub(line.point[j + 1], line.point[j]), u));
+    r.stage = line.stage[j] + u * (line.stage[j + 1] - line.stage[j]);
+    r.radius = line.radius[j] + u * (line.radius[j + 1] - line.radius[j]);
+    return r;
+}
+
+std::vector<double> cumulativeLengths(const std::vector<Vec3>& pts) {
+    std::vector<double> c(pts.size(), 0);
+    for (size_t i = 1; i < pts.size(); ++i) c[i] = c[i - 1] + norm(sub(pts[i], pts[i - 1]));
+    return c;
+}
+
+// The engine's state for one thread, reused from one evaluation to the next.
+struct Workspace {
+    std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
+    std::unique_ptr<RunState> run = std::make_unique<RunState>();
+    Workspace() { LoadModelDefaults(*model, *run); }
+};
+
+Workspace& threadWorkspace() {
+    thread_local Workspace ws;
+    return ws;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+struct FitProblem {
+    Specimen specimen;
+    FitOptions options;
+    int knots = 6;
+    bool planar = false;
+    bool radii = false;
+    double length = 1;              // mm
+    double beta = 12;
+    bool betaFromMarks = false;
+    double markedArcMm = 0;         // from the last septum to the aperture
+    std::vector<double> fractions;  // arc fraction of each point
+    std::vector<std::vector<double>> starts;
+    std::vector<double> lower, upper, steps;
+
+    int dimension() const { return 3 + knots * (planar ? 1 : 2); }
+
+    // ---- parameters ----
+    // p[0] = ln(α − 1); p[1] = ln(βγ), the tube length over which the radius
+    // grows by one radius of the apex; p[2] = ln of the radius ratio over the
+    // measured stretch; then the curvature and the torsion at the knots. The
+    // stage of the first measured point is the given share of the stages.
+    struct Decoded {
+        double alpha, step, last, first;
+        std::vector<double> C, T;
+    };
+    Decoded decode(const std::vector<double>& p) const {
+        Decoded d;
+        d.alpha = 1 + std::exp(p[0]);
+        d.step = (d.alpha - 1) * std::exp(p[1]);
+        const double share = options.missingShare;
+        const double window = p[2] / std::log(d.alpha);
+        d.last = window / (1 - share);
+        d.last = std::clamp(d.last, kMinWindow / (1 - share), static_cast<double>(kMaxFitStages));
+        d.first = share * d.last;
+        d.C.assign(p.begin() + 3, p.begin() + 3 + knots);
+        if (!planar) d.T.assign(p.begin() + 3 + knots, p.begin() + 3 + 2 * knots);
+        return d;
+    }
+
+    // The knots' stages: evenly spaced over the measured stretch.
+    std::vector<double> knotStages(const Decoded& d) const {
+        std::vector<double> s(static_cast<size_t>(knots));
+        for (int k = 0; k < knots; ++k) s[static_cast<size_t>(k)] = d.first + (d.last - d.first) * k / (knots - 1);
+        return s;
+    }
+
+    static ParameterProfile knotProfile(const std::vector<double>& stages, const std::vector<double>& values,
+                                        int grown) {
+        ParameterProfile p;
+        int n = 0;
+        if (stages.front() > 0) p.setPoint(n++, 0, values.front());
+        for (size_t k = 0; k < stages.size(); ++k) p.setPoint(n++, stages[k], values[k]);
+        if (stages.back() < grown) p.setPoint(n++, grown, values.back());
+        p.count = static_cast<std::int16_t>(n - 1);
+        return p;
+    }
+    static ParameterProfile constantProfile(double value, int grown) {
+        ParameterProfile p;
+        p.setPoint(0, 0, value);
+        p.setPoint(1, grown, value);
+        p.count = 1;
+        return p;
+    }
+
+    // Sets the model for a decoded parameter vector, growing `grown` stages.
+    void setModel(ModelState& m, const Decoded& d, int grown, double gamma, double beta) const {
+        const auto ks = knotStages(d);
+        m.alpha = d.alpha;
+        m.stageRange = {0, static_cast<double>(grown)};
+        m.shownStage = static_cast<std::int16_t>(grown);
+        m.gammaProfile = constantProfile(gamma, grown);
+        m.betaProfile = constantProfile(beta, grown);
+        m.curvatureProfile = knotProfile(ks, d.C, grown);
+        m.torsionProfile = planar ? constantProfile(0, grown)
+                                  : knotProfile(ks, d.T, grown);
+        m.densities = options.densities;
+        m.orientationMode = 2;
+        m.viewVector = {0, 1, 0};
+        m.orientationSin = 0;
+        m.orientationCos = 1;
+        m.orientationShiftX = 0;
+        m.orientationShiftY = 0;
+    }
+
+    // Grows the shell; false when the engine stopped before the last stage.
+    bool grow(Workspace& ws, const Decoded& d, int grown, double gamma, double beta) const {
+        ModelState& m = *ws.model;
+        RunState& r = *ws.run;
+        setModel(m, d, grown, gamma, beta);
+        r.orientationAngle = 0;
+        r.pendingRibs = 0;
+        r.ribCountdown = 0;
+        try {
+            Start(m, r, RunInputs{}, nullptr);
+        } catch (const RuntimeError&) {
+            // The final report may stop on a degenerate orientation; the
+            // centre line is complete when every stage was built.
+            if (r.lastBuiltStage < grown) return false;
+        }
+        return r.lastBuiltStage >= grown;
+    }
+
+    double gammaFor(const Decoded& d) const { return d.step / (beta * (d.alpha - 1)); }
+
+    // The measured stretch of the grown line, stages first..last (fractional).
+    Line window(const RunState& r, double first, double last) const {
+        Line line;
+        auto at = [&](double s) {
+            const long a = static_cast<long>(std::floor(s));
+            const long b = std::min<long>(a + 1, static_cast<long>(std::ceil(last)));
+            const double u = s - a;
+            const Vec3 pa{r.centreXByStage[a], r.centreYByStage[a], r.centreZByStage[a]};
+            const Vec3 pb{r.centreXByStage[b], r.centreYByStage[b], r.centreZByStage[b]};
+            line.stage.push_back(s);
+            line.point.push_back(add(pa, mul(sub(pb, pa), u)));
+            const double ra = r.radiusByStage[a], rb = r.radiusByStage[b];
+            line.radius.push_back(ra + (rb - ra) * u);
+        };
+        at(first);
+        for (long k = static_cast<long>(std::floor(first)) + 1; k < last; ++k) at(static_cast<double>(k));
+        at(last);
+        return line;
+    }
+
+    // A point is matched to the nearest point of the line near its own place
+    // along the tube (its share of the specimen's length), so that it is not
+    // taken for a point of another limb of a bend or another whorl.
+    Nearest nearestAlong(const Line& placed, const std::vector<double>& cum, size_t i) const {
+        const double total = cum.back();
+        const double lo = (fractions[i] - kSlip) * total, hi = (fractions[i] + kSlip) * total;
+        const size_t from = static_cast<size_t>(std::lower_bound(cum.begin(), cum.end(), lo) - cum.begin());
+        size_t to = static_cast<size_t>(std::upper_bound(cum.begin(), cum.end(), hi) - cum.begin());
+        return nearestOn(placed, specimen.points[i], from > 0 ? from - 1 : 0, std::max(to, from + 1));
+    }
+
+    // Lays the line over the specimen; returns the cost and fills the
+    // transform and the matches.
+    double lay(const Line& model, Similarity& T, std::vector<Nearest>* matches) const {
+        const auto& pts = specimen.points;
+        const size_t n = pts.size();
+        if (model.point.size() < 2) return kBadCost;
+        const std::vector<double> cum = cumulativeLengths(model.point);
+        if (!(cum.back() > 0)) return kBadCost;
+        std::vector<Vec3> x(n), y = pts;
+        std::vector<Nearest> m(n);
+        for (size_t i = 0; i < n; ++i) {
+            m[i] = atFraction(model, cum, fractions[i]);
+            x[i] = m[i].point;
+        }
+        if (!solveSimilarity(x, y, T)) return kBadCost;
+        Line placed = model;
+        for (int iteration = 0; iteration < 3; ++iteration) {
+            for (size_t k = 0; k < model.point.size(); ++k) placed.point[k] = T.apply(model.point[k]);
+            // The ends stay matched to the ends of the stretch.
+            for (size_t i = 1; i + 1 < n; ++i) {
+                const Nearest q = nearestAlong(placed, cum, i);
+                // Back into model units through the stage of the match.
+                m[i] = atFraction(model, cum, 0);
+                const double s = q.stage;
+                size_t j = 0;
+                while (j + 2 < model.stage.size() && model.stage[j + 1] < s) ++j;
+                const double span = model.stage[j + 1] - model.stage[j];
+                const double u = span > 0 ? std::clamp((s - model.stage[j]) / span, 0.0, 1.0) : 0;
+                m[i].point = add(model.point[j], mul(sub(model.point[j + 1], model.point[j]), u));
+                m[i].stage = s;
+                m[i].radius = q.radius;
+                x[i] = m[i].point;
+            }
+            Similarity next;
+            if (!solveSimilarity(x, y, next)) return kBadCost;
+            T = next;
+        }
+        for (size_t k = 0; k < model.point.size(); ++k) placed.point[k] = T.apply(model.point[k]);
+        double sum = 0, radiusSum = 0;
+        int radiusCount = 0;
+        for (size_t i = 0; i < n; ++i) {
+            Nearest q;
+            if (i == 0 || i + 1 == n) {
+                q = atFraction(placed, cumulativeLengths(placed.point), i == 0 ? 0.0 : 1.0);
+                q.distance = norm(sub(pts[i], q.point));
+            } else {
+                q = nearestAlong(placed, cum, i);
+            }
+            sum += q.distance * q.distance;
+            const double rho = specimen.radii[i];
+            if (!std::isnan(rho)) {
+                // Radii are compared relatively: a whorl height is measured
+                // to a share of its size, a position to a share of the length.
+                const double e = (T.s * q.radius - rho) / rho;
+                radiusSum += e * e;
+                ++radiusCount;
+            }
+            if (matches) (*matches)[i] = q, m[i] = q;
+        }
+        double cost = sum / (n * length * length);
+        if (radiusCount > 0) cost += kRadiusWeight * radiusSum / radiusCount;
+        return cost;
+    }
+
+    double evaluate(const std::vector<double>& p) const {
+        const Decoded d = decode(p);
+        const int grown = static_cast<int>(std::ceil(d.last - 1e-9));
+        Workspace& ws = threadWorkspace();
+        if (!grow(ws, d, grown, gammaFor(d), beta)) return kBadCost;
+        const Line line = window(*ws.run, d.first, d.last);
+        Similarity T;
+        const double c = lay(line, T, nullptr);
+        return std::isfinite(c) ? c : kBadCost;
+    }
+};
+
+namespace {
+
+// Total turning of the specimen's centre line, over chords long enough to
+// smooth out the measuring noise.
+double totalTurning(const Specimen& s) {
+    const size_t n = s.points.size();
+    const size_t stride = std::max<size_t>(1, n / 16);
+    std::vector<Vec3> coarse;
+    for (size_t i = 0; i < n; i += stride) coarse.push_back(s.points[i]);
+    if (coarse.size() < 2 || !(norm(sub(coarse.back(), s.points.back())) == 0)) coarse.push_back(s.points.back());
+    double turning = 0;
+    for (size_t i = 2; i < coarse.size(); ++i) {
+        const Vec3 a = sub(coarse[i - 1], coarse[i - 2]), b = sub(coarse[i], coarse[i - 1]);
+        const double na = norm(a), nb = norm(b);
+        if (na == 0 || nb == 0) continue;
+        turning += std::acos(std::clamp(dot(a, b) / (na * nb), -1.0, 1.0));
+    }
+    return turning;
+}
+
+// Least-squares line of the measured radii over the arc length: radius at the
+// first and at the last point.
+bool radiusLine(const Specimen& s, const std::vector<double>& arc, double& first, double& last) {
+    double sw = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (size_t i = 0; i < s.points.size(); ++i) {
+        const double r = s.radii[i];
+        if (std::isnan(r)) continue;
+        sw += 1;
+        sx += arc[i];
+        sy += r;
+        sxx += arc[i] * arc[i];
+        sxy += arc[i] * r;
+    }
+    if (sw < 2) return false;
+    const double den = sw * sxx - sx * sx;
+    if (!(std::fabs(den) > 0)) return false;
+    const double b = (sw * sxy - sx * sy) / den, a = (sy - b * sx) / sw;
+    first = a;
+    last = a + b * arc.back();
+    return first > 0 && last > first;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+FitSession::FitSession() = default;
+FitSession::~FitSession() = default;
+FitSession::FitSession(FitSession&&) noexcept = default;
+FitSession& FitSession::operator=(FitSession&&) noexcept = default;
+
+int FitSession::startCount() const { return coarse_ ? static_cast<int>(coarse_->starts.size()) : 0; }
+
+// The parameters of a search with fewer knots, on all the knots of the fit:
+// the knot values are interpolated along the stretch.
+std::vector<double> FitSession::onAllKnots(const std::vector<double>& p) const {
+    const FitProblem& F = *problem_;
+    if (static_cast<int>(p.size()) == F.dimension()) return p;
+    const int profiles = F.planar ? 1 : 2;
+    const int k0 = static_cast<int>(p.size() - 3) / profiles;
+    std::vector<double> out(p.begin(), p.begin() + 3);
+    for (int prof = 0; prof < profiles; ++prof) {
+        const double* v = p.data() + 3 + prof * k0;
+        for (int i = 0; i < F.knots; ++i) {
+            const double u = static_cast<double>(i) / (F.knots - 1) * (k0 - 1);
+            const int j = std::min(static_cast<int>(u), k0 - 2);
+            const double w = u - j;
+            out.push_back(v[j] + (v[j + 1] - v[j]) * w);
+        }
+    }
+    return out;
+}
+
+bool FitSession::prepare(const Specimen& specimen, const FitOptions& options, std::string& error) {
+    // The guesses are first searched with the fewest knots, where the search
+    // is quick and has few false minima; the best are then refined with all
+    // the knots asked for.
+    FitOptions coarseOptions = options;
+    coarseOptions.knots = std::min(options.knots, kMinFitKnots);
+    if (!build(specimen, options, problem_, error)) return false;
+    if (!build(specimen, coarseOptions, coarse_, error)) return false;
+    return true;
+}
+
+bool FitSession::build(const Specimen& specimen, const FitOptions& options, std::unique_ptr<FitProblem>& out,
+                       std::string& error) {
+    if (!CheckSpecimen(specimen, error)) return false;
+    if (options.knots < kMinFitKnots || options.knots > kMaxFitKnots) {
+        error = "the number of knots must be " + std::to_string(kMinFitKnots) + " to " +
+                std::to_string(kMaxFitKnots) + ", not " + std::to_string(options.knots);
+        return false;
+    }
+    if (options.beta && !(std::isfinite(*options.beta) && *options.beta > 0 && *options.beta <= 1000)) {
+        error = "β must be a number above 0 (and at most 1000)";
+        return false;
+    }
+    if (options.maxEvaluations < 1 || options.budgetSeconds < 0 || !std::isfinite(options.budgetSeconds)) {
+        error = "the budget must be above 0";
+        return false;
+    }
+    auto p = std::make_unique<FitProblem>();
+    FitProblem& P = *p;
+    P.specimen = specimen;
+    if (P.specimen.radii.size() != P.specimen.points.size())
+        P.specimen.radii.assign(P.specimen.points.size(), std::numeric_limits<double>::quiet_NaN());
+    P.options = options;
+    P.knots = options.knots;
+    P.planar = specimen.planar;
+    P.radii = specimen.hasRadii();
+    const std::vector<double> arc = cumulativeLengths(P.specimen.points);
+    P.length = arc.back();
+    if (!(P.length > 0)) {
+        error = "the specimen has no length";
+        return false;
+    }
+    for (double a : arc) P.fractions.push_back(a / P.length);
+    if (P.specimen.septumIndex >= 0) {
+        const size_t end = P.specimen.apertureIndex >= 0 ? static_cast<size_t>(P.specimen.apertureIndex)
+                                                          : P.specimen.points.size() - 1;
+        P.markedArcMm = arc[end] - arc[static_cast<size_t>(P.specimen.septumIndex)];
+    }
+    if (options.beta) {
+        P.beta = *options.beta;
+    } else if (P.markedArcMm > 0) {
+        P.betaFromMarks = true;
+        const double rAperture = P.specimen.radii.back();
+        if (!std::isnan(rAperture)) P.beta = P.markedArcMm / rAperture;
+    }
+
+    if (!(options.missingShare >= 0 && options.missingShare <= 0.8)) {
+        error = "the share of stages before the first measured point must be 0 to 0.8";
+        return false;
+    }
+    const double share = options.missingShare;
+
+    // ---- how many stages the specimen needs ----
+    double rFirst = 0, rLast = 0;
+    const bool haveLine = P.radii && radiusLine(P.specimen, arc, rFirst, rLast);
+    const double turning = totalTurning(P.specimen);
+    // The fewest stages the specimen can take: its radius grows at most by
+    // the largest α per stage, and the stages before the first measured
+    // point are added.
+    double rMin = std::numeric_limits<double>::infinity(), rMax = 0;
+    for (double r : P.specimen.radii)
+        if (!std::isnan(r)) rMin = std::min(rMin, r), rMax = std::max(rMax, r);
+    if (rMax > rMin) {
+        const double needed = std::log(rMax / rMin) / std::log(kAlphaHigh) / (1 - share);
+        if (needed > kMaxFitStages) {
+            error = "the specimen needs more than " + std::to_string(kMaxFitStages) +
+                    " profile-driven stages: its radius grows " + formatDecimals(rMax / rMin, 1) +
+                    "-fold, more than " + std::to_string(kMaxFitStages) + " stages of the largest α (" +
+                    formatDecimals(kAlphaHigh, 2) + ") allow";
+            return false;
+        }
+    }
+    const double maxTurnPerStage = 0.5;
+    if (turning / maxTurnPerStage / (1 - share) > kMaxFitStages) {
+        error = "the specimen needs more than " + std::to_string(kMaxFitStages) +
+                " profile-driven stages: it turns through " + formatDecimals(turning / (2 * kPi), 1) +
+                " whorls";
+        return false;
+    }
+
+    // ---- bounds ----
+    const int D = P.dimension();
+    P.lower.assign(static_cast<size_t>(D), -kCurvatureBound);
+    P.upper.assign(static_cast<size_t>(D), kCurvatureBound);
+    P.steps.assign(static_cast<size_t>(D), 0.15);
+    P.lower[0] = std::log(kAlphaLow - 1);
+    P.upper[0] = std::log(kAlphaHigh - 1);
+    P.steps[0] = 0.4;
+    P.lower[1] = std::log(kStepLow);
+    P.upper[1] = std::log(kStepHigh);
+    P.steps[1] = 0.2;
+    P.lower[2] = 0.005;
+    P.upper[2] = std::log(kAlphaHigh) * kMaxFitStages;
+    P.steps[2] = 0.15;
+    if (!P.planar)
+        for (int k = 0; k < P.knots; ++k) {
+            P.lower[static_cast<size_t>(3 + P.knots + k)] = -kTorsionBound;
+            P.upper[static_cast<size_t>(3 + P.knots + k)] = kTorsionBound;
+            P.steps[static_cast<size_t>(3 + P.knots + k)] = 0.08;
+        }
+
+    // ---- starting guesses: a coarse grid of α and curvature ----
+    const double alphas[] = {1.005, 1.01};
+    const double curvatureScale[] = {0.6, 1.0, 1.6};
+    const std::vector<double> torsions = P.planar ? std::vector<double>{0.0} : std::vector<double>{-0.15, 0.0, 0.15};
+    for (double alpha : alphas) {
+        // βγ from the slope of the radius along the tube (one apex radius of
+        // growth per βγ radii of length); the default 48 without radii.
+        double lengthPerGrowth = 48, growth = std::log(alpha) * 120 * (1 - share);
+        if (haveLine) {
+            const double slope = (rLast - rFirst) / P.length;
+            lengthPerGrowth = 1 / slope;
+            growth = std::log(rLast / rFirst);
+        }
+        lengthPerGrowth = std::clamp(lengthPerGrowth, kStepLow * 1.01, kStepHigh * 0.99);
+        std::vector<double> x(static_cast<size_t>(D), 0);
+        x[0] = std::log(alpha - 1);
+        x[1] = std::log(lengthPerGrowth);
+        x[2] = std::clamp(growth, P.lower[2] * 1.01, P.upper[2] * 0.99);
+        const FitProblem::Decoded d = P.decode(x);
+        // Curvature per radius that gives the measured turning.
+        const double c0 = turning / (d.step * (d.last - d.first));
+        for (double cs : curvatureScale) {
+            for (double t0 : torsions) {
+                for (int k = 0; k < P.knots; ++k) {
+                    x[static_cast<size_t>(3 + k)] = std::clamp(c0 * cs, -kCurvatureBound * 0.9, kCurvatureBound * 0.9);
+                    if (!P.planar) x[static_cast<size_t>(3 + P.knots + k)] = t0;
+                }
+                std::vector<double> y = x;
+                for (size_t i = 0; i < y.size(); ++i) y[i] = std::clamp(y[i], P.lower[i], P.upper[i]);
+                P.starts.push_back(y);
+            }
+        }
+    }
+    out = std::move(p);
+    return true;
+}
+
+namespace {
+
+struct SearchData {
+    const FitProblem* problem;
+    const std::atomic<bool>* cancel;
+    std::atomic<int>* counter;
+    std::vector<double> best;
+    double bestCost = std::numeric_limits<double>::infinity();
+    int evaluations = 0;
+};
+
+double objective(unsigned n, const double* x, double* grad, void* data) {
+    (void)grad;
+    auto* d = static_cast<SearchData*>(data);
+    if (d->cancel && d->cancel->load()) throw nlopt::forced_stop();
+    std::vector<double> p(x, x + n);
+    const double c = d->problem->evaluate(p);
+    ++d->evaluations;
+    if (d->counter) d->counter->fetch_add(1);
+    if (c < d->bestCost) {
+        d->bestCost = c;
+        d->best = p;
+    }
+    return c;
+}
+
+FitStartResult search(const FitProblem& P, int start, std::vector<double> x, int evaluations,
+                      const std::atomic<bool>* cancel, std::atomic<int>* counter, double deadlineSeconds,
+                      double stepScale) {
+    SearchData data{&P, cancel, counter, x, std::numeric_limits<double>::infinity(), 0};
+    FitStartResult out;
+    out.start = start;
+    if (evaluations < 2 * static_cast<int>(x.size()) + 2) {
+        out.parameters = x;
+        out.cost = P.evaluate(x);
+        out.evaluations = 1;
+        if (counter) counter->fetch_add(1);
+        return out;
+    }
+    nlopt::opt opt(nlopt::LN_BOBYQA, static_cast<unsigned>(x.size()));
+    opt.set_lower_bounds(P.lower);
+    opt.set_upper_bounds(P.upper);
+    std::vector<double> steps = P.steps;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        steps[i] *= stepScale;
+        // The first step must stay inside the bounds.
+        const double room = std::max(x[i] - P.lower[i], P.upper[i] - x[i]);
+        steps[i] = std::min(steps[i], 0.45 * (P.upper[i] - P.lower[i]));
+        if (room <= 0) steps[i] = 1e-3;
+    }
+    opt.set_initial_step(steps);
+    opt.set_min_objective(objective, &data);
+    opt.set_maxeval(evaluations);
+    opt.set_xtol_rel(1e-6);
+    opt.set_ftol_rel(1e-9);
+    if (deadlineSeconds > 0) opt.set_maxtime(deadlineSeconds);
+    double f = 0;
+    nlopt::result res = nlopt::FAILURE;
+    try {
+        res = opt.optimize(x, f);
+    } catch (const std::exception&) {
+        res = nlopt::FORCED_STOP;
+    }
+    out.parameters = data.best.empty() ? x : data.best;
+    out.cost = data.bestCost;
+    out.evaluations = data.evaluations;
+    out.converged = res == nlopt::SUCCESS || res == nlopt::FTOL_REACHED || res == nlopt::XTOL_REACHED ||
+                    res == nlopt::STOPVAL_REACHED;
+    return out;
+}
+
+}  // namespace
+
+FitStartResult FitSession::runStart(int start, int evaluations, const std::atomic<bool>* cancel,
+                                    std::atomic<int>* counter, double deadlineSeconds) const {
+    const FitProblem& P = *coarse_;
+    return search(P, start, P.starts.at(static_cast<size_t>(start)), evaluations, cancel, counter,
+                  deadlineSeconds, 1.0);
+}
+
+FitStartResult FitSession::refine(const FitStartResult& from, int evaluations, const std::atomic<bool>* cancel,
+                                  std::atomic<int>* counter, double deadlineSeconds) const {
+    FitStartResult start = from;
+    if (static_cast<int>(from.parameters.size()) != problem_->dimension()) {
+        start.parameters = onAllKnots(from.parameters);
+        start.cost = problem_->evaluate(start.parameters);
+    }
+    FitStartResult r = search(*problem_, from.start, start.parameters, evaluations, cancel, counter,
+                              deadlineSeconds, 0.5);
+    if (!(r.cost <= start.cost)) {
+        FitStartResult kept = start;
+        kept.evaluations = from.evaluations + r.evaluations;
+        kept.converged = r.converged;
+        return kept;
+    }
+    r.evaluations += from.evaluations;
+    return r;
+}
+
+double FitSession::rmsOf(const std::vector<double>& parameters) const {
+    const double c = problem_->evaluate(onAllKnots(parameters));
+    return std::sqrt(std::max(0.0, c)) * problem_->length;
+}
+
+const char* FitVerdictText(FitVerdict v) {
+    switch (v) {
+        case FitVerdict::Good: return "good";
+        case FitVerdict::Rough: return "rough";
+        case FitVerdict::Failed: return "failed";
+    }
+    return "failed";
+}
+
+void FitResult::applyTo(ModelState& model) const {
+    model.alpha = alpha;
+    model.stageRange = {0, static_cast<double>(stages)};
+    model.lastStage = static_cast<std::int16_t>(stages);
+    model.shownStage = static_cast<std::int16_t>(stages);
+    model.gammaProfile = gammaProfile;
+    model.curvatureProfile = curvatureProfile;
+    model.torsionProfile = torsionProfile;
+    model.betaProfile = betaProfile;
+}
+
+Vec3 FitResult::toSpecimen(const Vec3& p) const {
+    const auto& m = transform;
+    return {m[0] * p.x + m[1] * p.y + m[2] * p.z + m[3], m[4] * p.x + m[5] * p.y + m[6] * p.z + m[7],
+            m[8] * p.x + m[9] * p.y + m[10] * p.z + m[11]};
+}
+
+Vec3 FitResult::toModel(const Vec3& p) const {
+    // The transform is s·R with R a rotation: its inverse is Rᵀ / s.
+    const auto& m = transform;
+    const double s2 = mmPerUnit * mmPerUnit;
+    const Vec3 d{p.x - m[3], p.y - m[7], p.z - m[11]};
+    return {(m[0] * d.x + m[4] * d.y + m[8] * d.z) / s2, (m[1] * d.x + m[5] * d.y + m[9] * d.z) / s2,
+            (m[2] * d.x + m[6] * d.y + m[10] * d.z) / s2};
+}
+
+FitResult FitSession::finish(const FitStartResult& best) const {
+    const FitProblem& P = *problem_;
+    FitProblem::Decoded d = P.decode(onAllKnots(best.parameters));
+    // Whole stages and tidy values, so that the profiles read back the same.
+    d.last = std::round(d.last);
+    d.first = std::round(d.first);
+    if (d.last - d.first < kMinWindow) d.first = std::max(0.0, d.last - kMinWindow);
+    d.alpha = std::round(d.alpha * 1e6) / 1e6;
+    for (double& c : d.C) c = std::round(c * 1e4) / 1e4;
+    for (double& t : d.T) t = std::round(t * 1e4) / 1e4;
+    auto stagesOf = P.knotStages(d);
+    for (double& s : stagesOf) s = std::round(s);
+    const int grown = static_cast<int>(d.last);
+
+    FitResult R;
+    R.planar = P.planar;
+    R.alpha = d.alpha;
+    R.stages = grown;
+    R.firstStage = static_cast<int>(d.first);
+    R.specimenLengthMm = P.length;
+    R.beta = P.beta;
+    R.gamma = std::round(P.gammaFor(d) * 1e4) / 1e4;
+    R.evaluations = best.evaluations;
+    R.converged = best.converged;
+
+    Workspace ws;
+    auto growWith = [&](double beta) {
+        ModelState& m = *ws.model;
+        P.setModel(m, d, grown, R.gamma, beta);
+        m.curvatureProfile = FitProblem::knotProfile(stagesOf, d.C, grown);
+        if (!P.planar) m.torsionProfile = FitProblem::knotProfile(stagesOf, d.T, grown);
+        ws.run->orientationAngle = 0;
+        ws.run->pendingRibs = 0;
+        ws.run->ribCountdown = 0;
+        try {
+            Start(m, *ws.run, RunInputs{}, nullptr);
+        } catch (const RuntimeError& e) {
+            R.message = std::string("the fitted shell's run stopped: ") + e.what();
+        }
+    };
+    growWith(R.beta);
+    const RunState& r = *ws.run;
+    Similarity T;
+    P.lay(P.window(r, d.first, d.last), T, nullptr);
+    R.mmPerUnit = T.s;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) R.transform[static_cast<size_t>(i * 4 + j)] = T.s * T.R[i][j];
+    }
+    R.transform[3] = T.t.x;
+    R.transform[7] = T.t.y;
+    R.transform[11] = T.t.z;
+    R.transform[15] = 1;
+
+    // β from the marked body chamber, once the radius at the aperture is known.
+    if (P.betaFromMarks && std::isnan(P.specimen.radii.back())) {
+        const double rAperture = T.s * r.radiusByStage[grown];
+        if (rAperture > 0) {
+            const double beta = std::round(P.markedArcMm / rAperture * 1e4) / 1e4;
+            if (beta > 0) {
+                R.beta = beta;
+                R.gamma = std::round(d.step / (beta * (d.alpha - 1)) * 1e4) / 1e4;
+                growWith(R.beta);
+            }
+        }
+    }
+
+    // Residuals: each point against the fitted centre line near its own
+    // place along the tube (not against another whorl that passes closer).
+    Line placed = P.window(r, d.first, d.last);
+    for (auto& p : placed.point) p = T.apply(p);
+    const std::vector<double> placedLengths = cumulativeLengths(placed.point);
+    double sum = 0, rsum = 0;
+    int rcount = 0;
+    for (size_t i = 0; i < P.specimen.points.size(); ++i) {
+        const Nearest q = P.nearestAlong(placed, placedLengths, i);
+        FitResidual res;
+        res.row = i < P.specimen.rows.size() ? P.specimen.rows[i] : static_cast<int>(i) + 1;
+        res.measured = P.specimen.points[i];
+        res.fitted = q.point;
+        res.stage = q.stage;
+        res.distanceMm = q.distance;
+        res.radiusMm = P.specimen.radii[i];
+        res.fittedRadiusMm = T.s * q.radius;
+        if (!std::isnan(res.radiusMm)) {
+            rsum += (res.fittedRadiusMm - res.radiusMm) * (res.fittedRadiusMm - res.radiusMm);
+            ++rcount;
+        }
+        sum += q.distance * q.distance;
+        R.maxMm = std::max(R.maxMm, q.distance);
+        R.residuals.push_back(res);
+    }
+    R.rmsMm = std::sqrt(sum / P.specimen.points.size());
+    R.radiusRmsMm = rcount ? std::sqrt(rsum / rcount) : 0;
+
+    const ModelState& m = *ws.model;
+    R.gammaProfile = m.gammaProfile;
+    R.curvatureProfile = m.curvatureProfile;
+    R.torsionProfile = m.torsionProfile;
+    R.betaProfile = m.betaProfile;
+    for (int s = 1; s <= std::min<int>(grown, r.lastBuiltStage); ++s) {
+        const StageHydrostatics& h = r.hydrostaticsByStage[s];
+        if (!h.valid) continue;
+        R.stagesTable.push_back({s, h.meanDensity, r.orientationAngleByStage[s], h.stabilityIndex, h.ptRatio});
+    }
+    R.finalDensity = r.meanDensity;
+    R.finalOrientation = r.orientationAngle;
+
+    const double relRms = R.rmsMm / P.length, relMax = R.maxMm / P.length;
+    const double relRadius = R.radiusRmsMm / P.length;
+    if (relRms <= kGoodRms && relMax <= kGoodMax && relRadius <= kGoodRms)
+        R.verdict = FitVerdict::Good;
+    else if (relRms <= kRoughRms && relMax <= kRoughMax && relRadius <= kRoughRms)
+        R.verdict = FitVerdict::Rough;
+    else
+        R.verdict = FitVerdict::Failed;
+    std::ostringstream msg;
+    msg << FitVerdictText(R.verdict) << " fit: RMS " << formatDecimals(R.rmsMm, 3) << " mm ("
+        << formatDecimals(100 * relRms, 2) << " % of the length), largest " << formatDecimals(R.maxMm, 3)
+        << " mm";
+    if (rcount) msg << ", radii RMS " << formatDecimals(R.radiusRmsMm, 3) << " mm";
+    if (!R.converged) msg << "; the search did not converge within its budget (best result shown)";
+    if (!R.message.empty()) msg << "; " << R.message;
+    R.message = msg.str();
+    return R;
+}
+
+bool FitSpecimen(const Specimen& specimen, const FitOptions& options, FitResult& result, std::string& error,
+                 const FitProgressCallback& progress) {
+    FitSession session;
+    if (!session.prepare(specimen, options, error)) return false;
+    const auto began = Clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - began).count(); };
+    const int starts = session.startCount();
+    const int budget = options.maxEvaluations;
+    unsigned threads = options.threads > 0 ? static_cast<unsigned>(options.threads)
+                                           : std::max(1u, std::thread::hardware_concurrency());
+    threads = std::min<unsigned>(threads, static_cast<unsigned>(starts));
+
+    std::atomic<bool> cancel{false};
+    std::atomic<int> counter{0};
+    std::mutex mutex;
+    std::vector<FitStartResult> results(static_cast<size_t>(starts));
+    const double deadline = options.budgetSeconds;
+    auto remaining = [&] { return deadline > 0 ? std::max(1e-3, deadline - elapsed()) : 0.0; };
+
+    // Runs jobs 0..count-1 on the worker threads while the calling thread
+    // reports progress.
+    auto runJobs = [&](int count, const std::function<void(int)>& job) {
+        std::atomic<int> next{0};
+        std::vector<std::thread> pool;
+        std::atomic<int> done{0};
+        for (unsigned t = 0; t < std::min<unsigned>(threads, static_cast<unsigned>(count)); ++t)
+            pool.emplace_back([&] {
+                for (int i = next++; i < count; i = next++) job(i);
+                ++done;
+            });
+        const int workers = static_cast<int>(pool.size());
+        while (done.load() < workers) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (deadline > 0 && elapsed() > deadline) cancel = true;
+            if (progress) {
+                FitProgress fp;
+                fp.evaluations = counter.load();
+                fp.budget = budget;
+                fp.seconds = elapsed();
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    double bestCost = std::numeric_limits<double>::infinity();
+                    for (const auto& r : results)
+                        if (!r.parameters.empty()) bestCost = std::min(bestCost, r.cost);
+                    fp.bestRmsMm = std::isfinite(bestCost) ? std::sqrt(bestCost) * specimen.length() : 0;
+                }
+                if (!progress(fp)) cancel = true;
+            }
+        }
+        for (auto& t : pool) t.join();
+    };
+
+    // Phase 1: a local search from every guess.
+    const int perStart = std::max(1, budget * 4 / 10 / starts);
+    runJobs(starts, [&](int i) {
+        FitStartResult r = session.runStart(i, perStart, &cancel, &counter, remaining());
+        std::lock_guard<std::mutex> lock(mutex);
+        results[static_cast<size_t>(i)] = std::move(r);
+    });
+    std::vector<FitStartResult> ranked;
+    for (const auto& r : results)
+        if (!r.parameters.empty()) ranked.push_back(r);
+    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.cost < b.cost; });
+    if (ranked.empty()) {
+        error = "the fit was cancelled before its first evaluation";
+        return false;
+    }
+    // Phase 2: the best few, refined with what is left of the budget.
+    const int keep = std::min<int>(static_cast<int>(ranked.size()), std::max(4, static_cast<int>(threads)));
+    const int left = std::max(0, budget - counter.load());
+    if (!cancel && left > 0) {
+        std::vector<FitStartResult> refined(ranked.begin(), ranked.begin() + keep);
+        runJobs(keep, [&](int i) {
+            FitStartResult r = session.refine(refined[static_cast<size_t>(i)], left / keep, &cancel, &counter,
+                                              remaining());
+            std::lock_guard<std::mutex> lock(mutex);
+            refined[static_cast<size_t>(i)] = std::move(r);
+        });
+        for (const auto& r : refined) ranked.push_back(r);
+        std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.cost < b.cost; });
+    }
+    const bool cancelled = cancel.load() && !(deadline > 0 && elapsed() > deadline);
+    FitStartResult best = ranked.front();
+    best.evaluations = counter.load();
+    result = session.finish(best);
+    result.seconds = elapsed();
+    result.cancelled = cancelled;
+    if (cancelled) result.message += "; cancelled (best result so far)";
+    return true;
+}
+
+std::string FitResidualsCsv(const FitResult& r) {
+    std::ostringstream out;
+    out << "row,x_mm,y_mm,z_mm,fitted_x_mm,fitted_y_mm,fitted_z_mm,stage,distance_mm,radius_mm,fitted_radius_mm\n";
+    for (const FitResidual& e : r.residuals) {
+        out << e.row << ',' << NumberText(e.measured.x) << ',' << NumberText(e.measured.y) << ','
+            << NumberText(e.measured.z) << ',' << NumberText(e.fitted.x) << ',' << NumberText(e.fitted.y) << ','
+            << NumberText(e.fitted.z) << ',' << NumberText(e.stage) << ',' << NumberText(e.distanceMm) << ','
+            << (std::isnan(e.radiusMm) ? std::string() : NumberText(e.radiusMm)) << ','
+            << NumberText(e.fittedRadiusMm) << '\n';
+    }
+    return out.str();
+}
+
+std::string FitStagesCsv(const FitResult& r) {
+    std::ostringstream out;
+    out << "stage,density,orientation_deg,stability,pt_ratio\n";
+    for (const FitStageRow& s : r.stagesTable)
+        out << s.stage << ',' << NumberText(s.density) << ',' << NumberText(s.orientation) << ','
+            << NumberText(s.stability) << ',' << NumberText(s.ptRatio) << '\n';
+    return out.str();
+}
+
+}  // namespace ammonite
