@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "model/profile_file.h"
+#include "ui/export_path.h"
 #include "ui/main_window.h"
 #include "ui/view_window.h"
 
@@ -62,7 +63,7 @@ void MainWindow::fitToSpecimen() {
     if (askSpecimenPath) {
         path = askSpecimenPath();
     } else {
-        path = QFileDialog::getOpenFileName(this, QStringLiteral("Fit to specimen"), lastFolder_,
+        path = QFileDialog::getOpenFileName(this, QStringLiteral("Fit to specimen"), ExportFolder(),
                                             QStringLiteral("Specimen files (*.csv);;All files (*)"));
     }
     if (path.isEmpty()) return;

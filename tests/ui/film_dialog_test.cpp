@@ -38,7 +38,7 @@ struct Filming {
         QTest::mouseClick(main.findChild<QPushButton*>("VIEWcmd"), Qt::LeftButton);
         view = main.findChild<ViewWindow*>("VIEW");
         if (!view) return;
-        QTest::qWaitFor([this] { return view->logic().hasShell() && !view->busy(); }, 10000);
+        (void)QTest::qWaitFor([this] { return view->logic().hasShell() && !view->busy(); }, 10000);
         QTest::mouseClick(view->findChild<QPushButton*>("FILMcmd"), Qt::LeftButton);
         dialog = view->findChild<FilmDialog*>("FILM");
     }
