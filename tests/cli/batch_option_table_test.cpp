@@ -2,6 +2,7 @@
 // the table is known to the parser and takes a value its entry allows.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,15 @@ TEST(BatchOptionTable, EveryTableOptionIsParsed) {
     for (const OptionEntry* e : OptionsFor(kBatchOption)) {
         std::vector<std::string> args = {"--" + e->name};
         if (e->type != OptionType::Flag) args.push_back(AllowedValue(*e));
-        // Options that act on a sweep only are given one.
+        // Texts a film's or a fit's own parser reads stand for themselves.
+        static const std::map<std::string, std::string> ownTexts = {
+            {"film", "film.gif"},   {"film-kind", "both"}, {"film-size", "1280x720"}, {"film-fps", "30"},
+            {"film-seconds", "10"}, {"fit-knots", "6"},    {"fit-budget", "5"},       {"fit-beta", "12"}};
+        if (auto own = ownTexts.find(e->name); own != ownTexts.end()) args.back() = own->second;
+        // Options that act on a sweep, a film or a fit only are given one.
         if (e->name == "sweep-out" || e->name == "jobs") args.insert(args.end(), {"--sweep", "alpha=1:2:2"});
+        if (e->name.rfind("film-", 0) == 0 && e->name != "film-frames") args.insert(args.end(), {"--film-frames", "f"});
+        if (e->name.rfind("fit-", 0) == 0) args.insert(args.end(), {"--fit", "s.csv"});
         batch::Options options;
         std::string error;
         EXPECT_TRUE(batch::ParseArguments(args, options, error)) << e->name << ": " << error;
