@@ -96,41 +96,41 @@ def fit(points, radii=None, *, knots=6, beta=None, budget=None, client=None, eva
     wrong with a refused specimen; a fit that does not converge returns its
     best result with ``converged`` False.
     """
-    spec, columns, r = _specimen(points, radii)
+    specimen, columns, r = _specimen(points, radii)
     options = {"knots": int(knots), "beta": beta, "budget": budget, "evaluations": evaluations,
                "densities": tuple(densities) if densities is not None else None,
                "missing_share": missing_share, "threads": None}
     if client is None:
-        return Fit(_ammonite.fit(spec, columns, r, options), densities)
-    return Fit(_fit_on_cluster(client, spec, columns, r, options), densities)
+        return Fit(_ammonite.fit(specimen, columns, r, options), densities)
+    return Fit(_fit_on_cluster(client, specimen, columns, r, options), densities)
 
 
-def _fit_start(spec, columns, radii, options, start, evaluations):
-    return _ammonite.fit_start(spec, columns, radii, options, start, evaluations)
+def _fit_start(specimen, columns, radii, options, start, evaluations):
+    return _ammonite.fit_start(specimen, columns, radii, options, start, evaluations)
 
 
-def _fit_refine(spec, columns, radii, options, best, evaluations):
-    return _ammonite.fit_refine(spec, columns, radii, options, best, evaluations)
+def _fit_refine(specimen, columns, radii, options, best, evaluations):
+    return _ammonite.fit_refine(specimen, columns, radii, options, best, evaluations)
 
 
-def _fit_on_cluster(client, spec, columns, radii, options):
+def _fit_on_cluster(client, specimen, columns, radii, options):
     """Every starting guess is a task on the cluster; the best few are
     refined there too; the finish runs here. The same budget of engine runs
     is shared out as the local fit shares it."""
-    starts = _ammonite.fit_start_count(spec, columns, radii, options)
+    starts = _ammonite.fit_start_count(specimen, columns, radii, options)
     budget = options["evaluations"] or 6000
     per_start = max(1, budget * 4 // 10 // starts)
-    futures = client.map(_fit_start, [spec] * starts, [columns] * starts, [radii] * starts, [options] * starts,
+    futures = client.map(_fit_start, [specimen] * starts, [columns] * starts, [radii] * starts, [options] * starts,
                          range(starts), [per_start] * starts, pure=False)
     results = sorted(client.gather(futures), key=lambda t: t[2])
     used = sum(t[3] for t in results)
     keep = min(len(results), 4)
     left = max(0, budget - used)
     if left > 0:
-        futures = client.map(_fit_refine, [spec] * keep, [columns] * keep, [radii] * keep, [options] * keep,
+        futures = client.map(_fit_refine, [specimen] * keep, [columns] * keep, [radii] * keep, [options] * keep,
                              results[:keep], [left // keep] * keep, pure=False)
         refined = list(client.gather(futures))
         used += sum(r[3] - f[3] for r, f in zip(refined, results[:keep]))
         results = sorted(results + refined, key=lambda t: t[2])
     best = results[0]
-    return _ammonite.fit_finish(spec, columns, radii, options, (best[0], best[1], best[2], used, best[4]))
+    return _ammonite.fit_finish(specimen, columns, radii, options, (best[0], best[1], best[2], used, best[4]))
