@@ -10,6 +10,7 @@
 #include "core/numeric.h"
 #include "core/safe_file.h"
 #include "session/option_table.h"
+#include "session/scenario_session.h"
 
 namespace ammonite {
 
@@ -250,6 +251,11 @@ bool MorphoLogic::SetAxes(const MorphoAxisTexts& x, const MorphoAxisTexts& y, st
 }
 
 SessionOptions MorphoLogic::CurrentOptions() const {
+    if (base_) {
+        SessionOptions o = SessionOptionsFor(*base_);
+        o.shade = false;  // a map is of wireframe results
+        return o;
+    }
     const ModelState& m = main_.model;
     SessionOptions o;
     // The profiles, α and the stage range as they stand; the stage box as
@@ -272,6 +278,10 @@ void MorphoLogic::BeginRun() {
     // Every cell grows to the stage count the boxes hold now; a cell opened
     // later is grown to it again, whatever the cell opened before it left.
     runStageText_ = std::to_string(std::max<int>(1, main_.model.shownStage));
+    base_.reset();
+    Scenario scenario;
+    std::string error;
+    if (currentScenario && currentScenario(scenario, error)) base_ = scenario;
     const size_t n = static_cast<size_t>(SweepPointCount(axes_));
     rows_.assign(n, SweepRow{});
     for (size_t p = 0; p < n; ++p) rows_[p].values = SweepPointValues(axes_, p);
@@ -452,6 +462,33 @@ bool MorphoLogic::CurrentPoint(double& fx, double& fy) const {
 bool MorphoLogic::OpenCell(size_t index) {
     if (index >= rows_.size()) return false;
     const SweepRow& row = rows_[index];
+    if (base_ && openScenario) {
+        // The sweep's scenario with the cell's values; a swept profile is constant.
+        std::vector<std::pair<std::string, ScenarioValue>> values;
+        for (size_t k = 0; k < axes_.size() && k < row.values.size(); ++k) {
+            const SweepTarget t = axes_[k].target;
+            const bool profile = t == SweepTarget::Gamma || t == SweepTarget::Curvature ||
+                                 t == SweepTarget::Torsion || t == SweepTarget::Beta;
+            const ScenarioValue v = ScenarioValue::ofFloat(row.values[k]);
+            values.emplace_back(axes_[k].name,
+                                profile ? ScenarioValue::ofList({ScenarioValue::ofList({ScenarioValue::ofInteger(0), v})})
+                                        : v);
+        }
+        Scenario cell = *base_;
+        std::string error;
+        if (!ApplyScenarioValues(values, cell, error)) {
+            main_.statusLine.setCaption(error);
+            return false;
+        }
+        for (size_t k = 0; k < axes_.size() && k < row.values.size(); ++k) {
+            if (axes_[k].target != SweepTarget::Alpha) continue;
+            // The model's α is 1.005 again once a run passes stage 200.
+            alphaOpened_ = true;
+            openedAlpha_ = row.values[k];
+        }
+        openScenario(cell);
+        return true;
+    }
     bool ok = true;
     std::optional<double> alpha;
     bool stagesSwept = false;

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/main_window_logic.h"
+#include "model/scenario.h"
 #include "session/sweep.h"
 #include "render/surface.h"
 #include "render/svg_surface.h"
@@ -116,6 +118,12 @@ public:
     bool ClickAt(int width, int height, int x, int y);
     // Pressed after a cell's inputs are set; the main window's own START by default.
     std::function<void()> pressStart;
+    // Where the main window keeps its scenario. When set, the map grows every
+    // cell from the window's scenario with the cell's values, and a cell
+    // opens that very scenario in the main window from a fresh start, so the
+    // shell it shows is the cell's whatever the window grew before.
+    std::function<bool(Scenario& out, std::string& error)> currentScenario;
+    std::function<void(const Scenario&)> openScenario;
 
     // ---- take-away files, through the program's safe writer ----
     // The grid as the batch tool's --sweep-out table; cells not run say "cancelled".
@@ -129,6 +137,7 @@ private:
     MainWindowLogic& main_;
     std::vector<SweepAxis> axes_;
     std::vector<SweepRow> rows_;
+    std::optional<Scenario> base_;  // the window's scenario the last sweep grew its cells from
     std::vector<CellState> states_;
     size_t finished_ = 0;
     MorphoResult result_ = MorphoResult::MeanDensity;

@@ -652,6 +652,8 @@ void MainWindow::openSettingsWindow() {
 }
 
 void MainWindow::scenarioOpened() {
+    // A growth that stopped keeps its message through the windows' refresh.
+    const std::string status = logic_->statusLine.caption();
     showPlot(false);
     logic_->ShowModelStages();
     // The settings window is filled again from the model by its load step.
@@ -664,6 +666,7 @@ void MainWindow::scenarioOpened() {
         profileWindow_->logic().DrawChartBackground();
         profileWindow_->logic().DrawProfiles();
     }
+    if (!status.empty()) logic_->statusLine.setCaption(status);
     refresh();
 }
 

@@ -18,6 +18,7 @@
 
 #include "ui/export_path.h"
 #include "ui/main_window.h"
+#include "ui/scenario_files.h"
 #include "ui/window_place.h"
 #include "picture/svg_text_style.h"
 
@@ -407,6 +408,12 @@ void AttachMorphoButton(MainWindow& window, QPushButton* button) {
         auto* morpho = window.findChild<MorphoWindow*>(QString(), Qt::FindDirectChildrenOnly);
         if (!morpho) {
             morpho = new MorphoWindow(window.logic(), &window);
+            // The map grows from the window's scenario, and a cell opens as that
+            // scenario with the cell's values, from a fresh start.
+            morpho->logic().currentScenario = [&window](Scenario& out, std::string& error) {
+                return window.scenarioFiles().scenario().current(out, error);
+            };
+            morpho->logic().openScenario = [&window](const Scenario& s) { window.scenarioFiles().growCell(s); };
             // A cell opens as the user's own START would: through the main window's button.
             morpho->logic().pressStart = [&window] {
                 if (auto* start = window.findChild<QPushButton*>(QStringLiteral("STARTcmd")))

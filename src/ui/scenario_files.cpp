@@ -137,6 +137,13 @@ bool ScenarioFiles::regrow() {
     return true;
 }
 
+void ScenarioFiles::growCell(const Scenario& scenario) {
+    const Scenario reference = scenario_.reference();
+    scenario_.open(scenario);
+    scenario_.saved(reference);
+    emit opened();
+}
+
 std::string ScenarioFiles::currentToml() const {
     Scenario s;
     std::string error;

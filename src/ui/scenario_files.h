@@ -45,6 +45,10 @@ public:
     // the main window"): the window then shows the shell VIEW shows. The
     // inputs stay as they are, edited or not.
     bool regrow();
+    // Grows `scenario` from a fresh start in the window, as a MORPHO cell
+    // opens: the inputs become the cell's, the open file stays the reference,
+    // and the other windows read the model again.
+    void growCell(const Scenario& scenario);
 
     // The text of the window's scenario for the files it exports ("" when the
     // inputs cannot be held by a scenario).

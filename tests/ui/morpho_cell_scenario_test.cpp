@@ -65,7 +65,7 @@ void type(QLineEdit* edit, const QString& text) {
 // count, and the view is the life view that START turned to, which mirrors
 // the life orientation), so the shell differs from the form's own with the
 // cell's values.
-TEST(MorphoCellScenario, DISABLED_AClickedCellGrowsTheFormWithTheCellsValuesWhateverWasGrownBefore) {
+TEST(MorphoCellScenario, AClickedCellGrowsTheFormWithTheCellsValuesWhateverWasGrownBefore) {
     WindowSettings().clear();
     auto model = std::make_unique<ModelState>();
     MainWindow w(*model);

@@ -26,6 +26,7 @@
 #include "core/numeric.h"
 #include "ui/main_window.h"
 #include "ui/morpho_window.h"
+#include "ui/scenario_files.h"
 
 using namespace ammonite;
 
@@ -141,16 +142,14 @@ TEST(MorphoWindow, FiveByFiveMapMatchesTheBatchToolAndOpensACell) {
     EXPECT_TRUE(hover.startsWith("alpha = 1.0065, density_body = 1.15")) << hover.toStdString();
     EXPECT_TRUE(hover.contains("mean density " + QString::fromStdString(formatDecimals(m.row(cell).meanDensity, 4))));
 
-    // A click sets α and the density in the model and presses START: the
-    // main window shows that cell's density.
-    double alphaAtStart = 0;
-    const auto start = m.pressStart;
-    m.pressStart = [&] {
-        alphaAtStart = w.model->alpha;
-        start();
-    };
+    // A click grows the window's scenario with the cell's α and density from
+    // a fresh start: the main window shows that cell's density.
     QTest::mouseClick(w.morpho->mapView(), Qt::LeftButton, {}, w.centre(cell));
-    EXPECT_DOUBLE_EQ(alphaAtStart, 1.0065);
+    Scenario opened;
+    std::string why;
+    ASSERT_TRUE(w.main->scenarioFiles().scenario().current(opened, why)) << why;
+    EXPECT_DOUBLE_EQ(opened.alpha, 1.0065);
+    EXPECT_DOUBLE_EQ(opened.densityBody, 1.15);
     EXPECT_DOUBLE_EQ(w.model->densities[1], 1.15);
     auto* dns = w.main->findChild<QLabel*>("DNSlbl");
     EXPECT_EQ(dns->text().toStdString(), formatNumber(std::floor(1000 * m.row(cell).meanDensity) / 1000));
