@@ -35,7 +35,13 @@ QScreen* screenHolding(const QRect& frame) {
 // appears, and again when the window manager has put its frame around it.
 class OnScreenKeeper : public QObject {
 public:
-    explicit OnScreenKeeper(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+    // Found again by its name: without a meta-object of its own, a search by
+    // type would take any child of the window for it.
+    static QString name() { return QStringLiteral("onScreenKeeper"); }
+    explicit OnScreenKeeper(QWidget* window) : QObject(window) {
+        setObjectName(name());
+        window->installEventFilter(this);
+    }
     bool eventFilter(QObject* watched, QEvent* e) override {
         if (e->type() == QEvent::Show && watched == parent()) {
             QPointer<QWidget> w = static_cast<QWidget*>(watched);
@@ -61,7 +67,7 @@ QMargins WindowFrameMargins(const QWidget* window) {
 }
 
 void PlaceWindowOnScreen(QWidget* window, const QString& key, QSize preferred) {
-    if (!window->findChild<OnScreenKeeper*>(QString(), Qt::FindDirectChildrenOnly)) new OnScreenKeeper(window);
+    if (!window->findChild<QObject*>(OnScreenKeeper::name(), Qt::FindDirectChildrenOnly)) new OnScreenKeeper(window);
     const QByteArray saved = WindowSettings().value(key + QStringLiteral("/geometry")).toByteArray();
     if (!saved.isEmpty() && window->restoreGeometry(saved)) {
         const QRect frame = window->geometry().marginsAdded(WindowFrameMargins(window));
