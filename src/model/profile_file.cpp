@@ -237,6 +237,10 @@ bool ParseProfileFile(const std::string& bytes, ProfileFileContents& into, std::
 }
 
 bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::string& error) {
+    return ReadBoundedFile(path, kMaxProfileFileBytes, bytes, error);
+}
+
+bool ReadBoundedFile(const std::string& path, size_t limit, std::string& bytes, std::string& error) {
     const std::string name = baseName(path);
     if (path.find('\0') != std::string::npos) {
         std::string shown;  // the NUL spelled out: the message stays one plain line
@@ -267,8 +271,8 @@ bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::stri
         error = name + " is not a regular file";
         return false;
     }
-    if (st.st_size > static_cast<off_t>(kMaxProfileFileBytes)) {
-        error = name + " is larger than 1 MiB";
+    if (st.st_size > static_cast<off_t>(limit)) {
+        error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
         return false;
     }
     // A file that grows while it is read is still cut off at the limit.
@@ -277,8 +281,8 @@ bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::stri
     size_t used = 0;
     for (;;) {
         if (used == got.size()) {
-            if (got.size() > kMaxProfileFileBytes) break;
-            got.resize(std::min(got.size() * 2, kMaxProfileFileBytes + 1));
+            if (got.size() > limit) break;
+            got.resize(std::min(got.size() * 2, limit + 1));
         }
         const ssize_t n = ::read(fd, &got[used], got.size() - used);
         if (n < 0) {
@@ -289,8 +293,8 @@ bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::stri
         if (n == 0) break;
         used += static_cast<size_t>(n);
     }
-    if (used > kMaxProfileFileBytes) {
-        error = name + " is larger than 1 MiB";
+    if (used > limit) {
+        error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
         return false;
     }
     got.resize(used);

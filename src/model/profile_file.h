@@ -44,6 +44,10 @@ constexpr size_t kMaxProfileFileBytes = 1 << 20;
 // the file and what was wrong ("is a folder", "is not a regular file", "is
 // larger than 1 MiB").
 bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::string& error);
+// The same reading for any file of at most `limit` bytes (a whole number of
+// MiB, as the message names it): the scenario files and the results that
+// carry a scenario are read this way too.
+bool ReadBoundedFile(const std::string& path, size_t limit, std::string& bytes, std::string& error);
 
 // Reads a profile file into the model, or nothing at all: on any problem the
 // model stays exactly as it was and `error` holds one line naming the file and

@@ -15,6 +15,7 @@
 #include <toml++/toml.h>
 
 #include "core/safe_file.h"
+#include "model/profile_file.h"
 
 namespace ammonite {
 
@@ -126,54 +127,6 @@ ScenarioValue fromNode(const toml::node& n, bool& ok, std::string& what) {
     ok = false;
     what = n.is_table() ? "a table" : "a date or time";
     return {};
-}
-
-bool readBytes(const std::string& path, size_t limit, std::string& bytes, std::string& error) {
-    const std::string name = baseName(path);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot open " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        error = "cannot read " + name + ": " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        error = name + " is a folder";
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = name + " is not a regular file";
-        return false;
-    }
-    if (static_cast<size_t>(st.st_size) > limit) {
-        error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
-        return false;
-    }
-    std::string got;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = "cannot read " + name + ": " + std::strerror(errno);
-            return false;
-        }
-        if (n == 0) break;
-        got.append(buf, static_cast<size_t>(n));
-        if (got.size() > limit) {
-            error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
-            return false;
-        }
-    }
-    bytes = std::move(got);
-    return true;
 }
 
 std::uint32_t crc32(const std::string& bytes) {
@@ -300,7 +253,7 @@ bool ParseScenarioToml(const std::string& text, Scenario& out, std::string& erro
 
 bool ReadScenarioFile(const std::string& path, Scenario& out, std::string& error) {
     std::string bytes;
-    if (!readBytes(path, kMaxScenarioFileBytes, bytes, error)) return false;
+    if (!ReadBoundedFile(path, kMaxScenarioFileBytes, bytes, error)) return false;
     return ParseScenarioToml(bytes, out, error, baseName(path));
 }
 
@@ -408,7 +361,7 @@ bool ScenarioTextFromBytes(const std::string& bytes, std::string& text, std::str
 
 bool ReadScenarioFrom(const std::string& path, Scenario& out, std::string& error) {
     std::string bytes, text;
-    if (!readBytes(path, kMaxCarrierBytes, bytes, error)) return false;
+    if (!ReadBoundedFile(path, kMaxCarrierBytes, bytes, error)) return false;
     if (!ScenarioTextFromBytes(bytes, text, error)) {
         error = baseName(path) + ": " + error;
         return false;
