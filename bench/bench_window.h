@@ -30,19 +30,14 @@ struct Window {
         if (record) surface->setRecorder(&list);
         logic = std::make_unique<ammonite::MainWindowLogic>(*model, *surface, log);
         logic->Load();
+        freshView = model->viewVector;
     }
-    // Back to the state of a fresh window: the run changes the stage count,
-    // the view, the orientation and the pending ribs.
+    // Back to the state of a fresh window: a START leaves the stage count,
+    // the view of the next run and its carry-over in the model.
     void freshStart() {
         logic->TypeStages("1700");
-        model->viewVector = {0, 1, 0};
-        model->orientationSin = 0;
-        model->orientationCos = 1;
-        model->orientationShiftX = 0;
-        model->orientationShiftY = 0;
-        logic->run.orientationAngle = 0;
-        logic->run.pendingRibs = 0;
-        logic->run.ribCountdown = 0;
+        model->viewVector = freshView;
+        ammonite::SetGrowthCarry(*model, logic->run, ammonite::GrowthCarry{});
     }
     // False (and the benchmark skipped with the message) after a runtime error.
     bool ok(benchmark::State& state) {
@@ -61,6 +56,7 @@ struct Window {
     ammonite::DisplayList list;
     ammonite::MemoryLog log;
     std::unique_ptr<ammonite::MainWindowLogic> logic;
+    ammonite::Vec3F4 freshView;
 };
 
 }  // namespace bench

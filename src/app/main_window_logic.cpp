@@ -17,6 +17,11 @@ MainWindowLogic::MainWindowLogic(ModelState& m, DrawingSurface& s, LogSink& l)
     ST2hsc.onChange = [this] { onThresholdBarChanged(ST2hsc); };
     FT1vsc.onChange = [this] { onThresholdBarChanged(FT1vsc); };
     FT2vsc.onChange = [this] { onThresholdBarChanged(FT2vsc); };
+    views_.log = &log;
+    views_.painter = &painter_;
+    views_.stagesSettled = [this](int shown, int last) { showStages(shown, last); };
+    views_.growthBegins = [this] { growthBegan_ = true; };
+    views_.reportChanged = [this](const RunReport& report) { showReport(report); };
 }
 
 bool MainWindowLogic::Guard(const std::function<void()>& action) {
@@ -87,21 +92,28 @@ void MainWindowLogic::ShowModelStages() {
 
 void MainWindowLogic::Start() {
     // The boxes show the stage count and the last stage as the run settles them.
-    PressStart(model, run, SCLtxt.text(), &presenter_);
+    lastStart_ = LastStart{GrowthInputsOf(model, run), model.alpha};
+    try {
+        PressStart(model, run, SCLtxt.text(), views_);
+    } catch (...) {
+        lastStart_->alphaLeft = model.alpha;
+        throw;
+    }
+    lastStart_->alphaLeft = model.alpha;
 }
 
-void MainWindowLogic::DrawRegulationChart() { TraceRegulationChart(model, run, presenter_); }
+void MainWindowLogic::DrawRegulationChart() { DrawRunChart(&surface, model, run); }
 
-void MainWindowLogic::Presenter::stagesSettled(const ModelState& m) {
-    w_.NUMtxt.setText(std::to_string(m.shownStage));
-    w_.MAXtxt.setText(std::to_string(m.lastStage));
+void MainWindowLogic::showStages(int shownStage, int lastStage) {
+    NUMtxt.setText(std::to_string(shownStage));
+    MAXtxt.setText(std::to_string(lastStage));
 }
 
-void MainWindowLogic::Presenter::reportChanged(const RunReport& report) {
-    w_.ORIlbl.setCaption(report.orientationLabel);
-    if (!report.densityLabel.empty()) w_.DNSlbl.setCaption(report.densityLabel);
-    if (!report.stabilityLabel.empty()) w_.STBlbl.setCaption(report.stabilityLabel);
-    w_.PTRtxt.setText(report.ptRatioText);
+void MainWindowLogic::showReport(const RunReport& report) {
+    ORIlbl.setCaption(report.orientationLabel);
+    if (!report.densityLabel.empty()) DNSlbl.setCaption(report.densityLabel);
+    if (!report.stabilityLabel.empty()) STBlbl.setCaption(report.stabilityLabel);
+    PTRtxt.setText(report.ptRatioText);
 }
 
 void MainWindowLogic::onNumTextChanged() {

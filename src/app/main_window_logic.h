@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/controls.h"
@@ -16,6 +17,8 @@
 #include "render/run_painter.h"
 #include "render/surface.h"
 #include "session/option_table.h"
+#include "session/regulation_log.h"
+#include "session/start_rules.h"
 
 namespace ammonite {
 
@@ -54,8 +57,16 @@ public:
     void DrawRegulationChart();
     void ShadeShell();
 
-    // What the engine reports while it runs, shown in this window.
-    GrowthObserver& observer() { return presenter_; }
+    // What a START shows in this window: the log, the picture, the boxes
+    // and the labels.
+    const StartViews& views() const { return views_; }
+    // What the last START grew from, and what it left in the model's α
+    // (none before the first START).
+    struct LastStart {
+        GrowthInputs inputs;
+        double alphaLeft = 0;
+    };
+    const std::optional<LastStart>& lastStart() const { return lastStart_; }
 
     ModelState& model;
     DrawingSurface& surface;
@@ -76,25 +87,12 @@ public:
     std::function<void()> surfaceChanged;
 
 private:
-    // Draws the run on the window's surface, writes its log and shows its
-    // report in the labels and boxes.
-    class Presenter : public RunPainter {
-    public:
-        explicit Presenter(MainWindowLogic& window) : RunPainter(window.surface), w_(window) {}
-        void logCleared() override { w_.log.clear(); }
-        void logLine(const std::vector<std::string>& items) override { w_.log.line(items); }
-        void stagesSettled(const ModelState& model) override;
-        void reportChanged(const RunReport& report) override;
-        void runPrepared(const ModelState& model, const RunState& run) override {
-            w_.growthBegan_ = true;  // the scale text was read: the growth run follows
-            RunPainter::runPrepared(model, run);
-        }
+    void showStages(int shownStage, int lastStage);
+    void showReport(const RunReport& report);
 
-    private:
-        MainWindowLogic& w_;
-    };
-
-    Presenter presenter_{*this};
+    RunPainter painter_{surface};
+    StartViews views_;
+    std::optional<LastStart> lastStart_;
     int guardDepth_ = 0;
     bool growthBegan_ = false;  // the START under way reached the growth run
     void onNumTextChanged();

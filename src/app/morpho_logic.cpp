@@ -420,10 +420,13 @@ double MorphoLogic::CurrentValue(const SweepAxis& axis, bool& known) const {
     switch (axis.target) {
     case SweepTarget::None: break;
     case SweepTarget::Stages: return m.shownStage;
-    case SweepTarget::Alpha:
-        // After the opened cell's run the model holds the regulation's α again.
-        if (alphaOpened_ && (m.alpha == openedAlpha_ || m.alpha == 1.005)) return openedAlpha_;
+    case SweepTarget::Alpha: {
+        // A run past stage 200 leaves the regulation's α in the model; the
+        // shell on the map is the one grown from the α before it.
+        const auto& last = main_.lastStart();
+        if (last && m.alpha == last->alphaLeft) return last->inputs.alpha;
         return m.alpha;
+    }
     case SweepTarget::DensityAir: return m.densities[0];
     case SweepTarget::DensityBody: return m.densities[1];
     case SweepTarget::St1: return main_.ST1hsc.value();
@@ -480,12 +483,6 @@ bool MorphoLogic::OpenCell(size_t index) {
             main_.statusLine.setCaption(error);
             return false;
         }
-        for (size_t k = 0; k < axes_.size() && k < row.values.size(); ++k) {
-            if (axes_[k].target != SweepTarget::Alpha) continue;
-            // The model's α is 1.005 again once a run passes stage 200.
-            alphaOpened_ = true;
-            openedAlpha_ = row.values[k];
-        }
         openScenario(cell);
         return true;
     }
@@ -515,11 +512,7 @@ bool MorphoLogic::OpenCell(size_t index) {
         }
     }
     if (!ok) return false;
-    if (alpha) {
-        main_.model.alpha = *alpha;
-        alphaOpened_ = true;
-        openedAlpha_ = *alpha;
-    }
+    if (alpha) main_.model.alpha = *alpha;
     if (pressStart) pressStart();
     return true;
 }

@@ -141,11 +141,7 @@ private:
     std::vector<CellState> states_;
     size_t finished_ = 0;
     MorphoResult result_ = MorphoResult::MeanDensity;
-    // α of the last opened cell: a run hands α back to the regulation's own
-    // value, so the model no longer holds the α its shell grew with.
     std::string runStageText_;  // the stage box's count the last sweep grew every cell to
-    bool alphaOpened_ = false;
-    double openedAlpha_ = 0;
 };
 
 }  // namespace ammonite

@@ -5,8 +5,12 @@
 namespace ammonite {
 
 void MainWindowLogic::ShadeShell() {
-    const std::string refusal = ShadeLastRun(surface, model, run);
-    if (!refusal.empty()) statusLine.setCaption(refusal);
+    ShadeOutcome shaded;
+    const std::string refusal = ShadeLastRun(surface, model, run, &shaded);
+    if (!refusal.empty())
+        statusLine.setCaption(refusal);
+    else
+        ApplyShadeOutcome(model, run, shaded);
 }
 
 }  // namespace ammonite

@@ -94,7 +94,7 @@ ViewShell PrepareViewShell(std::unique_ptr<ModelState> model, std::unique_ptr<Ru
     const auto start = std::chrono::steady_clock::now();
     if (grow) {
         try {
-            PressStart(*model, *run, scaleText, nullptr);
+            PressStart(*model, *run, scaleText);
         } catch (const RuntimeError& e) {
             shell.error = std::string("The shell stopped growing: ") + e.what();
         } catch (const std::exception& e) {

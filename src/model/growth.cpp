@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/growth.h"
 #include "model/growth_steps.h"
 #include "model/interpolation.h"
 
@@ -21,17 +22,6 @@ Vec3 centreAt(const RunState& r, long stage) {
     return {r.centreXByStage[stage], r.centreYByStage[stage], r.centreZByStage[stage]};
 }
 
-// One regulation log line per stage: the event code and the rib mark. The
-// item buffer is reused, so the line costs no allocation of its own.
-void logEvent(GrowthObserver* observer, int event, int ribMark) {
-    if (!observer) return;
-    static thread_local std::vector<std::string> items(2);
-    items[0] = std::to_string(event);
-    items[0] += "：";
-    items[1] = std::to_string(ribMark);
-    observer->logLine(items);
-}
-
 }  // namespace
 
 using growth_steps::Grower;
@@ -39,12 +29,12 @@ using growth_steps::Grower;
 void Grower::LoadStageParameters() {
     RunState& r = run;
     const long S = static_cast<long>(r.currentStage);
-    r.stageBeta = model.betaByStage[S];
-    r.stageGamma = model.gammaByStage[S];
-    r.stepLength = model.gammaBetaByStage[S];
-    r.turnRateY = model.curvatureByStage[S];
-    r.turnRateZ = model.torsionByStage[S];
-    r.radiusByStage[S] = model.alpha * r.radiusByStage[S - 1];
+    r.stageBeta = r.betaByStage[S];
+    r.stageGamma = r.gammaByStage[S];
+    r.stepLength = r.gammaBetaByStage[S];
+    r.turnRateY = r.curvatureByStage[S];
+    r.turnRateZ = r.torsionByStage[S];
+    r.radiusByStage[S] = out.alpha * r.radiusByStage[S - 1];
     // No rib is laid before the regulation takes over. Clearing the mark also
     // drops the gap counts a shaded rendering wrote into these rows, so they
     // are neither mistaken for a rib under way at the end of a shorter run nor
@@ -57,7 +47,7 @@ void Grower::RegulateStage() {
     const long S = static_cast<long>(r.currentStage);
     const float s = r.currentStage;
 
-    model.alpha = 1.005;
+    out.alpha = 1.005;
     const double x = checkedLog(r.radiusByStage[S - 1], "logarithm of a radius of 0 or below");
 
     // Fatigue threshold from the size of the shell.
@@ -67,7 +57,7 @@ void Grower::RegulateStage() {
         r.fatigueThreshold = r.fatigueAtSizeLow + (r.fatigueAtSizeHigh - r.fatigueAtSizeLow) *
                                                       (x - r.sizeLow) / (r.sizeHigh - r.sizeLow);
 
-    r.stageBeta = model.betaByStage[S];
+    r.stageBeta = r.betaByStage[S];
     if (r.orientationAngle < -50) r.overturned = 1;
 
     // γ by orientation: a shell tilted up more than 40° grows slender.
@@ -75,24 +65,22 @@ void Grower::RegulateStage() {
         r.stageGamma = r.orientationAngle > 40 ? 3.5 : 4.5;
     else
         r.stageGamma = r.orientationAngle > 40 ? 1.5 : 4.5;
-    model.gammaByStage[S] = r.stageGamma;
+    r.gammaByStage[S] = r.stageGamma;
 
     double& F = r.fatigueClock;
     double& D = r.scheduleClock;
     double& R = r.ribClock;
-    const double scheduleStart = r.stageBeta * (model.alpha - 1);
+    const double scheduleStart = r.stageBeta * (out.alpha - 1);
 
     if (r.regulationStarted == 0) {
         F = 0;
         D = scheduleStart;
         R = checkedDivide(r.ribSpacingFactor, r.stageGamma - 1, "rib spacing with γ = 1");
         r.regulationStarted = 1;
-        log({"疲労　定刻　肋"});
-        log({});
         F = truncateClock(F);
         D = truncateClock(D);
         R = truncateClock(R);
-        log({formatNumber(F), formatNumber(D), formatNumber(R)});
+        if (observer) observer->regulationBegan(F, D, R);
     }
 
     // Choose the step and the event; the three cases are exclusive and
@@ -144,7 +132,7 @@ void Grower::RegulateStage() {
         }
         r.ribMark[S] = 0;
     }
-    logEvent(observer, event, r.ribMark[S]);
+    if (observer) observer->regulationStep(event, r.ribMark[S]);
 
     if (!ribStage) {
         F -= r.stepLength;
@@ -161,7 +149,7 @@ void Grower::RegulateStage() {
         r.radiusByStage[S - 1] * (1 + checkedDivide(r.stepLength, r.stageBeta, "step over β = 0"));
     // A rib stage still advances the tube by a fifth of the rib spacing.
     if (r.stepLength == 0) r.stepLength = r.ribSpacingFactor / 5;
-    model.gammaBetaByStage[S] = r.stepLength;
+    r.gammaBetaByStage[S] = r.stepLength;
 
     // An overturned shell is bent back through a half turn.
     r.turnRateY = 0;
@@ -174,14 +162,18 @@ void Grower::RegulateStage() {
             r.turnAngle = 0;
         }
     }
-    model.curvatureByStage[S] = r.turnRateY;
+    r.curvatureByStage[S] = r.turnRateY;
     r.turnRateZ = 0;
-    model.torsionByStage[S] = 0;
+    r.torsionByStage[S] = 0;
 }
 
-void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
-    Grower grower{model, run, observer};
-    RunState& r = run;
+namespace {
+
+// The stages of one run, from the start of the tube to the final report.
+void growStages(Grower& grower) {
+    RunState& r = grower.run;
+    GrowthOutcome& out = grower.out;
+    GrowthObserver* observer = grower.observer;
 
     // ---- start of the run ----
     r.hasRun = false;
@@ -239,9 +231,9 @@ void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
     float labelAngle = r.orientationAngle;
     auto moreStages = [&] {
         const long S = static_cast<long>(r.currentStage);
-        if (S <= model.shownStage) return true;
+        if (S <= out.shownStage) return true;
         // A rib under way is finished, but never past the last stage with tables.
-        return S <= model.lastStage && r.ribMark[S - 1] != 0;
+        return S <= out.lastStage && r.ribMark[S - 1] != 0;
     };
 
     try {
@@ -250,15 +242,15 @@ void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
             labelAngle = r.orientationAngle;
 
             // Stage parameters.
-            model.regulatedGrowth = r.currentStage > 200 ? 1 : 0;
-            if (model.regulatedGrowth == 0)
+            out.regulatedGrowth = r.currentStage > 200 ? 1 : 0;
+            if (out.regulatedGrowth == 0)
                 grower.LoadStageParameters();
             else
                 grower.RegulateStage();
 
             // Hydrostatics and orientation of the shell so far; stages of a rib
             // finished past the requested count take no part.
-            if (S <= model.shownStage) {
+            if (S <= out.shownStage) {
                 grower.HydrostaticStep();
                 grower.OrientStage(r.axisDirection);
             }
@@ -356,50 +348,76 @@ void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer) {
         }
     } catch (...) {
         r.report.orientationLabel = formatSingle(labelAngle);
-        grower.reportChanged();
         throw;
     }
     r.report.orientationLabel = formatSingle(labelAngle);
-    grower.reportChanged();
     r.hasRun = true;
 
-    model.shownStage = toInt16(r.currentStage - 2.0);
-    if (observer) observer->stagesSettled(model);
+    out.shownStage = toInt16(r.currentStage - 2.0);
+    out.stagesGrown = true;
     grower.FinalReport();
 }
 
-void StartRun(ModelState& model, RunState& run, GrowthObserver* observer) {
-    // 1. Clear the regulation log.
-    if (observer) observer->logCleared();
-    // 2. Clamp the stage count (3999, not 4000).
-    if (model.shownStage < 1) model.shownStage = 1;
-    if (model.shownStage > 3999) model.shownStage = 3999;
-    // 3. Regulation flags.
-    run.regulationStarted = 0;
-    run.overturned = 0;
-    run.turnAngle = 0;
-    // 4. Per-stage tables from the profiles; sets lastStage.
-    InterpolateProfiles(model);
-    // 5.
-    if (model.shownStage > model.lastStage) model.shownStage = model.lastStage;
-    // 6. The stage box and MAX show them.
-    if (observer) observer->stagesSettled(model);
+}  // namespace
+
+GrowthOutcome BeginGrowth(const GrowthInputs& in, RunState& r) {
+    GrowthOutcome out;
+    out.alpha = in.alpha;
+    out.viewVector = in.viewVector;
+    // The stage count: 3999 at most, not 4000.
+    out.shownStage = in.stageCount;
+    if (out.shownStage < 1) out.shownStage = 1;
+    if (out.shownStage > 3999) out.shownStage = 3999;
+    // Regulation flags.
+    r.regulationStarted = 0;
+    r.overturned = 0;
+    r.turnAngle = 0;
+    // Per-stage tables from the profiles; a value that does not fit stops
+    // the filling with the rows before it written.
+    try {
+        CheckProfileBounds(in);
+        out.tablesWritten = true;
+        out.lastStage = InterpolateProfiles(in, r);
+    } catch (const RuntimeError& e) {
+        out.error = e;
+        return out;
+    }
+    out.tablesBuilt = true;
+    if (out.shownStage > out.lastStage) out.shownStage = out.lastStage;
+    return out;
 }
 
-void PrepareView(const ModelState& model, RunState& run) {
-    run.view = ViewPairsFromVector(model.viewVector.x, model.viewVector.y, model.viewVector.z);
+void ContinueGrowth(const GrowthInputs& in, const GrowthCarry& carry, RunState& r, GrowthOutcome& out,
+                    GrowthObserver* observer) {
+    if (out.error || !out.tablesBuilt) return;
+    // The view pairs, the thresholds and what the last START handed on.
+    r.view = ViewPairsFromVector(in.viewVector.x, in.viewVector.y, in.viewVector.z);
+    r.sizeLow = in.thresholds.sizeLow;
+    r.sizeHigh = in.thresholds.sizeHigh;
+    r.fatigueAtSizeLow = in.thresholds.fatigueAtSizeLow;
+    r.fatigueAtSizeHigh = in.thresholds.fatigueAtSizeHigh;
+    r.ribSpacingFactor = in.thresholds.ribSpacingFactor;
+    r.orientationAngle = carry.orientationAngle;
+    r.pendingRibs = carry.pendingRibs;
+    r.ribCountdown = carry.ribCountdown;
+    out.next = carry;
+    out.growthBegan = true;
+    Grower grower{in, r, out, observer};
+    try {
+        growStages(grower);
+    } catch (const RuntimeError& e) {
+        out.error = e;
+    }
+    out.next.orientationAngle = r.orientationAngle;
+    out.next.pendingRibs = r.pendingRibs;
+    out.next.ribCountdown = r.ribCountdown;
 }
 
-void Start(ModelState& model, RunState& run, const RunInputs& inputs, GrowthObserver* observer) {
-    StartRun(model, run, observer);
-    // 7. Strict conversion of the scale text.
-    model.drawScale = parseWholeNumber(inputs.scaleText);
-    // 8. View direction pairs.
-    PrepareView(model, run);
-    // 9, 10. The window clears its surface and draws the axes.
-    if (observer) observer->runPrepared(model, run);
-    // 11. The growth run.
-    GrowShell(model, run, observer);
+GrowthOutcome Grow(const GrowthInputs& inputs, const GrowthCarry& carry, RunState& results,
+                   GrowthObserver* observer) {
+    GrowthOutcome out = BeginGrowth(inputs, results);
+    ContinueGrowth(inputs, carry, results, out, observer);
+    return out;
 }
 
 void LoadModelDefaults(ModelState& model, RunState& run, const std::string& scaleText) {

@@ -1,67 +1,19 @@
-// The growth engine: one START of the model, from the profiles and settings
-// in ModelState to the per-stage tables, the regulation events and the final
-// report in RunState. Everything a window draws or logs while a run goes on
-// reaches it, in order, through an optional GrowthObserver; the engine itself
-// draws nothing and knows no window.
-//
-// Values that carry over from one run to the next (the orientation angle,
-// the pending ribs and the rib countdown, the life orientation in the model,
-// the report texts) live in RunState and ModelState, so two calls in a row
-// behave as two presses of START.
+// The growth engine as the windows use it: the model's defaults, the
+// regulation thresholds the bars set, and one START on a model. The growth
+// itself is a function of its inputs (growth_run.h); Start reads the inputs
+// and the carry-over from a model and its run state, grows, and applies what
+// a START changes in the model, so two calls behave as two presses of START.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "core/rotations.h"
+#include "model/growth_run.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
 
 namespace ammonite {
-
-// Markers of the final report, drawn over the wireframe.
-enum class MarkerKind { TangentPoint, AirChamberCentre, BodyChamberCentre };
-// The two dot series of the regulation chart.
-enum class ChartSeries { Curvature, RibSpacing };
-
-// One point of a cross-section ring as the run builds it.
-struct RingVertex {
-    Vec3 point;
-    bool startsRing = false;
-    bool closesRing = false;
-};
-
-class GrowthObserver {
-public:
-    virtual ~GrowthObserver() = default;
-    // START begins: the regulation log is cleared.
-    virtual void logCleared() {}
-    // One line of the regulation log; `items` are printed one after another.
-    virtual void logLine(const std::vector<std::string>& /*items*/) {}
-    // The stage count and the last stage with tables are settled
-    // (model.shownStage, model.lastStage); START shows them.
-    virtual void stagesSettled(const ModelState&) {}
-    // Drawing scale and view are set; the first stage is about to be built.
-    virtual void runPrepared(const ModelState&, const RunState&) {}
-    // The points of one stage's cross-section ring, in model coordinates, in
-    // the order the rings are built. A point that does not start the ring
-    // closes a segment from the point before it.
-    virtual void ring(const RingVertex* /*vertices*/, int /*count*/) {}
-    // A report text changed (orientation, density, stability, P/T).
-    virtual void reportChanged(const RunReport&) {}
-    // A marker of the final report, in view coordinates already turned into
-    // the life orientation of the run just ended.
-    virtual void marker(MarkerKind, const Vec3& /*turnedViewPoint*/, const std::string& /*text*/) {}
-    // The regulation chart, in chart units (300 per unit of ln radius across,
-    // 500 at curvature 0 down). chartEnd follows chartBegin even when the
-    // chart stops on an error half-way.
-    virtual void chartBegin() {}
-    virtual void chartPoint(ChartSeries, double /*x*/, double /*y*/) {}
-    virtual void chartText(const std::string&) {}
-    virtual void chartLine(double /*x1*/, double /*y1*/, double /*x2*/, double /*y2*/) {}
-    virtual void chartKnot(double /*x*/, double /*y*/) {}
-    virtual void chartEnd() {}
-};
 
 // What START reads besides the model: the scale box's text, which START
 // converts strictly (the stage count is model.shownStage, the regulation
@@ -89,24 +41,11 @@ void SetSizeHigh(RunState& run, int st2Position);
 void SetFatigueAtSizeLow(RunState& run, int ft1Position);
 void SetFatigueAtSizeHigh(RunState& run, int ft2Position);
 
-// One START in three steps, as the main window performs it (the window
-// converts the scale box and prepares its surface between them):
-// StartRun clears the log, clamps the stage count, resets the regulation
-// flags and interpolates the profiles into per-stage tables.
-void StartRun(ModelState& model, RunState& run, GrowthObserver* observer);
-// Sets the view pairs of the run from the model's view vector.
-void PrepareView(const ModelState& model, RunState& run);
-// The growth run itself, stage by stage, with the hydrostatics, the final
-// report and the regulation chart.
-void GrowShell(ModelState& model, RunState& run, GrowthObserver* observer);
-
-// The whole START: StartRun, the strict conversion of the scale text,
-// PrepareView, observer->runPrepared and GrowShell. Throws RuntimeError where
-// the run stops; what was computed before the error stays.
+// The whole START on a model, with no picture: the stage count settled,
+// the scale text converted strictly, the shell grown and the outcome applied
+// to the model. Throws RuntimeError where the run stops; what was computed
+// before the error stays.
 void Start(ModelState& model, RunState& run, const RunInputs& inputs, GrowthObserver* observer = nullptr);
-
-// The regulation chart of the last run, traced through `observer`.
-void TraceRegulationChart(const ModelState& model, RunState& run, GrowthObserver& observer);
 
 // Ribs the last run laid: stages whose rib mark starts a rib (5).
 int CountRibs(const RunState& run);

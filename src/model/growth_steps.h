@@ -1,16 +1,17 @@
 // The steps of one growth run, shared by the files that implement them
 // (growth.cpp: stage parameters and construction; hydrostatics.cpp: volumes,
 // centres, life orientation and the final report), and by tests that check
-// one step by itself. The engine's face is growth.h.
+// one step by itself. The engine's face is growth_run.h.
 #pragma once
 
-#include "model/growth.h"
+#include "model/growth_run.h"
 
 namespace ammonite::growth_steps {
 
 struct Grower {
-    ModelState& model;
+    const GrowthInputs& in;
     RunState& run;
+    GrowthOutcome& out;
     GrowthObserver* observer;
 
     void LoadStageParameters();    // stages up to 200
@@ -20,14 +21,12 @@ struct Grower {
     void FindTangentPoint();       // "up" from the point the shell rests on
     // Orientation angle and lifeViewVector for the growth direction given.
     void OrientStage(const Vec3& direction);
-    void FinalReport();            // report texts, markers, life orientation, chart
-
-    void log(const std::vector<std::string>& items) {
-        if (observer) observer->logLine(items);
-    }
-    void reportChanged() {
-        if (observer) observer->reportChanged(run.report);
-    }
+    void FinalReport();            // report texts, life orientation, the chart's checks
 };
+
+// The checks of the regulation chart of a run whose stage count is
+// `shownStage` (a radius of 0 or below, γ = 1), in the order the chart is
+// drawn; sets run.ribSpacing to the last rib spacing it plots.
+void CheckRegulationChart(RunState& run, long shownStage);
 
 }  // namespace ammonite::growth_steps

@@ -104,7 +104,7 @@ void Grower::HydrostaticStep() {
     const double Vb = r.bodyVolume;
     const Vec3& C = r.bodyCentre;
 
-    const double d0 = model.densities[0], d1 = model.densities[1];
+    const double d0 = in.densities[0], d1 = in.densities[1];
     r.totalMass = d0 * Va + d1 * Vb;
     const double M = r.totalMass;
     const Vec3 moment{d0 * Va * A.x + d1 * Vb * C.x, d0 * Va * A.y + d1 * Vb * C.y, d0 * Va * A.z + d1 * Vb * C.z};
@@ -135,9 +135,9 @@ void Grower::HydrostaticStep() {
     r.rimYByStage[S] = r.rimYByStage[S - 1] + advance * r.axisDirection.y;
     r.rimZByStage[S] = r.rimZByStage[S - 1] + advance * r.axisDirection.z;
 
-    if (model.orientationMode == 0)
+    if (in.orientationMode == 0)
         SimpleUpVector();
-    else if (model.orientationMode == 2)
+    else if (in.orientationMode == 2)
         FindTangentPoint();
     row.upVector = r.buoyancyVector;
 }
@@ -214,7 +214,7 @@ void Grower::OrientStage(const Vec3& direction) {
         w = {0, 1, 0};
         lw = 1;
     }
-    Vec3F4& L = model.lifeViewVector;
+    Vec3F4& L = out.lifeViewVector.emplace();
     L = {w.x / lw, w.y / lw, w.z / lw};
 
     if (c <= 0) {
@@ -235,16 +235,16 @@ void Grower::FinalReport() {
     r.report.orientationLabel = OrientationLabel(r.orientationAngle);
     r.report.densityLabel = formatNumber(std::floor(1000 * r.meanDensity) / 1000);
     r.report.stabilityLabel = formatDecimals(r.stabilityIndex, 3);
-    reportChanged();
 
     // Tangent construction.
-    const bool lifeOrientation = model.orientationMode == 2;
+    const bool lifeOrientation = in.orientationMode == 2;
     const long t = r.tangentStage;
     const Vec3 R = rimAt(r, t);
+    const Vec3F4& lifeView = *out.lifeViewVector;
     Vec3 p1, p2;
     if (lifeOrientation) {
         Vec3 q;
-        if (t == model.shownStage) {
+        if (t == out.shownStage) {
             const double k = checkedDivide(r.totalVolume, r.totalMass, "shell of no mass");
             const Vec3& B = r.buoyancyCentre;
             const Vec3& G = r.massCentre;
@@ -252,56 +252,48 @@ void Grower::FinalReport() {
         } else {
             const Vec3 before = rimAt(r, t - 1);
             const Vec3 e{before.x - R.x, before.y - R.y, before.z - R.z};
-            const Vec3 L{model.lifeViewVector.x, model.lifeViewVector.y, model.lifeViewVector.z};
+            const Vec3 L{lifeView.x, lifeView.y, lifeView.z};
             const Vec3 n = cross(e, L);
             q = {R.x + n.x, R.y + n.y, R.z + n.z};
         }
         ApplyViewRotation(q, r.view);
         p1 = q;
     }
-    Vec3 tangentView = R;
-    ApplyViewRotation(tangentView, r.view);
-    if (lifeOrientation) p2 = tangentView;
-
-    // Markers, drawn in the orientation of the run just ended.
-    const OrientationTurn turn = OrientationFromModel(model);
-    auto marker = [&](MarkerKind kind, const Vec3& viewPoint, const std::string& text) {
-        if (observer) observer->marker(kind, viewPoint, text);
-    };
-    Vec3 tangentMark = tangentView;
-    tangentMark.x -= turn.shiftX;
-    tangentMark.y -= turn.shiftY;
-    ApplyOrientationRotation(tangentMark, turn.sin, turn.cos);
-    marker(MarkerKind::TangentPoint, tangentMark, " tangent point " + std::to_string(t));
-    marker(MarkerKind::AirChamberCentre, ProjectShellPoint(r.airCentre, r.view, turn), " Center of air chamber");
-    marker(MarkerKind::BodyChamberCentre, ProjectShellPoint(r.bodyCentre, r.view, turn), " Center of body chamber");
+    if (lifeOrientation) {
+        Vec3 tangentView = R;
+        ApplyViewRotation(tangentView, r.view);
+        p2 = tangentView;
+    }
+    // The markers (the tangent point and the two centres) can be drawn from
+    // here on, in the orientation of the run just ended.
+    out.markersReady = true;
 
     r.report.ptRatioText = formatNumber(std::floor(1000 * r.ptRatio) / 10);
-    reportChanged();
 
-    if (model.orientationMode == 0) {
-        model.orientationSin = 0;
-        model.orientationCos = 1;
-        model.orientationShiftX = 0;
-        model.orientationShiftY = 0;
+    GrowthCarry& next = out.next;
+    if (in.orientationMode == 0) {
+        next.orientationSin = 0;
+        next.orientationCos = 1;
+        next.orientationShiftX = 0;
+        next.orientationShiftY = 0;
     }
     if (lifeOrientation) {
         // The next run looks along lifeViewVector and turns the picture so
         // that the line from the tangent point to P1 stands upright.
-        model.viewVector = model.lifeViewVector;
+        out.viewVector = lifeView;
         const double dy = p1.y - p2.y, dx = p1.x - p2.x;
         const double h = std::sqrt(dy * dy + dx * dx);
         const char* const coincide = "the tangent point and its upright coincide";
-        model.orientationSin = checkedDivide(dx, h, coincide);
-        model.orientationCos = checkedDivide(dy, h, coincide);
-        model.orientationShiftX = p2.x;
-        model.orientationShiftY = p2.y;
+        next.orientationSin = checkedDivide(dx, h, coincide);
+        next.orientationCos = checkedDivide(dy, h, coincide);
+        next.orientationShiftX = p2.x;
+        next.orientationShiftY = p2.y;
     }
 
-    // The chart is traced even when nobody draws it: its own checks (a radius
-    // of 0, γ = 1) end the run as they do at the window.
-    GrowthObserver nobody;
-    TraceRegulationChart(model, run, observer ? *observer : nobody);
+    // The chart's own checks (a radius of 0, γ = 1) end the run as they do
+    // when the window draws it.
+    out.chartBegan = true;
+    growth_steps::CheckRegulationChart(r, out.shownStage);
 }
 
 }  // namespace ammonite

@@ -45,33 +45,42 @@ void fillTable(const ParameterProfile& p, Table& tab) {
     }
 }
 
-}  // namespace
-
-void CheckProfileBounds(const ModelState& model) {
-    checkProfile(model.gammaProfile, kProfileNames[0]);
-    checkProfile(model.curvatureProfile, kProfileNames[1]);
-    checkProfile(model.torsionProfile, kProfileNames[2]);
-    checkProfile(model.betaProfile, kProfileNames[3]);
-    double s0 = model.stageRange[0], s1 = model.stageRange[1];
+template <typename Profiles>
+void checkBounds(const Profiles& p) {
+    checkProfile(p.gammaProfile, kProfileNames[0]);
+    checkProfile(p.curvatureProfile, kProfileNames[1]);
+    checkProfile(p.torsionProfile, kProfileNames[2]);
+    checkProfile(p.betaProfile, kProfileNames[3]);
+    double s0 = p.stageRange[0], s1 = p.stageRange[1];
     if (!stageInRange(s0) || !stageInRange(s1))
         throwOutOfRange("the stage range is outside 0..4000");
 }
 
-void InterpolateProfiles(ModelState& model) {
-    CheckProfileBounds(model);
+// The five tables of `t` from the profiles of `p`; returns the last stage.
+template <typename Profiles, typename Tables>
+std::int16_t interpolate(const Profiles& p, Tables& t) {
+    checkBounds(p);
 
-    fillTable(model.gammaProfile, model.gammaByStage);
-    fillTable(model.curvatureProfile, model.curvatureByStage);
-    fillTable(model.torsionProfile, model.torsionByStage);
-    fillTable(model.betaProfile, model.betaByStage);
+    fillTable(p.gammaProfile, t.gammaByStage);
+    fillTable(p.curvatureProfile, t.curvatureByStage);
+    fillTable(p.torsionProfile, t.torsionByStage);
+    fillTable(p.betaProfile, t.betaByStage);
 
-    long first = roundStage(model.stageRange[0]), last = roundStage(model.stageRange[1]);
+    long first = roundStage(p.stageRange[0]), last = roundStage(p.stageRange[1]);
     for (long i = first; i <= last; ++i) {
-        model.gammaBetaByStage[i] =
-            model.betaByStage[i] * (static_cast<double>(model.gammaByStage[i]) * (model.alpha - 1));
+        t.gammaBetaByStage[i] = t.betaByStage[i] * (static_cast<double>(t.gammaByStage[i]) * (p.alpha - 1));
     }
     // The first stage past the derived loop, minus one.
-    model.lastStage = toInt16(first <= last ? last : first - 1);
+    return toInt16(first <= last ? last : first - 1);
 }
+
+}  // namespace
+
+void CheckProfileBounds(const ModelState& model) { checkBounds(model); }
+void CheckProfileBounds(const GrowthInputs& inputs) { checkBounds(inputs); }
+
+void InterpolateProfiles(ModelState& model) { model.lastStage = interpolate(model, model); }
+
+std::int16_t InterpolateProfiles(const GrowthInputs& inputs, RunState& tables) { return interpolate(inputs, tables); }
 
 }  // namespace ammonite

@@ -1,7 +1,11 @@
 // Turns the four parameter profiles into per-stage tables.
 #pragma once
 
+#include <cstdint>
+
+#include "model/growth_run.h"
 #include "model/model_state.h"
+#include "model/run_state.h"
 
 namespace ammonite {
 
@@ -15,5 +19,10 @@ void InterpolateProfiles(ModelState& model);
 // The checks InterpolateProfiles makes before touching a table; throws
 // RuntimeError naming the first problem.
 void CheckProfileBounds(const ModelState& model);
+
+// The same for a growth run: the profiles, α and stage range of `inputs`
+// into the run's stage tables; returns the last stage with tables.
+std::int16_t InterpolateProfiles(const GrowthInputs& inputs, RunState& tables);
+void CheckProfileBounds(const GrowthInputs& inputs);
 
 }  // namespace ammonite

@@ -1,55 +1,17 @@
-// The regulation chart: curvature and rib spacing of every stage against the
-// logarithm of the radius, and the size-dependent fatigue threshold the four
-// threshold bars set. The engine traces it; a window draws what it traces.
+// The checks the regulation chart makes on a run's results, so that a run
+// ends on them whether or not a window draws the chart (render draws it).
 #include <cmath>
 
-#include "model/growth.h"
+#include "model/growth_steps.h"
 
-namespace ammonite {
+namespace ammonite::growth_steps {
 
-namespace {
-
-// Chart x of a stage: 300 picture units per unit of ln(radius).
-double chartX(Fixed4 radius) { return 300 * checkedLog(radius, "logarithm of a radius of 0 or below"); }
-
-// The chart in the order it is drawn.
-void traceChart(const ModelState& model, RunState& r, GrowthObserver& chart) {
-    const long last = model.shownStage;
+void CheckRegulationChart(RunState& r, long last) {
+    const char* const badRadius = "logarithm of a radius of 0 or below";
+    for (long s = 1; s <= last; ++s) checkedLog(r.radiusByStage[s], badRadius);
     for (long s = 1; s <= last; ++s)
-        chart.chartPoint(ChartSeries::Curvature, chartX(r.radiusByStage[s]), 500 - 200 * model.curvatureByStage[s]);
-    chart.chartText("C");
-
-    for (long s = 1; s <= last; ++s) {
-        r.ribSpacing = checkedDivide(r.ribSpacingFactor, model.gammaByStage[s] - 1, "rib spacing with γ = 1");
-        chart.chartPoint(ChartSeries::RibSpacing, chartX(r.radiusByStage[s]), 500 - 100 * r.ribSpacing);
-    }
-    chart.chartText(" " + formatNumber(r.ribSpacing));
-
-    // The fatigue threshold: flat below sizeLow, a ramp to sizeHigh, flat to
-    // the size the shell reached.
-    const double yLow = 500 - 100 * r.fatigueAtSizeLow;
-    const double yHigh = 500 - 100 * r.fatigueAtSizeHigh;
-    const double xLow = 300 * r.sizeLow, xHigh = 300 * r.sizeHigh;
-    chart.chartLine(0, yLow, xLow, yLow);
-    chart.chartLine(xLow, yLow, xHigh, yHigh);
-    chart.chartLine(xHigh, yHigh, chartX(r.radiusByStage[last + 1]), yHigh);
-    chart.chartKnot(xLow, yLow);
-    chart.chartKnot(xHigh, yHigh);
-
-    chart.chartText(" ");
+        r.ribSpacing = checkedDivide(r.ribSpacingFactor, r.gammaByStage[s] - 1, "rib spacing with γ = 1");
+    checkedLog(r.radiusByStage[last + 1], badRadius);
 }
 
-}  // namespace
-
-void TraceRegulationChart(const ModelState& model, RunState& run, GrowthObserver& observer) {
-    observer.chartBegin();
-    try {
-        traceChart(model, run, observer);
-    } catch (...) {
-        observer.chartEnd();
-        throw;
-    }
-    observer.chartEnd();
-}
-
-}  // namespace ammonite
+}  // namespace ammonite::growth_steps

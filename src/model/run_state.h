@@ -61,6 +61,12 @@ struct RunState {
     double ribSpacing = 0;            // rib spacing of the stage the chart plots last
     StageTable<Fixed4> radiusByStage;
     StageTable<std::int16_t> ribMark;
+    // The stage parameters the run grew with: the profiles interpolated and,
+    // from stage 201, what the regulation chose (γ, curvature, torsion, the
+    // step factor). Rows the profiles do not cover keep an earlier run's.
+    StageTable<Fixed4> gammaByStage, curvatureByStage, torsionByStage;
+    StageTable<double> betaByStage;
+    StageTable<Fixed4> gammaBetaByStage;
 
     // ---- construction ----
     Vec3 axisDirection{0, 0, 1};

@@ -1,5 +1,7 @@
 #include "render/run_painter.h"
 
+#include <string>
+
 #include "render/axes.h"
 
 namespace ammonite {
@@ -7,18 +9,16 @@ namespace ammonite {
 namespace {
 // Colour of the segment that closes each ring.
 constexpr Rgb kClosingSegment{250, 100, 100};
-constexpr Rgb kCurvatureDots{200, 100, 100};
-constexpr Rgb kRibSpacingDots{100, 200, 200};
 }  // namespace
 
-void RunPainter::runPrepared(const ModelState& model, const RunState& run) {
+void RunPainter::prepare(const ModelState& model) {
+    view_ = ViewPairsFromVector(model.viewVector.x, model.viewVector.y, model.viewVector.z);
     surface_.setFillStyle(0);
     surface_.setForeColour(Rgb(100, 100, 100));
     surface_.clear();
-    DrawAxes(surface_, model, run.view);
+    DrawAxes(surface_, model, view_);
     // The run draws in the view and the orientation it starts with.
-    model_ = &model;
-    view_ = run.view;
+    prepared_ = true;
     turn_ = OrientationFromModel(model);
     ox_ = model.originX;
     oy_ = model.originY;
@@ -47,35 +47,27 @@ void RunPainter::ring(const RingVertex* vertices, int count) {
     previous_ = previous;
 }
 
-void RunPainter::marker(MarkerKind kind, const Vec3& viewPoint, const std::string& text) {
-    if (!model_) return;
-    double radius = 3;
-    Rgb fill = paletteColour(11), outline = paletteColour(9);
-    switch (kind) {
-    case MarkerKind::TangentPoint:
-        radius = 2;
-        fill = outline = paletteColour(14);
-        break;
-    case MarkerKind::AirChamberCentre: break;
-    case MarkerKind::BodyChamberCentre: fill = paletteColour(5); break;
-    }
-    const SurfacePoint sp = ToSurface(viewPoint, *model_);
+void RunPainter::marker(const Vec3& p, double radius, Rgb fill, Rgb outline, const std::string& text) {
+    const double x = ox_ + scale_ * p.x, y = oy_ - scale_ * p.y;
     surface_.setFillColour(fill);
-    surface_.circle(static_cast<float>(sp.x), static_cast<float>(sp.y), radius, outline);
+    surface_.circle(static_cast<float>(x), static_cast<float>(y), radius, outline);
     surface_.print(text);
     surface_.setFillColour(paletteColour(0));
 }
 
-void RunPainter::chartPoint(ChartSeries series, double x, double y) {
-    surface_.point(x, y, series == ChartSeries::Curvature ? kCurvatureDots : kRibSpacingDots);
+void RunPainter::drawMarkers(const RunState& run) {
+    if (!prepared_) return;
+    const long t = run.tangentStage;
+    Vec3 tangent{run.rimXByStage[t], run.rimYByStage[t], run.rimZByStage[t]};
+    ApplyViewRotation(tangent, run.view);
+    tangent.x -= turn_.shiftX;
+    tangent.y -= turn_.shiftY;
+    ApplyOrientationRotation(tangent, turn_.sin, turn_.cos);
+    marker(tangent, 2, paletteColour(14), paletteColour(14), " tangent point " + std::to_string(t));
+    marker(ProjectShellPoint(run.airCentre, run.view, turn_), 3, paletteColour(11), paletteColour(9),
+           " Center of air chamber");
+    marker(ProjectShellPoint(run.bodyCentre, run.view, turn_), 3, paletteColour(5), paletteColour(9),
+           " Center of body chamber");
 }
-
-void RunPainter::chartLine(double x1, double y1, double x2, double y2) {
-    surface_.line(x1, y1, x2, y2, paletteColour(0));
-}
-
-// The two knots of the curve carry no colour of their own: they are drawn in
-// the surface's foreground colour (the grey START sets).
-void RunPainter::chartKnot(double x, double y) { surface_.circle(x, y, 3, surface_.foreColour()); }
 
 }  // namespace ammonite

@@ -1,10 +1,10 @@
 // Draws a growth run on a surface as the main window shows it: the axes, the
-// wireframe of cross-section rings, the markers of the final report and the
-// regulation chart. It is the drawing half of the engine's observer; the
-// main window and the batch tool add the log and the report texts on top.
+// wireframe of cross-section rings as the run builds them, and, from the
+// run's results, the markers of the final report. The regulation chart is
+// render/regulation_chart.h.
 #pragma once
 
-#include "model/growth.h"
+#include "model/growth_run.h"
 #include "render/surface.h"
 
 namespace ammonite {
@@ -13,24 +13,22 @@ class RunPainter : public GrowthObserver {
 public:
     explicit RunPainter(DrawingSurface& surface) : surface_(surface) {}
 
-    // Solid fill, grey fore colour, cleared surface, the axes.
-    void runPrepared(const ModelState& model, const RunState& run) override;
+    // Before the first stage: solid fill, grey fore colour, cleared surface,
+    // the axes. The run is drawn in the model's view, turn, origin and scale
+    // as they stand now.
+    void prepare(const ModelState& model);
     void ring(const RingVertex* vertices, int count) override;
-    void marker(MarkerKind kind, const Vec3& turnedViewPoint, const std::string& text) override;
-    void chartBegin() override { surface_.setDrawWidth(2); }
-    void chartPoint(ChartSeries series, double x, double y) override;
-    void chartText(const std::string& text) override { surface_.print(text); }
-    void chartLine(double x1, double y1, double x2, double y2) override;
-    void chartKnot(double x, double y) override;
-    // A chart that stops half-way still leaves the thin pen for the next
-    // wireframe.
-    void chartEnd() override { surface_.setDrawWidth(1); }
+    // The tangent point and the centres of the air and body chambers, with
+    // their captions, in the orientation the run was drawn in.
+    void drawMarkers(const RunState& run);
 
     DrawingSurface& surface() { return surface_; }
 
 private:
+    void marker(const Vec3& turnedViewPoint, double radius, Rgb fill, Rgb outline, const std::string& text);
+
     DrawingSurface& surface_;
-    const ModelState* model_ = nullptr;
+    bool prepared_ = false;
     ViewPairs view_;
     OrientationTurn turn_;
     double ox_ = 0, oy_ = 0, scale_ = 0;

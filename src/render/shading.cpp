@@ -166,7 +166,7 @@ class LinePainter {
 public:
     LinePainter(DrawingSurface& surface, const ShadeScene& scene)
         : surface_(surface), scene_(scene), ox_(scene.model.originX), oy_(scene.model.originY),
-          lx_(scene.model.lightVector.x), ly_(scene.model.lightVector.y), lz_(scene.model.lightVector.z) {}
+          lx_(scene.light.x), ly_(scene.light.y), lz_(scene.light.z) {}
 
     void strip(int f) {
         buildPair(f);
@@ -243,40 +243,54 @@ void PaintShadedShell(DrawingSurface& surface, const ShadeScene& scene) {
     }
 }
 
-void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run) {
+ShadeOutcome ShadeRun(DrawingSurface& surface, const ModelState& model, const RunState& run) {
     const int shown = model.shownStage;
     if (shown > kMaxStage - 1)
         throwOutOfRange("stage " + std::to_string(shown) + " is beyond the last stage that can be shaded (3999)");
-    CountRibGaps(run.ribMark, shown);
-    std::vector<double> ribFactor = RibProfile(run.ribMark, shown);
+    ShadeOutcome outcome;
+    outcome.ribMarks = run.ribMark;
+    CountRibGaps(outcome.ribMarks, shown);
+    std::vector<double> ribFactor = RibProfile(outcome.ribMarks, shown);
     surface.clear();
-    run.sectionAngleStep = 1;  // the shaded rings have a point every degree
-    MakeUnitLight(model.lightVector);
-    BuildPaintOrder(run.paintOrder, run.viewDepthByStage, shown);
-    const ShadeScene scene{run, model, ribFactor};
+    outcome.unitLight = model.lightVector;
+    MakeUnitLight(outcome.unitLight);
+    StageTable<std::int16_t> paintOrder = run.paintOrder;
+    BuildPaintOrder(paintOrder, run.viewDepthByStage, shown);
+    const ShadeScene scene{run, model, ribFactor, outcome.ribMarks, paintOrder, outcome.unitLight};
     if (!surface.recorder()) {
         PaintShadedShell(surface, scene);
-        return;
+        return outcome;
     }
-    // The tables as they stand now are all the shell needs to be painted
-    // again; the item is recorded once the painting has succeeded.
+    // The tables as the shading saw them are all the shell needs to be
+    // painted again; the item is recorded once the painting has succeeded.
     auto snapshot = std::make_shared<ShadedShellSnapshot>();
     snapshot->model = model;
+    snapshot->model.lightVector = outcome.unitLight;
     snapshot->run = run;
+    snapshot->run.ribMark = outcome.ribMarks;
+    snapshot->run.paintOrder = paintOrder;
     snapshot->ribFactor = ribFactor;
     RecorderPause pause(surface);
     PaintShadedShell(surface, scene);
     pause.list()->addShadedShell(std::move(snapshot));
+    return outcome;
 }
 
-std::string ShadeLastRun(DrawingSurface& surface, ModelState& model, RunState& run) {
+std::string ShadeLastRun(DrawingSurface& surface, const ModelState& model, const RunState& run,
+                         ShadeOutcome* outcome) {
     // Without a run the per-stage tables are empty and the tube would have no
     // surface. A run that stopped on an error leaves its tables half written.
     if (!run.hasRun)
         return run.lastBuiltStage > 0 ? "Nothing to shade: the last run did not finish; press START"
                                       : "Nothing to shade yet: press START first";
-    ShadeRun(surface, model, run);
+    ShadeOutcome shaded = ShadeRun(surface, model, run);
+    if (outcome) *outcome = shaded;
     return "";
+}
+
+void ApplyShadeOutcome(ModelState& model, RunState& run, const ShadeOutcome& outcome) {
+    model.lightVector = outcome.unitLight;
+    run.ribMark = outcome.ribMarks;
 }
 
 }  // namespace ammonite

@@ -58,11 +58,24 @@ struct RingPoint {
 };
 using Ring = std::vector<RingPoint>;
 
-// Everything a ring needs besides its row and factor.
+// Everything the painting reads: the run's tables, the model's origin,
+// scale, turn and switches, the swelling factors, and what the shading
+// derived for itself (the rib marks as gap counts, the paint order and the
+// unit light), which the run and the model keep as they were.
 struct ShadeScene {
+    // A scene whose marks, order and light are those the run and model hold.
+    ShadeScene(const RunState& r, const ModelState& m, const std::vector<double>& factor)
+        : ShadeScene(r, m, factor, r.ribMark, r.paintOrder, m.lightVector) {}
+    ShadeScene(const RunState& r, const ModelState& m, const std::vector<double>& factor,
+               const StageTable<std::int16_t>& marks, const StageTable<std::int16_t>& order, const Vec3F4& unitLight)
+        : run(r), model(m), ribFactor(factor), ribMarks(marks), paintOrder(order), light(unitLight) {}
+
     const RunState& run;
     const ModelState& model;
     const std::vector<double>& ribFactor;  // used when ribbing is on
+    const StageTable<std::int16_t>& ribMarks;
+    const StageTable<std::int16_t>& paintOrder;
+    Vec3F4 light;
 };
 
 // Ring j: frame and section of row j, radius and centre of row j - 1, the
@@ -99,14 +112,29 @@ void PaintShadedShellIntoPixels(DrawingSurface& surface, PixelBuffer& pixels, co
 // in one colour as one polygon, the growth lines of a stage as polylines.
 void PaintShadedShellAsShapes(DrawingSurface& surface, VectorTarget& target, const ShadeScene& scene);
 
-// The whole shaded rendering on the tables of the last run: gap counts, rib
-// profile, clearing, unit light, paint order, and painting. A surface with a
-// display list attached records the painted shell as one item holding copies
-// of the model and run tables and the rib profile, not as its lines.
-void ShadeRun(DrawingSurface& surface, ModelState& model, RunState& run);
+// What a shaded rendering derived that the SHADE command keeps: the light
+// as a unit vector (the settings window shows it afterwards) and the rib
+// marks with their gaps counted (the stage tables show them afterwards).
+struct ShadeOutcome {
+    Vec3F4 unitLight;
+    StageTable<std::int16_t> ribMarks;
+};
 
-// SHADE: shades the last run, or, when there is no finished run to shade,
-// leaves everything as it is and returns the reason ("" when it shaded).
-std::string ShadeLastRun(DrawingSurface& surface, ModelState& model, RunState& run);
+// The whole shaded rendering on the tables of the last run: gap counts, rib
+// profile, clearing, unit light, paint order, and painting. The model and the
+// run are read only. A surface with a display list attached records the
+// painted shell as one item holding copies of the model and run tables and
+// the rib profile, not as its lines.
+ShadeOutcome ShadeRun(DrawingSurface& surface, const ModelState& model, const RunState& run);
+
+// SHADE: shades the last run and puts its outcome into `outcome`, or, when
+// there is no finished run to shade, draws nothing and returns the reason
+// ("" when it shaded).
+std::string ShadeLastRun(DrawingSurface& surface, const ModelState& model, const RunState& run,
+                         ShadeOutcome* outcome = nullptr);
+
+// What the SHADE command leaves behind: the unit light in the model and the
+// counted rib marks in the run's table.
+void ApplyShadeOutcome(ModelState& model, RunState& run, const ShadeOutcome& outcome);
 
 }  // namespace ammonite

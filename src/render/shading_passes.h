@@ -13,10 +13,11 @@ namespace ammonite {
 // unless the stage after it is a rib.
 template <typename Painter>
 void RunShadePasses(const ShadeScene& scene, Painter& painter) {
-    const RunState& run = scene.run;
+    const StageTable<std::int16_t>& order = scene.paintOrder;
+    const StageTable<std::int16_t>& ribMarks = scene.ribMarks;
     const int shown = scene.model.shownStage;
     auto stageAt = [&](int position) {
-        int f = run.paintOrder[position];
+        int f = order[position];
         return f == 0 ? 1 : f;  // stage 0 is painted as stage 1
     };
     for (int pass = 1; pass <= 2; ++pass) {
@@ -29,7 +30,7 @@ void RunShadePasses(const ShadeScene& scene, Painter& painter) {
                 // Rows above shownStage were not ordered by this command: no lines there.
                 if (position > shown) continue;
                 const int f = stageAt(position);
-                if (run.ribMark[f + 1] > 0) continue;  // the next stage is a rib
+                if (ribMarks[f + 1] > 0) continue;  // the next stage is a rib
                 painter.growthLines(f);
             }
         }

@@ -210,8 +210,7 @@ private:
     }
 
     void shadeStage(int f, const Ring& a, Ring& b) {
-        const double lx = scene_.model.lightVector.x, ly = scene_.model.lightVector.y,
-                     lz = scene_.model.lightVector.z;
+        const double lx = scene_.light.x, ly = scene_.light.y, lz = scene_.light.z;
         QuadInfo* out = &quads_[static_cast<size_t>(f - 1) * kRingSteps];
         bool any = false;
         double lastS = 0;

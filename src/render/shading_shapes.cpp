@@ -20,7 +20,7 @@ class ShapePainter {
 public:
     ShapePainter(DrawingSurface& surface, VectorTarget& target, const ShadeScene& scene)
         : surface_(surface), target_(target), scene_(scene), ox_(scene.model.originX), oy_(scene.model.originY),
-          lx_(scene.model.lightVector.x), ly_(scene.model.lightVector.y), lz_(scene.model.lightVector.z) {}
+          lx_(scene.light.x), ly_(scene.light.y), lz_(scene.light.z) {}
 
     // The width of the strip's lines does not matter here: the polygons
     // cover the quads themselves.

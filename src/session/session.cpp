@@ -7,6 +7,7 @@
 #include "model/stage_results.h"
 #include "render/run_painter.h"
 #include "render/shading.h"
+#include "session/regulation_log.h"
 #include "session/start_rules.h"
 
 namespace ammonite {
@@ -21,49 +22,6 @@ void constantProfile(ParameterProfile& profile, const ModelState& model, double 
 }
 
 std::string wholeNumberText(double v) { return std::to_string(std::lround(v)); }
-
-// What the run reports goes into the session's log (and onto its surface,
-// when it has one).
-class SessionObserver : public GrowthObserver {
-public:
-    explicit SessionObserver(Session& s) : session_(s) {
-        if (s.surface) painter_ = std::make_unique<RunPainter>(*s.surface);
-    }
-    void logCleared() override { session_.log.clear(); }
-    void logLine(const std::vector<std::string>& items) override { session_.log.push_back(items); }
-    void stagesSettled(const ModelState& model) override { session_.stageText = std::to_string(model.shownStage); }
-    void runPrepared(const ModelState& m, const RunState& r) override {
-        if (painter_) painter_->runPrepared(m, r);
-    }
-    void ring(const RingVertex* vertices, int count) override {
-        if (painter_) painter_->ring(vertices, count);
-    }
-    void marker(MarkerKind kind, const Vec3& p, const std::string& text) override {
-        if (painter_) painter_->marker(kind, p, text);
-    }
-    void chartBegin() override {
-        if (painter_) painter_->chartBegin();
-    }
-    void chartPoint(ChartSeries series, double x, double y) override {
-        if (painter_) painter_->chartPoint(series, x, y);
-    }
-    void chartText(const std::string& text) override {
-        if (painter_) painter_->chartText(text);
-    }
-    void chartLine(double x1, double y1, double x2, double y2) override {
-        if (painter_) painter_->chartLine(x1, y1, x2, y2);
-    }
-    void chartKnot(double x, double y) override {
-        if (painter_) painter_->chartKnot(x, y);
-    }
-    void chartEnd() override {
-        if (painter_) painter_->chartEnd();
-    }
-
-private:
-    Session& session_;
-    std::unique_ptr<RunPainter> painter_;
-};
 
 }  // namespace
 
@@ -85,7 +43,15 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     ModelState& model = *session.model;
     RunState& run = *session.run;
     session.runtimeError.clear();
-    SessionObserver observer(session);
+    // What a START shows: the log in the session, the picture on its
+    // surface when it has one, the stage box's text.
+    LinesLog log(session.log);
+    std::unique_ptr<RunPainter> painter;
+    if (session.surface) painter = std::make_unique<RunPainter>(*session.surface);
+    StartViews views;
+    views.log = &log;
+    views.painter = painter.get();
+    views.stagesSettled = [&session](int shownStage, int) { session.stageText = std::to_string(shownStage); };
 
     // The main window's load step, with the bars where the window puts them.
     ThresholdBars bars;
@@ -177,7 +143,7 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
             if (!ChartFollowsBars(run)) continue;
             act([&] {
                 if (session.surface) session.surface->clear();
-                TraceRegulationChart(model, run, observer);
+                DrawRunChart(session.surface, model, run);
             });
             if (!session.runtimeError.empty()) break;
         }
@@ -185,12 +151,16 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     for (int k = 0; k < options.runs; ++k) {
         // The regulation sets α back to its own value; a swept α holds for every run.
         if (alpha) model.alpha = *alpha;
-        act([&] { PressStart(model, run, session.scaleText, &observer); });
+        act([&] { PressStart(model, run, session.scaleText, views); });
     }
     if (options.shade) act([&] {
         NullSurface nowhere;
-        const std::string refusal = ShadeLastRun(session.surface ? *session.surface : nowhere, model, run);
-        if (!refusal.empty()) session.runtimeError = refusal;
+        ShadeOutcome shaded;
+        const std::string refusal = ShadeLastRun(session.surface ? *session.surface : nowhere, model, run, &shaded);
+        if (!refusal.empty())
+            session.runtimeError = refusal;
+        else
+            ApplyShadeOutcome(model, run, shaded);
     });
     return true;
 }

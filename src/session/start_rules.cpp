@@ -1,6 +1,10 @@
 #include "session/start_rules.h"
 
+#include <memory>
+
+#include "render/regulation_chart.h"
 #include "session/option_table.h"
+#include "session/regulation_log.h"
 
 namespace ammonite {
 
@@ -43,20 +47,56 @@ std::string ScaleTextRefusal(const std::string& scaleText) {
     return "SCALE: \"" + scaleText + "\" is not a number (type a number such as 2)";
 }
 
-void PressStart(ModelState& model, RunState& run, const std::string& scaleText, GrowthObserver* observer) {
-    // Steps 1 to 6: log, stage count, regulation flags, tables.
-    StartRun(model, run, observer);
-    // 7. Strict conversion of the scale text.
-    double scale = 0;
-    if (!tryParseWholeNumber(scaleText, scale))
-        throw RuntimeError::plain(RuntimeError::Kind::TypeMismatch, ScaleTextRefusal(scaleText));
-    model.drawScale = scale;
-    // 8. View direction pairs.
-    PrepareView(model, run);
-    // 9, 10. The window clears its surface and draws the axes.
-    if (observer) observer->runPrepared(model, run);
-    // 11. The growth run.
-    GrowShell(model, run, observer);
+void PressStart(ModelState& model, RunState& run, const std::string& scaleText, const StartViews& views) {
+    if (views.log) views.log->clear();
+    const GrowthCarry carry = GrowthCarryOf(model, run);
+    GrowthInputs inputs = GrowthInputsOf(model, run);
+    // The stage count and the tables.
+    GrowthOutcome outcome = BeginGrowth(inputs, run);
+    try {
+        if (outcome.error) throw *outcome.error;
+        model.shownStage = outcome.shownStage;
+        model.lastStage = outcome.lastStage;
+        if (views.stagesSettled) views.stagesSettled(model.shownStage, model.lastStage);
+        // Strict conversion of the scale text.
+        double scale = 0;
+        if (!tryParseWholeNumber(scaleText, scale))
+            throw RuntimeError::plain(RuntimeError::Kind::TypeMismatch, ScaleTextRefusal(scaleText));
+        model.drawScale = scale;
+        inputs.drawScale = model.drawScale;
+    } catch (...) {
+        ApplyGrowthOutcome(model, run, outcome);
+        throw;
+    }
+    if (views.growthBegins) views.growthBegins();
+    if (views.painter) views.painter->prepare(model);
+
+    // The growth: rings to the picture, events to the log.
+    CompositeObserver observer;
+    std::unique_ptr<RegulationLogWriter> logWriter;
+    if (views.log) logWriter = std::make_unique<RegulationLogWriter>(*views.log);
+    observer.add(logWriter.get());
+    observer.add(views.painter);
+    ContinueGrowth(inputs, carry, run, outcome, observer.empty() ? nullptr : &observer);
+    ApplyGrowthOutcome(model, run, outcome);
+
+    // What the run left, shown as the window shows it.
+    if (views.reportChanged) views.reportChanged(run.report);
+    if (outcome.stagesGrown && views.stagesSettled) views.stagesSettled(model.shownStage, model.lastStage);
+    if (views.painter && outcome.markersReady) views.painter->drawMarkers(run);
+    if (outcome.chartBegan && views.painter) {
+        try {
+            DrawRegulationChart(views.painter->surface(), run, model.shownStage);
+        } catch (const RuntimeError&) {
+            // The run stopped on the same check; its error is thrown below.
+        }
+    }
+    if (outcome.error) throw *outcome.error;
+}
+
+void DrawRunChart(DrawingSurface* surface, const ModelState& model, const RunState& run) {
+    NullSurface nowhere;
+    DrawRegulationChart(surface ? *surface : nowhere, run, model.shownStage);
 }
 
 }  // namespace ammonite

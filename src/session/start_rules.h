@@ -6,11 +6,14 @@
 // message everywhere.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "model/growth.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
+#include "render/run_painter.h"
+#include "session/log_sink.h"
 
 namespace ammonite {
 
@@ -39,11 +42,30 @@ bool ChartFollowsBars(const RunState& run);
 // giving an example: every interface refuses such a text in these words.
 std::string ScaleTextRefusal(const std::string& scaleText);
 
+// What a driver shows of one START; every part may be left out.
+struct StartViews {
+    LogSink* log = nullptr;          // the regulation log: cleared, then written
+    RunPainter* painter = nullptr;   // the picture: axes, rings, markers, chart
+    // The STAGE and MAX boxes: the stage count and the last stage with
+    // tables, as the run settles them and again once every stage is built.
+    std::function<void(int shownStage, int lastStage)> stagesSettled;
+    // The scale text was read: the growth itself follows.
+    std::function<void()> growthBegins;
+    // The result labels, once the growth has run (to its end or to an error).
+    std::function<void(const RunReport&)> reportChanged;
+};
+
 // One press of START: the log cleared, the stage count settled, the tables
 // built, the scale box's text read strictly (a text that is not a number is
-// refused with a message naming the box and giving an example), the view
-// prepared, the observer told, and the shell grown. Throws RuntimeError
-// where the run stops; what was computed before stays.
-void PressStart(ModelState& model, RunState& run, const std::string& scaleText, GrowthObserver* observer);
+// refused with a message naming the box and giving an example), the shell
+// grown from the model's inputs and the run's carry-over, the outcome applied
+// to the model (the stage count, α, the view and turn of the next run), and
+// the report, markers and regulation chart shown. Throws RuntimeError where
+// the run stops; what was computed before stays.
+void PressStart(ModelState& model, RunState& run, const std::string& scaleText, const StartViews& views = {});
+
+// The regulation chart of the last run on the surface; without a surface its
+// checks still run (and may throw).
+void DrawRunChart(DrawingSurface* surface, const ModelState& model, const RunState& run);
 
 }  // namespace ammonite

@@ -53,7 +53,7 @@ TEST(StartDrivers, WindowSessionAndChainedPressesAgree) {
     bars.ft2 = -30;
     LoadWindowModel(chained, run, "2", bars);
     ReadStageBox(chained, "900");
-    PressStart(chained, run, "2", nullptr);
-    PressStart(chained, run, "2", nullptr);
+    PressStart(chained, run, "2");
+    PressStart(chained, run, "2");
     EXPECT_EQ(Results(chained, run), Results(model, window.run));
 }

@@ -154,7 +154,7 @@ TEST(Orientation, AngleFromTiltAndUpDirection) {
         w.run.buoyancyVector = c.up;
         w.steps().OrientStage(c.direction);
         EXPECT_FLOAT_EQ(w.run.orientationAngle, c.angle) << c.up.x << "," << c.up.z;
-        const Vec3F4& L = w.model->lifeViewVector;
+        const Vec3F4& L = *w.outcome.lifeViewVector;
         const double len = std::sqrt(L.x * L.x + L.y * L.y + L.z * L.z);
         EXPECT_NEAR(len, 1, 1e-4);
         if (w.run.tiltCosine <= 0) {

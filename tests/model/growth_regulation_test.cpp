@@ -15,7 +15,7 @@ namespace {
 // as START leaves them; stage `first` is about to be regulated.
 struct Regulation : Window {
     explicit Regulation(long first, double previousRadius = 3) {
-        InterpolateProfiles(*model);
+        buildTables();
         run.regulationStarted = 0;
         run.overturned = 0;
         run.turnAngle = 0;
@@ -47,13 +47,13 @@ TEST(RegulateStage, FirstStageInitialisesAndLogsTheClocks) {
     EXPECT_DOUBLE_EQ(w.run.ribClock, 0.0257);        // 0.0857 − 0.0599 truncated
     EXPECT_EQ(w.run.pendingRibs, 0);                 // D < R: no rib yet
     EXPECT_EQ(w.run.regulationStarted, 1);
-    EXPECT_DOUBLE_EQ(w.model->alpha, 1.005);
-    EXPECT_EQ(w.model->gammaByStage[201].raw(), 45000);
-    EXPECT_EQ(w.model->gammaBetaByStage[201].raw(), 599);
-    EXPECT_EQ(w.model->curvatureByStage[201].raw(), 0);
-    EXPECT_EQ(w.model->torsionByStage[201].raw(), 0);
+    EXPECT_DOUBLE_EQ(w.outcome.alpha, 1.005);
+    EXPECT_EQ(w.run.gammaByStage[201].raw(), 45000);
+    EXPECT_EQ(w.run.gammaBetaByStage[201].raw(), 599);
+    EXPECT_EQ(w.run.curvatureByStage[201].raw(), 0);
+    EXPECT_EQ(w.run.torsionByStage[201].raw(), 0);
     EXPECT_EQ(w.run.radiusByStage[201], Fixed4(3 * (1 + 0.0599 / 12)));
-    EXPECT_EQ(w.model->regulatedGrowth, 0);  // set by the growth run, not here
+    EXPECT_FALSE(w.outcome.regulatedGrowth);  // set by the growth run, not here
 
     // The second stage logs only its event.
     w.regulate();
@@ -77,7 +77,7 @@ TEST(RegulateStage, GammaFollowsTheOrientation) {
         Regulation w(c.stage);
         w.run.orientationAngle = c.angle;
         w.regulate();
-        EXPECT_EQ(w.model->gammaByStage[c.stage].raw(), c.gammaRaw) << c.stage << " " << c.angle;
+        EXPECT_EQ(w.run.gammaByStage[c.stage].raw(), c.gammaRaw) << c.stage << " " << c.angle;
     }
 }
 
@@ -111,7 +111,7 @@ TEST(RegulateStage, ARibTakesFiveStagesWithoutWidening) {
         EXPECT_EQ(w.run.ribMark[s], 405 - s) << s;  // 5, 4, 3, 2, 1
         EXPECT_EQ(w.run.radiusByStage[s], w.run.radiusByStage[s - 1]) << s;
         // The tube still advances by a fifth of the rib spacing.
-        EXPECT_EQ(w.model->gammaBetaByStage[s].raw(), 600) << s;
+        EXPECT_EQ(w.run.gammaBetaByStage[s].raw(), 600) << s;
         EXPECT_EQ(w.logLines().back(), "6： " + std::to_string(405 - s));
         EXPECT_EQ(w.run.pendingRibs, s < 404 ? 1 : 0) << s;
         EXPECT_DOUBLE_EQ(w.run.scheduleClock, 0.0599) << s;  // restarted, not advanced
@@ -181,7 +181,7 @@ TEST(RegulateStage, AnOverturnedShellBendsBackThroughHalfATurn) {
         turned += curvature * w.run.stepLength;
         if (w.run.overturned == 0) break;
         EXPECT_DOUBLE_EQ(curvature, 0.9) << s;
-        EXPECT_DOUBLE_EQ(w.model->curvatureByStage[s], 0.9) << s;
+        EXPECT_DOUBLE_EQ(w.run.curvatureByStage[s], 0.9) << s;
     }
     ASSERT_LT(s, 900) << "the bend never ended";
     // The last stage of the bend gets a reduced curvature so that the total
@@ -191,7 +191,7 @@ TEST(RegulateStage, AnOverturnedShellBendsBackThroughHalfATurn) {
     EXPECT_NEAR(turned, kPi, 1e-5);
     EXPECT_FLOAT_EQ(w.run.turnAngle, 0);
     w.regulate();
-    EXPECT_EQ(w.model->curvatureByStage[s + 1].raw(), 0);
+    EXPECT_EQ(w.run.curvatureByStage[s + 1].raw(), 0);
 }
 
 TEST(RegulateStage, NoBendOutsideTheBendingStages) {
@@ -201,7 +201,7 @@ TEST(RegulateStage, NoBendOutsideTheBendingStages) {
         w.run.orientationAngle = -60;
         w.regulate();
         EXPECT_EQ(w.run.overturned, 1);
-        EXPECT_EQ(w.model->curvatureByStage[stage].raw(), 0) << stage;
+        EXPECT_EQ(w.run.curvatureByStage[stage].raw(), 0) << stage;
         EXPECT_FLOAT_EQ(w.run.turnAngle, 0) << stage;
     }
     // From stage 1180 on the bend is gentler.
@@ -219,7 +219,7 @@ TEST(RegulateStage, RadiusOfZeroIsARuntimeError) {
 
 TEST(LoadStageParameters, ReadsTheTablesAndGrowsByAlpha) {
     Window w;
-    InterpolateProfiles(*w.model);
+    w.buildTables();
     w.run.currentStage = 100;
     w.run.radiusByStage[99] = 2;
     w.steps().LoadStageParameters();

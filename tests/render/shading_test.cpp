@@ -1,6 +1,9 @@
 // Rib profile, light, paint order, colours and quads of the shaded rendering.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
 #include <cmath>
 #include <memory>
 
@@ -214,7 +217,7 @@ TEST(ShadeCommand, BeforeAnyRunSaysSoAndDrawsNothing) {
     EXPECT_EQ(model.lightVector.x.raw(), 10000);  // nothing was changed
 }
 
-TEST(ShadeCommand, LeavesGapCountsUnitLightAndOrderBehind) {
+TEST(ShadeCommand, LeavesGapCountsAndUnitLightBehind) {
     ModelState model;
     RecordingSurface surface(200, 200);
     MemoryLog log;
@@ -228,13 +231,26 @@ TEST(ShadeCommand, LeavesGapCountsUnitLightAndOrderBehind) {
     EXPECT_EQ(model.lightVector.x.raw(), 7071);
     EXPECT_EQ(logic.run.ribMark[0], 1);
     EXPECT_EQ(logic.run.ribMark[12], -1);
-    for (int i = 1; i <= 12; ++i)
-        EXPECT_LE(logic.run.viewDepthByStage[logic.run.paintOrder[i - 1]].raw(),
-                  logic.run.viewDepthByStage[logic.run.paintOrder[i]].raw());
     ASSERT_FALSE(surface.ops.empty());
     EXPECT_EQ(surface.ops.front().kind, RecordingSurface::Op::Clear);
     EXPECT_EQ(surface.drawWidth(), 1);
-    EXPECT_EQ(logic.run.sectionAngleStep, 1);
+
+    // The shading itself reads the run and the model and leaves them as
+    // they were; the command keeps only the counted marks and the unit light.
+    auto before = std::make_unique<RunState>(logic.run);
+    model.lightVector = {2, 0, 0};
+    RecordingSurface again(200, 200);
+    const ShadeOutcome outcome = ShadeRun(again, model, logic.run);
+    EXPECT_EQ(outcome.unitLight.x.raw(), 10000);
+    EXPECT_EQ(model.lightVector.x.raw(), 20000);
+    EXPECT_EQ(std::memcmp(before->ribMark.data(), logic.run.ribMark.data(), sizeof(std::int16_t) * kStageRows), 0);
+    EXPECT_EQ(std::memcmp(before->paintOrder.data(), logic.run.paintOrder.data(), sizeof(std::int16_t) * kStageRows), 0);
+    EXPECT_EQ(before->sectionAngleStep, logic.run.sectionAngleStep);
+    for (int i = 1; i <= 12; ++i) {
+        StageTable<std::int16_t> order;
+        BuildPaintOrder(order, logic.run.viewDepthByStage, 12);
+        EXPECT_LE(logic.run.viewDepthByStage[order[i - 1]].raw(), logic.run.viewDepthByStage[order[i]].raw());
+    }
 
     // Too many stages for the tables: an error, and nothing is rewritten.
     logic.TypeStages("4000");
@@ -376,9 +392,12 @@ TEST(ShadedStrip, FirstFacingQuadIsSixLinesFromRingsOfItsStageAndTheNext) {
     model.ribbingOn = 0;
     testshell::Build(model, *run, {6, 1.05, 0.4, 0.5, 0.2});
     RecordingSurface surface(600, 400);
-    ShadeRun(surface, model, *run);
+    const ShadeOutcome shaded = ShadeRun(surface, model, *run);
+    model.lightVector = shaded.unitLight;
+    StageTable<std::int16_t> order;
+    BuildPaintOrder(order, run->viewDepthByStage, model.shownStage);
 
-    const int f = run->paintOrder[0] == 0 ? 1 : run->paintOrder[0];
+    const int f = order[0] == 0 ? 1 : order[0];
     std::vector<double> factor(kStageRows, 1.0);
     Ring a, b;
     ComputeRing(ShadeScene{*run, model, factor}, f, a);      // frame row f, radius and centre row f - 1

@@ -1,0 +1,114 @@
+#include "model/growth_run.h"
+
+#include "model/growth.h"
+
+namespace ammonite {
+
+namespace {
+
+bool sameVector(const Vec3F4& a, const Vec3F4& b) {
+    return a.x.raw() == b.x.raw() && a.y.raw() == b.y.raw() && a.z.raw() == b.z.raw();
+}
+
+}  // namespace
+
+bool GrowthInputs::operator==(const GrowthInputs& o) const {
+    return gammaProfile == o.gammaProfile && curvatureProfile == o.curvatureProfile &&
+           torsionProfile == o.torsionProfile && betaProfile == o.betaProfile && alpha == o.alpha &&
+           stageRange == o.stageRange && stageCount == o.stageCount && densities == o.densities &&
+           sameVector(viewVector, o.viewVector) && sameVector(lightVector, o.lightVector) &&
+           orientationMode == o.orientationMode && ribbingOn == o.ribbingOn && drawScale.raw() == o.drawScale.raw() &&
+           originX.raw() == o.originX.raw() && originY.raw() == o.originY.raw() && thresholds == o.thresholds;
+}
+
+GrowthInputs GrowthInputsOf(const ModelState& m, const RunState& r) {
+    GrowthInputs in;
+    in.gammaProfile = m.gammaProfile;
+    in.curvatureProfile = m.curvatureProfile;
+    in.torsionProfile = m.torsionProfile;
+    in.betaProfile = m.betaProfile;
+    in.alpha = m.alpha;
+    in.stageRange = m.stageRange;
+    in.stageCount = m.shownStage;
+    in.densities = m.densities;
+    in.viewVector = m.viewVector;
+    in.lightVector = m.lightVector;
+    in.orientationMode = m.orientationMode;
+    in.ribbingOn = m.ribbingOn;
+    in.drawScale = m.drawScale;
+    in.originX = m.originX;
+    in.originY = m.originY;
+    in.thresholds = {r.sizeLow, r.sizeHigh, r.fatigueAtSizeLow, r.fatigueAtSizeHigh, r.ribSpacingFactor};
+    return in;
+}
+
+GrowthCarry GrowthCarryOf(const ModelState& m, const RunState& r) {
+    GrowthCarry c;
+    c.orientationAngle = r.orientationAngle;
+    c.pendingRibs = r.pendingRibs;
+    c.ribCountdown = r.ribCountdown;
+    c.orientationSin = m.orientationSin;
+    c.orientationCos = m.orientationCos;
+    c.orientationShiftX = m.orientationShiftX;
+    c.orientationShiftY = m.orientationShiftY;
+    return c;
+}
+
+void SetGrowthCarry(ModelState& m, RunState& r, const GrowthCarry& c) {
+    r.orientationAngle = c.orientationAngle;
+    r.pendingRibs = c.pendingRibs;
+    r.ribCountdown = c.ribCountdown;
+    m.orientationSin = c.orientationSin;
+    m.orientationCos = c.orientationCos;
+    m.orientationShiftX = c.orientationShiftX;
+    m.orientationShiftY = c.orientationShiftY;
+}
+
+GrowthInputs NextGrowthInputs(const GrowthInputs& inputs, const GrowthOutcome& outcome) {
+    GrowthInputs next = inputs;
+    next.stageCount = outcome.shownStage;
+    next.alpha = outcome.alpha;
+    next.viewVector = outcome.viewVector;
+    return next;
+}
+
+void ApplyGrowthOutcome(ModelState& m, const RunState& r, const GrowthOutcome& out) {
+    m.shownStage = out.shownStage;
+    if (out.tablesBuilt) m.lastStage = out.lastStage;
+    if (out.tablesWritten) {
+        // The model shows the stage parameters the run grew with.
+        m.gammaByStage = r.gammaByStage;
+        m.curvatureByStage = r.curvatureByStage;
+        m.torsionByStage = r.torsionByStage;
+        m.betaByStage = r.betaByStage;
+        m.gammaBetaByStage = r.gammaBetaByStage;
+    }
+    m.alpha = out.alpha;
+    if (out.regulatedGrowth) m.regulatedGrowth = *out.regulatedGrowth;
+    if (out.lifeViewVector) m.lifeViewVector = *out.lifeViewVector;
+    m.viewVector = out.viewVector;
+    if (out.growthBegan) {
+        m.orientationSin = out.next.orientationSin;
+        m.orientationCos = out.next.orientationCos;
+        m.orientationShiftX = out.next.orientationShiftX;
+        m.orientationShiftY = out.next.orientationShiftY;
+    }
+}
+
+void Start(ModelState& model, RunState& run, const RunInputs& inputs, GrowthObserver* observer) {
+    const GrowthInputs in = GrowthInputsOf(model, run);
+    GrowthOutcome out = BeginGrowth(in, run);
+    try {
+        if (out.error) throw *out.error;
+        model.drawScale = parseWholeNumber(inputs.scaleText);
+    } catch (...) {
+        ApplyGrowthOutcome(model, run, out);
+        throw;
+    }
+    const GrowthCarry carry = GrowthCarryOf(model, run);
+    ContinueGrowth(GrowthInputsOf(model, run), carry, run, out, observer);
+    ApplyGrowthOutcome(model, run, out);
+    if (out.error) throw *out.error;
+}
+
+}  // namespace ammonite

@@ -1,0 +1,20 @@
+#include "session/regulation_log.h"
+
+#include "core/numeric.h"
+
+namespace ammonite {
+
+void RegulationLogWriter::regulationBegan(double fatigue, double schedule, double rib) {
+    log_.line({kRegulationLogHeading});
+    log_.line({});
+    log_.line({formatNumber(fatigue), formatNumber(schedule), formatNumber(rib)});
+}
+
+void RegulationLogWriter::regulationStep(int event, int ribMark) {
+    items_[0] = std::to_string(event);
+    items_[0] += "：";
+    items_[1] = std::to_string(ribMark);
+    log_.line(items_);
+}
+
+}  // namespace ammonite
