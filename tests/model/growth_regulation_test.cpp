@@ -4,16 +4,17 @@
 
 #include <cmath>
 
-#include "growth_test_fixture.h"
+#include "support/engine_fixture.h"
 
 using namespace ammonite;
-using growth_test::Window;
+using engine_test::Engine;
+using GrowthRecorderStep = test_support::GrowthRecorder::Step;
 
 namespace {
 
-// A window whose per-stage tables are built and whose regulation flags are
+// An engine whose per-stage tables are built and whose regulation flags are
 // as START leaves them; stage `first` is about to be regulated.
-struct Regulation : Window {
+struct Regulation : Engine {
     explicit Regulation(long first, double previousRadius = 3) {
         buildTables();
         run.regulationStarted = 0;
@@ -35,12 +36,10 @@ TEST(RegulateStage, FirstStageInitialisesAndLogsTheClocks) {
     w.run.orientationAngle = 30;  // ≤ 40: γ = 4.5
     w.regulate();
     // β × (1.005 − 1) is just below 0.06, so D truncates to 0.0599.
-    std::vector<std::string> lines = w.logLines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "疲労　定刻　肋");
-    EXPECT_EQ(lines[1], "");
-    EXPECT_EQ(lines[2], "0 0.0599 0.0857");
-    EXPECT_EQ(lines[3], "3： 0");  // the step is D, event 3
+    EXPECT_EQ(w.events.clocks, (std::vector<double>{0, 0.0599, 0.0857}));
+    ASSERT_EQ(w.events.steps.size(), 1u);
+    EXPECT_EQ(w.events.steps[0].event, 3);  // the step is D
+    EXPECT_EQ(w.events.steps[0].ribMark, 0);
     EXPECT_DOUBLE_EQ(w.run.stepLength, 0.0599);
     EXPECT_DOUBLE_EQ(w.run.fatigueClock, -0.0599);
     EXPECT_DOUBLE_EQ(w.run.scheduleClock, 0.0599);  // reached 0 and restarted
@@ -55,9 +54,10 @@ TEST(RegulateStage, FirstStageInitialisesAndLogsTheClocks) {
     EXPECT_EQ(w.run.radiusByStage[201], Fixed4(3 * (1 + 0.0599 / 12)));
     EXPECT_FALSE(w.outcome.regulatedGrowth);  // set by the growth run, not here
 
-    // The second stage logs only its event.
+    // The second stage reports only its event.
     w.regulate();
-    EXPECT_EQ(w.logLines().size(), 5u);
+    EXPECT_EQ(w.events.clocks.size(), 3u);
+    EXPECT_EQ(w.events.steps.size(), 2u);
 }
 
 TEST(RegulateStage, GammaFollowsTheOrientation) {
@@ -112,7 +112,7 @@ TEST(RegulateStage, ARibTakesFiveStagesWithoutWidening) {
         EXPECT_EQ(w.run.radiusByStage[s], w.run.radiusByStage[s - 1]) << s;
         // The tube still advances by a fifth of the rib spacing.
         EXPECT_EQ(w.run.gammaBetaByStage[s].raw(), 600) << s;
-        EXPECT_EQ(w.logLines().back(), "6： " + std::to_string(405 - s));
+        EXPECT_TRUE(w.events.steps.back() == (GrowthRecorderStep{6, static_cast<int>(405 - s)}));
         EXPECT_EQ(w.run.pendingRibs, s < 404 ? 1 : 0) << s;
         EXPECT_DOUBLE_EQ(w.run.scheduleClock, 0.0599) << s;  // restarted, not advanced
         EXPECT_DOUBLE_EQ(w.run.ribClock, 0.05) << s;
@@ -135,7 +135,7 @@ TEST(RegulateStage, EventsWithClocksRunning) {
     w.run.scheduleClock = 0.05;
     w.run.ribClock = 0.02;
     w.regulate();
-    EXPECT_EQ(w.logLines().back(), "4： 0");
+    EXPECT_TRUE(w.events.steps.back() == (GrowthRecorderStep{4, 0}));
     EXPECT_DOUBLE_EQ(w.run.stepLength, 0.03);
     EXPECT_EQ(w.run.pendingRibs, 2);  // F ≥ R: another rib becomes due
     EXPECT_DOUBLE_EQ(w.run.fatigueClock, 0);
@@ -148,7 +148,7 @@ TEST(RegulateStage, EventsWithClocksRunning) {
     v.run.scheduleClock = 0.03;
     v.run.ribClock = 0.04;
     v.regulate();
-    EXPECT_EQ(v.logLines().back(), "5： 0");
+    EXPECT_TRUE(v.events.steps.back() == (GrowthRecorderStep{5, 0}));
     EXPECT_DOUBLE_EQ(v.run.stepLength, 0.03);
     EXPECT_EQ(v.run.pendingRibs, 1);  // D < R
     EXPECT_DOUBLE_EQ(v.run.scheduleClock, 0.0599);
@@ -161,7 +161,7 @@ TEST(RegulateStage, EventsWithClocksRunning) {
     u.run.scheduleClock = 0.05;
     u.run.ribClock = 0.01;
     u.regulate();
-    EXPECT_EQ(u.logLines().back(), "2： 0");
+    EXPECT_TRUE(u.events.steps.back() == (GrowthRecorderStep{2, 0}));
     EXPECT_DOUBLE_EQ(u.run.stepLength, 0.04);
     EXPECT_EQ(u.run.pendingRibs, 1);
 }
@@ -218,7 +218,7 @@ TEST(RegulateStage, RadiusOfZeroIsARuntimeError) {
 }
 
 TEST(LoadStageParameters, ReadsTheTablesAndGrowsByAlpha) {
-    Window w;
+    Engine w;
     w.buildTables();
     w.run.currentStage = 100;
     w.run.radiusByStage[99] = 2;

@@ -15,9 +15,9 @@
 #include <tuple>
 #include <vector>
 
-#include "mesh_reader.h"
+#include "support/mesh_reader.h"
 #include "core/version.h"
-#include "model/growth_test_fixture.h"
+#include "support/window_fixture.h"
 #include "render/mesh_files.h"
 #include "render/shading.h"
 #include "render/shell_mesh.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/growth_test_fixture.h"
+#include "support/window_fixture.h"
 #include "render/stage_plot.h"
 
 using namespace ammonite;

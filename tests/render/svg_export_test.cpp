@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/version.h"
-#include "model/growth_test_fixture.h"
+#include "support/window_fixture.h"
 #include "render/display_list.h"
 #include "render/shading.h"
 #include "render/shading_test_shell.h"

@@ -15,7 +15,7 @@
 #include "session/log_sink.h"
 #include "app/main_window_logic.h"
 #include "render/mesh_files.h"
-#include "render/mesh_reader.h"
+#include "support/mesh_reader.h"
 
 using namespace ammonite;
 

@@ -1,5 +1,5 @@
 // A main window without the toolkit: model, recording surface and log, loaded
-// with the defaults.
+// with the defaults; for the tests of what the window shows of a run.
 #pragma once
 
 #include <memory>
@@ -7,9 +7,6 @@
 #include <vector>
 
 #include "app/main_window_logic.h"
-#include "model/growth_steps.h"
-#include "model/interpolation.h"
-#include "session/regulation_log.h"
 
 namespace growth_test {
 
@@ -22,26 +19,7 @@ struct Window {
     std::unique_ptr<MainWindowLogic> logic = std::make_unique<MainWindowLogic>(*model, surface, log);
     RunState& run = logic->run;
 
-    // What the steps read besides the run, and what they report.
-    GrowthInputs inputs;
-    GrowthOutcome outcome;
-    RegulationLogWriter logWriter{log};
-
-    Window() {
-        logic->Load();
-        outcome.alpha = model->alpha;
-        outcome.shownStage = model->shownStage;
-        outcome.lastStage = model->lastStage;
-    }
-
-    // The engine's steps on this window's model (as inputs) and run, its log
-    // written as a run writes it.
-    growth_steps::Grower steps() {
-        inputs = GrowthInputsOf(*model, run);
-        return {inputs, run, outcome, &logWriter};
-    }
-    // The per-stage tables of the model's profiles, as START builds them.
-    void buildTables() { outcome.lastStage = InterpolateProfiles(GrowthInputsOf(*model, run), run); }
+    Window() { logic->Load(); }
 
     std::vector<std::string> logLines() const {
         std::vector<std::string> out;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "growth_test_fixture.h"
+#include "support/window_fixture.h"
 
 using namespace ammonite;
 using growth_test::Window;

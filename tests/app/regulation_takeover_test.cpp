@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "growth_test_fixture.h"
+#include "support/window_fixture.h"
 
 using namespace ammonite;
 using growth_test::Window;
