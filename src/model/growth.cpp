@@ -347,10 +347,10 @@ void growStages(Grower& grower) {
             r.currentStage = r.currentStage + 1;
         }
     } catch (...) {
-        r.report.orientationLabel = formatSingle(labelAngle);
+        out.lastStageAngle = labelAngle;
         throw;
     }
-    r.report.orientationLabel = formatSingle(labelAngle);
+    out.lastStageAngle = labelAngle;
     r.hasRun = true;
 
     out.shownStage = toInt16(r.currentStage - 2.0);

@@ -107,6 +107,7 @@ void Start(ModelState& model, RunState& run, const RunInputs& inputs, GrowthObse
     }
     const GrowthCarry carry = GrowthCarryOf(model, run);
     ContinueGrowth(GrowthInputsOf(model, run), carry, run, out, observer);
+    WriteRunReport(run.report, run, out);
     ApplyGrowthOutcome(model, run, out);
     if (out.error) throw *out.error;
 }

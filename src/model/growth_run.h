@@ -128,6 +128,9 @@ struct GrowthOutcome {
     std::optional<Vec3F4> lifeViewVector;
     Vec3F4 viewVector;            // the view of the next run
     GrowthCarry next;             // for the next START
+    // The orientation at the start of the last stage built or begun, which
+    // the label shows until the final report replaces it.
+    float lastStageAngle = 0;
 };
 
 // The inputs and carry-over a model and a run state hold now.
@@ -153,6 +156,10 @@ GrowthOutcome Grow(const GrowthInputs& inputs, const GrowthCarry& carry, RunStat
 // The inputs of the START after the one that gave `outcome`: the stage
 // count, α and view the run left.
 GrowthInputs NextGrowthInputs(const GrowthInputs& inputs, const GrowthOutcome& outcome);
+
+// The report's texts (orientation, density, stability, P/T) as far as the
+// run got; a text the run did not reach keeps what the last run wrote.
+void WriteRunReport(RunReport& report, const RunState& results, const GrowthOutcome& outcome);
 
 // What a START changes in the model: the stage count, the last stage and the
 // stage tables, α, the life view, the view and turn of the next run.

@@ -230,11 +230,9 @@ void Grower::OrientStage(const Vec3& direction) {
 }
 
 void Grower::FinalReport() {
+    // The report's texts are written from the results (WriteRunReport).
     RunState& r = run;
     OrientStage(r.previousDirection);
-    r.report.orientationLabel = OrientationLabel(r.orientationAngle);
-    r.report.densityLabel = formatNumber(std::floor(1000 * r.meanDensity) / 1000);
-    r.report.stabilityLabel = formatDecimals(r.stabilityIndex, 3);
 
     // Tangent construction.
     const bool lifeOrientation = in.orientationMode == 2;
@@ -267,8 +265,6 @@ void Grower::FinalReport() {
     // The markers (the tangent point and the two centres) can be drawn from
     // here on, in the orientation of the run just ended.
     out.markersReady = true;
-
-    r.report.ptRatioText = formatNumber(std::floor(1000 * r.ptRatio) / 10);
 
     GrowthCarry& next = out.next;
     if (in.orientationMode == 0) {

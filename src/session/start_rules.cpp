@@ -78,6 +78,7 @@ void PressStart(ModelState& model, RunState& run, const std::string& scaleText, 
     observer.add(logWriter.get());
     observer.add(views.painter);
     ContinueGrowth(inputs, carry, run, outcome, observer.empty() ? nullptr : &observer);
+    WriteRunReport(run.report, run, outcome);
     ApplyGrowthOutcome(model, run, outcome);
 
     // What the run left, shown as the window shows it.

@@ -39,10 +39,12 @@ TEST(GrowthChain, TwoStartsInTheWindowAreTwoChainedGrowthCalls) {
         RegulationLogWriter writer(chainedLog);
         const GrowthOutcome one = Grow(first, carry, *results, &writer);
         ASSERT_FALSE(one.error) << c.name;
+        WriteRunReport(results->report, *results, one);
         chainedLog.clear();  // START clears the log
         const GrowthInputs second = NextGrowthInputs(first, one);
         const GrowthOutcome two = Grow(second, one.next, *results, &writer);
         ASSERT_FALSE(two.error) << c.name;
+        WriteRunReport(results->report, *results, two);
         auto chained = std::make_unique<ModelState>(*model);
         ApplyGrowthOutcome(*chained, *results, one);
         ApplyGrowthOutcome(*chained, *results, two);

@@ -3,6 +3,7 @@
 // stops on an error; and the carry-over is all one run hands the next.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -35,6 +36,7 @@ struct Grown {
 
 void GrowInto(const GrowthInputs& in, const GrowthCarry& carry, Grown& g) {
     g.outcome = Grow(in, carry, g.run, &g.events);
+    WriteRunReport(g.run.report, g.run, g.outcome);
     ModelState shown;
     ApplyGrowthOutcome(shown, g.run, g.outcome);
     g.text = test_support::ResultsText(shown, g.run) + test_support::OutcomeText(g.outcome);
@@ -170,4 +172,32 @@ TEST(GrowthCall, AStoppedRunSaysHowFarItGot) {
     EXPECT_EQ(g.outcome.alpha, 1.005);  // the regulation took over before the error
     EXPECT_EQ(g.outcome.shownStage, 1700);
     EXPECT_EQ(g.outcome.next.orientationAngle, g.run.orientationAngle);
+}
+
+// The report's texts come from the numbers a run leaves, as far as it got: a
+// run stopped in its stages shows only the orientation, and the texts it did
+// not reach keep the last run's.
+TEST(GrowthCall, TheReportIsWrittenAsFarAsTheRunGot) {
+    auto grown = std::make_unique<Grown>();
+    GrowInto(WindowInputs(), GrowthCarry{}, *grown);
+    const RunReport full = grown->run.report;
+    EXPECT_EQ(full.orientationLabel, OrientationLabel(grown->run.orientationAngle));
+    EXPECT_EQ(full.densityLabel, formatNumber(std::floor(1000 * grown->run.meanDensity) / 1000));
+    EXPECT_EQ(full.stabilityLabel, formatDecimals(grown->run.stabilityIndex, 3));
+    EXPECT_EQ(full.ptRatioText, formatNumber(std::floor(1000 * grown->run.ptRatio) / 10));
+
+    GrowthOutcome stopped = grown->outcome;
+    stopped.stagesGrown = stopped.markersReady = false;
+    stopped.lastStageAngle = 12.34f;
+    RunReport report = full;
+    WriteRunReport(report, grown->run, stopped);
+    EXPECT_EQ(report.orientationLabel, formatSingle(12.34f));
+    EXPECT_EQ(report.densityLabel, full.densityLabel);
+    EXPECT_EQ(report.ptRatioText, full.ptRatioText);
+
+    stopped.growthBegan = false;  // stopped before its first stage: nothing changes
+    RunReport untouched;
+    WriteRunReport(untouched, grown->run, stopped);
+    EXPECT_EQ(untouched.orientationLabel, "");
+    EXPECT_EQ(untouched.ptRatioText, "60");
 }

@@ -28,7 +28,7 @@ inline std::string OutcomeText(const ammonite::GrowthOutcome& o) {
     out << o.tablesWritten << o.tablesBuilt << o.growthBegan << o.stagesGrown << o.markersReady << o.chartBegan
         << " error=" << (o.error ? o.error->what() : "") << " shown=" << o.shownStage << " last=" << o.lastStage
         << " alpha=" << NumberText(o.alpha) << " regulated=" << (o.regulatedGrowth ? *o.regulatedGrowth : -1)
-        << " view=" << NumberText(o.viewVector.x.toDouble()) << ',' << NumberText(o.viewVector.y.toDouble()) << ','
+        << " angle=" << NumberText(o.lastStageAngle) << " view=" << NumberText(o.viewVector.x.toDouble()) << ',' << NumberText(o.viewVector.y.toDouble()) << ','
         << NumberText(o.viewVector.z.toDouble()) << " next=" << NumberText(o.next.orientationAngle) << ','
         << o.next.pendingRibs << ',' << o.next.ribCountdown << ',' << NumberText(o.next.orientationSin) << ','
         << NumberText(o.next.orientationCos) << ',' << NumberText(o.next.orientationShiftX) << ','
