@@ -4,10 +4,8 @@
 
 #include <memory>
 
-#include "session/log_sink.h"
-#include "app/main_window_logic.h"
 #include "render/shading.h"
-#include "render/shading_test_shell.h"
+#include "support/shading_test_shell.h"
 
 using namespace ammonite;
 
@@ -134,22 +132,3 @@ TEST(ShadedPicture, RibbingOffPaintsStripsTwiceAndNoGrowthLine) {
     }
 }
 
-TEST(ShadedPicture, EmptyTablesDrawNothingWithoutFailing) {
-    // A run that filled nothing (every radius 0): every quad has coinciding
-    // corners and is skipped.
-    ModelState model;
-    RecordingSurface recording;
-    MemoryLog log;
-    MainWindowLogic logic(model, recording, log);
-    logic.Load();
-    logic.run.hasRun = true;
-    logic.ClickShade();
-    EXPECT_EQ(logic.statusLine.caption(), "");
-    ASSERT_EQ(recording.ops.size(), 1u);
-    EXPECT_EQ(recording.ops[0].kind, RecordingSurface::Op::Clear);
-
-    RasterSurface raster(100, 80);
-    ASSERT_NO_THROW(ShadeRun(raster, model, logic.run));
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 100; ++x) ASSERT_EQ(raster.pixel(x, y), 0xFFFFFFFFu);
-}

@@ -17,7 +17,7 @@
 
 #include "support/mesh_reader.h"
 #include "core/version.h"
-#include "support/window_fixture.h"
+#include "support/grown_shell.h"
 #include "render/mesh_files.h"
 #include "render/shading.h"
 #include "render/shell_mesh.h"
@@ -67,10 +67,10 @@ std::map<std::string, std::string> ReadKeyValues(const std::string& path) {
 
 // The default 1700-stage START, smooth or ribbed.
 struct DefaultRun {
-    growth_test::Window w;
+    test_support::GrownShell w;
     explicit DefaultRun(int ribbing) {
         w.model->ribbingOn = static_cast<std::int16_t>(ribbing);
-        w.logic->ClickStart();
+        w.start();
     }
     const ModelState& model() const { return *w.model; }
     const RunState& run() const { return w.run; }
@@ -298,10 +298,9 @@ TEST(ShellMesh, ACutOnARingUsesThatRing) {
 
 TEST(ShellMesh, BodyChamberTakingTheWholeTubeLeavesNoPhragmocone) {
     // Five stages are shorter than the 12 radii of the body chamber.
-    growth_test::Window w;
+    test_support::GrownShell w;
     w.model->ribbingOn = 0;
-    w.logic->TypeStages("5");
-    w.logic->ClickStart();
+    w.start(5);
     ASSERT_TRUE(w.run.hasRun);
     ASSERT_EQ(w.run.bodyStartStage, 0);
     ASSERT_LT(w.run.bodyStartFraction, 0);
@@ -518,7 +517,7 @@ TEST(MeshFiles, FileNames) {
 }
 
 TEST(MeshExport, RefusesBeforeAnyRunAndAfterAFailedRun) {
-    growth_test::Window w;
+    test_support::GrownShell w;
     TempDir dir;
     std::vector<std::string> written{"stale"};
     std::string error;
@@ -528,8 +527,13 @@ TEST(MeshExport, RefusesBeforeAnyRunAndAfterAFailedRun) {
     EXPECT_TRUE(dir.names().empty());
 
     // β drops to 0 at stage 250: the run stops with a division by zero.
-    w.betaDropsToZeroAt(250);
-    w.logic->ClickStart();
+    ParameterProfile& beta = w.model->betaProfile;
+    beta.count = 3;
+    beta.setPoint(0, 0, 12);
+    beta.setPoint(1, 249, 12);
+    beta.setPoint(2, 250, 0);
+    beta.setPoint(3, 3000, 0);
+    EXPECT_THROW(w.start(), RuntimeError);
     ASSERT_FALSE(w.run.hasRun);
     ASSERT_GT(w.run.lastBuiltStage, 0);
     EXPECT_FALSE(ExportShellMesh(MeshFormat::Obj, dir / "x.obj", *w.model, w.run, MeshOptions{}, written, error));

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "support/window_fixture.h"
+#include "support/grown_shell.h"
 #include "render/stage_plot.h"
 
 using namespace ammonite;
-using growth_test::Window;
+using test_support::GrownShell;
 using Op = RecordingSurface::Op;
 
 TEST(StagePlot, TicksAreRoundStepsInsideTheRange) {
@@ -27,17 +27,15 @@ TEST(StagePlot, TicksAreRoundStepsInsideTheRange) {
 }
 
 TEST(StagePlot, NothingToPlotBeforeARun) {
-    Window w;
+    GrownShell w;
     RecordingSurface plot;
     EXPECT_FALSE(DrawStagePlot(plot, w.run));
     EXPECT_TRUE(plot.ops.empty());
 }
 
 TEST(StagePlot, ThreeCurvesFollowTheResultsOfEveryStage) {
-    Window w;
-    w.logic->TypeStages("400");
-    w.logic->ClickStart();
-    ASSERT_EQ(w.logic->statusLine.caption(), "");
+    GrownShell w;
+    ASSERT_NO_THROW(w.start(400));
     RecordingSurface plot;
     ASSERT_TRUE(DrawStagePlot(plot, w.run));
     ASSERT_EQ(plot.ops.front().kind, Op::Clear);

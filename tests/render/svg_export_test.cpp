@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "core/version.h"
-#include "support/window_fixture.h"
+#include "render/regulation_chart.h"
+#include "render/run_painter.h"
+#include "support/grown_shell.h"
 #include "render/display_list.h"
 #include "render/shading.h"
-#include "render/shading_test_shell.h"
+#include "support/shading_test_shell.h"
 #include "render/svg_surface.h"
 
 using namespace ammonite;
@@ -326,12 +328,17 @@ TEST(SvgDocument, WrittenTheSameWhateverTheLocale) {
 }
 
 TEST(SvgWireframe, DefaultStartIsJoinedIntoPathsThroughTheRecordedPoints) {
-    growth_test::Window w;
+    // The picture of the default START: axes, rings, markers and chart.
+    test_support::GrownShell shell;
+    RecordingSurface surface;
     DisplayList list;
-    w.surface.setRecorder(&list);
-    w.logic->ClickStart();
-    ASSERT_EQ(w.logic->statusLine.caption(), "");
-    const int width = w.surface.width(), height = w.surface.height();
+    surface.setRecorder(&list);
+    RunPainter painter(surface);
+    painter.prepare(*shell.model);
+    ASSERT_NO_THROW(shell.start(0, &painter));
+    painter.drawMarkers(shell.run);
+    DrawRegulationChart(surface, shell.run, shell.model->shownStage);
+    const int width = surface.width(), height = surface.height();
 
     // Every segment drawn inside the picture, as (colour, width, unordered ends).
     using Segment = std::tuple<std::string, std::string, Point, Point>;
