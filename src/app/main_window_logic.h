@@ -6,11 +6,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/controls.h"
 #include "session/log_sink.h"
 #include "model/growth.h"
+#include "model/model_document.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
 #include "render/run_painter.h"
@@ -20,7 +22,13 @@
 namespace ammonite {
 
 class MainWindowLogic {
+    std::unique_ptr<ModelDocument> ownDocument_;  // when the window has the model to itself
+
 public:
+    // The window shares the model with the other windows through `document`:
+    // it announces the stage count, the scale, the bars and every START and
+    // SHADE there, and its scale box shows a scale another window set.
+    MainWindowLogic(ModelDocument& document, DrawingSurface& surface, LogSink& log);
     MainWindowLogic(ModelState& model, DrawingSurface& surface, LogSink& log);
 
     // Load of the main window: the model defaults (unless the profile window
@@ -57,6 +65,7 @@ public:
     // What the engine reports while it runs, shown in this window.
     GrowthObserver& observer() { return presenter_; }
 
+    ModelDocument& document;
     ModelState& model;
     DrawingSurface& surface;
     LogSink& log;
@@ -95,8 +104,10 @@ private:
     };
 
     Presenter presenter_{*this};
+    ModelDocument::Subscription scaleFromOthers_;
     int guardDepth_ = 0;
     bool growthBegan_ = false;  // the START under way reached the growth run
+    void init();
     void onNumTextChanged();
     void onSclTextChanged();
     void onThresholdBarChanged(ScrollBarModel& bar);

@@ -267,8 +267,8 @@ SessionOptions MorphoLogic::CurrentOptions() const {
     o.light = std::array<double, 3>{m.lightVector.x, m.lightVector.y, m.lightVector.z};
     o.origin = std::array<double, 2>{m.originX, m.originY};
     o.densities = m.densities;
-    o.orientation = m.orientationMode == 2;
-    o.ribbing = m.ribbingOn == 1;
+    o.orientation = main_.document.lifeOrientation();
+    o.ribbing = main_.document.ribbing();
     o.thresholds = std::array<int, 4>{main_.ST1hsc.value(), main_.ST2hsc.value(), main_.FT1vsc.value(),
                                       main_.FT2vsc.value()};
     return o;

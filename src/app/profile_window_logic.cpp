@@ -15,7 +15,16 @@ namespace fs = std::filesystem;
 
 namespace ammonite {
 
-ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c) : model(m), chart(c) {
+ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c)
+    : ownDocument_(std::make_unique<ModelDocument>(m)), document(*ownDocument_), model(m), chart(c) {
+    init();
+}
+
+ProfileWindowLogic::ProfileWindowLogic(ModelDocument& d, ChartLayers& c) : document(d), model(d.state()), chart(c) {
+    init();
+}
+
+void ProfileWindowLogic::init() {
     DScmd.setCaption("\xCE\xB1 = 1.002");  // design text, replaced by Load
     XCMtxt.onChange = [this] {
         if (!dragging && editingPoints()) ApplyTypedPoint();
@@ -31,6 +40,11 @@ ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c) : model(m)
 }
 
 bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
+    // The other windows hear of an action that changed what the chart edits
+    // once it has ended, whether or not it ended on an error.
+    const bool outermost = guardDepth_ == 0;
+    const EditSnapshot before = outermost ? snapshot() : EditSnapshot{};
+    ++guardDepth_;
     bool ok = true;
     try {
         action();
@@ -38,6 +52,8 @@ bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
         statusLine.setCaption(e.what());
         ok = false;
     }
+    --guardDepth_;
+    if (outermost && !snapshot().sameAs(before)) document.announce(ModelDocument::Change::Profiles, this);
     if (surfaceChanged) surfaceChanged();
     return ok;
 }
@@ -103,7 +119,7 @@ void ProfileWindowLogic::Load() {
         }
         statusLine.setCaption(message);
         // 2.
-        model.profileWindowOpened = 1;
+        document.setProfileWindowOpened(true);
         // 3. Chart constants and the α caption.
         chartLeft = 21;
         chartBaseline = 400;

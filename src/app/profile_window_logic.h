@@ -12,13 +12,18 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "app/controls.h"
+#include "model/model_document.h"
 #include "model/model_state.h"
 #include "render/chart_layers.h"
 
 namespace ammonite {
 
 class ProfileWindowLogic {
+    std::unique_ptr<ModelDocument> ownDocument_;  // when the window has the model to itself
+
 public:
     // Edit modes.
     enum : std::int16_t { kNone = 0, kGamma = 1, kCurvature = 2, kTorsion = 3, kBeta = 4, kFinalStage = 5 };
@@ -35,6 +40,9 @@ public:
     static constexpr Rgb kEditedAxisColour{50, 50, 50};
     static constexpr Rgb kChartBackColour{222, 222, 230};
 
+    // The window edits the model shared through `document`: an action that
+    // changed the profiles, α or the stage range is announced when it ends.
+    ProfileWindowLogic(ModelDocument& document, ChartLayers& chart);
     ProfileWindowLogic(ModelState& model, ChartLayers& chart);
 
     // ---- window commands; each is one user action that a runtime error
@@ -96,6 +104,7 @@ public:
     // Whether "Point Del." in final-stage mode would undo a cut now.
     bool cutUndoAvailable() const;
 
+    ModelDocument& document;
     ModelState& model;
     ChartLayers& chart;
 
@@ -165,6 +174,7 @@ private:
     // The edit about to be made can be undone.
     void rememberForUndo(bool typing = false);
     void dropUnchangedUndo();
+    void init();
     void notifyStages() {
         if (stagesChanged) stagesChanged();
     }
@@ -178,6 +188,7 @@ private:
     };
     EditSnapshot snapshot() const;
     std::vector<EditSnapshot> undo_;
+    int guardDepth_ = 0;
     bool typingEdit_ = false;    // the last undo step is the typing going on now
     bool settingBoxes_ = false;  // the boxes are being written, not typed into
 

@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "model/model_state.h"
+#include "model/model_document.h"
 #include "app/settings_logic.h"
 #include "picture/image_surface.h"
 
@@ -45,7 +45,7 @@ public:
     static constexpr int kWidth = 720;
     static constexpr int kHeight = 406;
 
-    SettingsWindow(ModelState& model, QWidget* mainWindow);
+    SettingsWindow(ModelDocument& document, QWidget* mainWindow);
     ~SettingsWindow() override;
 
     SettingsWindowLogic& logic() { return *logic_; }
@@ -63,9 +63,8 @@ protected:
 
 private:
     void build();
-    void mirrorScaleToMainWindow();
 
-    ModelState& model_;
+    ModelDocument& document_;
     QPointer<QWidget> mainWindow_;
     ScaledImageSurface preview_;
     std::unique_ptr<SettingsWindowLogic> logic_;
