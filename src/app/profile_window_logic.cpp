@@ -58,6 +58,33 @@ bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
     return ok;
 }
 
+ParameterProfile& ProfileWindowLogic::profile(int index) {
+    switch (index) {
+        case 0: return model.gammaProfile;
+        case 1: return model.curvatureProfile;
+        case 2: return model.torsionProfile;
+        case 3: return model.betaProfile;
+        default: throwOutOfRange("no profile " + std::to_string(index));
+    }
+}
+
+void ProfileWindowLogic::DrawProfiles() {
+    drawProfiles(chart, {&model.gammaProfile, &model.curvatureProfile, &model.torsionProfile, &model.betaProfile},
+                 editingPoints() ? editMode - 1 : -1);
+    setAlphaControls(editMode == kFinalStage);
+}
+
+void ProfileWindowLogic::DrawEditedProfile(bool withSelection) {
+    if (!editingPoints()) return;
+    const int p = editMode - 1;
+    const ParameterProfile& prof = profile(p);
+    const int n = std::min<int>(prof.count, ParameterProfile::kMaxCount);
+    // With every slot in use, the last point is the one numbered as "none".
+    const bool shown = withSelection && selectedPoint >= 0 && selectedPoint <= n &&
+                       (selectedPoint != kNoPoint || n == ParameterProfile::kMaxCount);
+    drawEditedProfile(chart, p, prof, shown ? selectedPoint : -1);
+}
+
 void ProfileWindowLogic::setAlphaControls(bool shown) {
     if (shown == alphaControlsShown) return;
     alphaControlsShown = shown;
@@ -163,9 +190,9 @@ void ProfileWindowLogic::ClickProfileButton(int mode) {
         DrawProfiles();
         axisLineColour = kEditedAxisColour;
         switch (mode) {
-            case kGamma: DrawGammaAxis(); break;
-            case kBeta: DrawBetaAxis(); break;
-            default: DrawCurvatureTorsionAxis(); break;
+            case kGamma: drawGammaAxis(chart); break;
+            case kBeta: drawBetaAxis(chart); break;
+            default: drawCurvatureTorsionAxis(chart); break;
         }
         DrawEditedProfile(false);
     });
