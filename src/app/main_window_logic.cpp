@@ -15,6 +15,7 @@ MainWindowLogic::MainWindowLogic(ModelDocument& d, DrawingSurface& s, LogSink& l
 }
 
 void MainWindowLogic::init() {
+    guard_.ended = [this] { notifySurface(); };
     // Design texts: set before the handlers are attached, so they fire nothing.
     NUMtxt.setText("0");
     SCLtxt.setText("2");
@@ -35,23 +36,9 @@ void MainWindowLogic::init() {
 }
 
 bool MainWindowLogic::Guard(const std::function<void()>& action) {
-    // A new user action replaces the message of the previous one; actions
-    // nested inside it keep whatever the outer action shows.
-    const bool outermost = guardDepth_ == 0;
-    if (outermost) statusLine.setCaption("");
     // The other windows hear of the action's changes once it has ended.
     ModelDocument::Batch batch(document);
-    ++guardDepth_;
-    bool ok = true;
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        statusLine.setCaption(e.what());
-        ok = false;
-    }
-    --guardDepth_;
-    if (outermost) notifySurface();
-    return ok;
+    return guard_.run(action);
 }
 
 void MainWindowLogic::Load() {

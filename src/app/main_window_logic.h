@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/runtime_error_guard.h"
 #include "app/controls.h"
 #include "session/log_sink.h"
 #include "model/growth.h"
@@ -105,7 +106,7 @@ private:
 
     Presenter presenter_{*this};
     ModelDocument::Subscription scaleFromOthers_;
-    int guardDepth_ = 0;
+    RuntimeErrorGuard guard_{statusLine};
     bool growthBegan_ = false;  // the START under way reached the growth run
     void init();
     void onNumTextChanged();

@@ -25,6 +25,11 @@ ProfileWindowLogic::ProfileWindowLogic(ModelDocument& d, ChartLayers& c) : docum
 }
 
 void ProfileWindowLogic::init() {
+    // The status line says how the window stands until an action says otherwise.
+    guard_.clearsStatus = false;
+    guard_.ended = [this] {
+        if (surfaceChanged) surfaceChanged();
+    };
     DScmd.setCaption("\xCE\xB1 = 1.002");  // design text, replaced by Load
     XCMtxt.onChange = [this] {
         if (!dragging && editingPoints()) ApplyTypedPoint();
@@ -42,19 +47,10 @@ void ProfileWindowLogic::init() {
 bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
     // The other windows hear of an action that changed what the chart edits
     // once it has ended, whether or not it ended on an error.
-    const bool outermost = guardDepth_ == 0;
+    const bool outermost = !guard_.running();
     const EditSnapshot before = outermost ? snapshot() : EditSnapshot{};
-    ++guardDepth_;
-    bool ok = true;
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        statusLine.setCaption(e.what());
-        ok = false;
-    }
-    --guardDepth_;
+    const bool ok = guard_.run(action);
     if (outermost && !snapshot().sameAs(before)) document.announce(ModelDocument::Change::Profiles, this);
-    if (surfaceChanged) surfaceChanged();
     return ok;
 }
 

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "app/runtime_error_guard.h"
 #include "app/controls.h"
 #include "model/model_document.h"
 #include "model/model_state.h"
@@ -157,7 +158,7 @@ private:
     };
     EditSnapshot snapshot() const;
     std::vector<EditSnapshot> undo_;
-    int guardDepth_ = 0;
+    RuntimeErrorGuard guard_{statusLine};
     bool typingEdit_ = false;    // the last undo step is the typing going on now
     bool settingBoxes_ = false;  // the boxes are being written, not typed into
 

@@ -213,14 +213,7 @@ void SettingsWindowLogic::wire() {
 bool SettingsWindowLogic::Guard(const std::function<void()>& action) {
     // The other windows hear of the action's changes once it has ended.
     ModelDocument::Batch batch(document);
-    statusLine.setCaption("");
-    try {
-        action();
-        return true;
-    } catch (const RuntimeError& e) {
-        statusLine.setCaption(e.what());
-        return false;
-    }
+    return guard_.run(action);
 }
 
 void SettingsWindowLogic::Load() {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "app/runtime_error_guard.h"
 #include "app/controls.h"
 #include <memory>
 
@@ -125,6 +126,7 @@ private:
 
     void init();
     void wire();
+    RuntimeErrorGuard guard_{statusLine};
     void onLimitedBoxLeft(TextBoxModel& box);
     void onVectorBoxLeft(TextBoxModel& box, Fixed4& component);
     void onZBoxLeft(AngleControls c);
