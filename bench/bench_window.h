@@ -5,24 +5,17 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 
 #include <memory>
 
 #include "session/log_sink.h"
 #include "app/main_window_logic.h"
+#include "picture/headless_toolkit.h"
 #include "render/display_list.h"
 
 namespace bench {
 
-inline void ensureGuiApplication() {
-    if (QGuiApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ammonite_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
+inline void ensureGuiApplication() { ammonite::StartHeadlessToolkit({"ammonite_bench"}); }
 
 struct Window {
     // With `record`, a display list records what the model draws.

@@ -7,24 +7,17 @@
 #include <filesystem>
 #include <memory>
 
-#include <QGuiApplication>
 
 #include "model/profile_file.h"
 #include "app/profile_window_logic.h"
+#include "picture/headless_toolkit.h"
 #include "picture/image_surface.h"
 
 using namespace ammonite;
 
 namespace {
 
-void ensureGuiApp() {
-    if (QGuiApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ammonite_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
+void ensureGuiApp() { StartHeadlessToolkit({"ammonite_bench"}); }
 
 // The window's chart on toolkit images, with full profiles (51 points each).
 struct ChartFixture {

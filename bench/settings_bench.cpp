@@ -2,9 +2,9 @@
 // redraws the preview, so dragging a bar must stay smooth.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 
 #include "app/settings_logic.h"
+#include "picture/headless_toolkit.h"
 #include "ui/settings_window.h"
 
 using namespace ammonite;
@@ -12,14 +12,7 @@ using namespace ammonite;
 namespace {
 
 // Text on the window's surfaces needs the toolkit's fonts.
-void ensureGuiApplication() {
-    if (QGuiApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "settings_bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-}
+void ensureGuiApplication() { StartHeadlessToolkit({"settings_bench"}); }
 
 ModelState settingsModel() {
     ModelState m;

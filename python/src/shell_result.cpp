@@ -15,37 +15,16 @@
 #include "model/profile_file.h"
 #include "model/stage_results.h"
 #include "render/svg_surface.h"
+#include "picture/headless_toolkit.h"
 #include "picture/svg_text_style.h"
 
 namespace ammonite::python {
 
-namespace {
-
-// The toolkit's own notes (no runtime folder, font lookups) are no results;
-// only its serious messages reach standard error.
-void toolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << "ammonite: " << message.toStdString() << '\n';
-}
-
-}  // namespace
-
 void EnsureToolkit() {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        if (QCoreApplication::instance()) return;  // the host program has its own
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(toolkitMessage);
-        // The toolkit takes the user's locale for every category; the
-        // interpreter's own settings (and '.' as the decimal sign) come back.
-        const char* current = std::setlocale(LC_ALL, nullptr);
-        const std::string saved = current ? current : "C";
-        static int argc = 1;
-        static char name[] = "ammonite";
-        static char* argv[] = {name, nullptr};
-        new QGuiApplication(argc, argv);  // lives as long as the process
-        std::setlocale(LC_ALL, saved.c_str());
-        std::setlocale(LC_NUMERIC, "C");
-    });
+    // The interpreter's own locale settings stay as they were.
+    HeadlessToolkit how;
+    how.keepHostLocale = true;
+    StartHeadlessToolkit(how);
 }
 
 bool ShellResult::grow(const SessionOptions& options, std::string& error) {

@@ -5,7 +5,17 @@
 namespace ammonite {
 
 MainWindowLogic::MainWindowLogic(ModelState& m, DrawingSurface& s, LogSink& l)
-    : model(m), surface(s), log(l) {
+    : ownDocument_(std::make_unique<ModelDocument>(m)), document(*ownDocument_), model(m), surface(s), log(l) {
+    init();
+}
+
+MainWindowLogic::MainWindowLogic(ModelDocument& d, DrawingSurface& s, LogSink& l)
+    : document(d), model(d.state()), surface(s), log(l) {
+    init();
+}
+
+void MainWindowLogic::init() {
+    guard_.ended = [this] { notifySurface(); };
     // Design texts: set before the handlers are attached, so they fire nothing.
     NUMtxt.setText("0");
     SCLtxt.setText("2");
@@ -22,28 +32,22 @@ MainWindowLogic::MainWindowLogic(ModelState& m, DrawingSurface& s, LogSink& l)
     views_.stagesSettled = [this](int shown, int last) { showStages(shown, last); };
     views_.growthBegins = [this] { growthBegan_ = true; };
     views_.reportChanged = [this](const RunReport& report) { showReport(report); };
+    // START reads the scale from this window's own box: it shows a scale set
+    // elsewhere (the settings window), as the user would have typed it here.
+    scaleFromOthers_ = document.listen([this](ModelDocument::Change what, const void* by) {
+        if (what != ModelDocument::Change::DrawScale || by == this) return;
+        Guard([this] { SCLtxt.setText(formatFixed4(model.drawScale)); });
+    });
 }
 
 bool MainWindowLogic::Guard(const std::function<void()>& action) {
-    // A new user action replaces the message of the previous one; actions
-    // nested inside it keep whatever the outer action shows.
-    const bool outermost = guardDepth_ == 0;
-    if (outermost) statusLine.setCaption("");
-    ++guardDepth_;
-    bool ok = true;
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        statusLine.setCaption(e.what());
-        ok = false;
-    }
-    --guardDepth_;
-    if (outermost) notifySurface();
-    return ok;
+    // The other windows hear of the action's changes once it has ended.
+    ModelDocument::Batch batch(document);
+    return guard_.run(action);
 }
 
 void MainWindowLogic::Load() {
-    if (model.profileWindowOpened == 1) return;
+    if (document.profileWindowOpened()) return;
     LoadWindowModel(model, run, SCLtxt.text(), bars());
     FT1lbl.setCaption(formatNumber(FT1vsc.value() / 100.0));
     FT2lbl.setCaption(formatNumber(FT2vsc.value() / 100.0));
@@ -56,7 +60,10 @@ ThresholdBars MainWindowLogic::bars() const { return {ST1hsc.value(), ST2hsc.val
 void MainWindowLogic::ResetRegulation() { ammonite::ResetRegulation(model, run, bars()); }
 
 void MainWindowLogic::ClickStart() {
+    ModelDocument::Batch batch(document);
     growthBegan_ = false;
+    // A START that stops early has changed the model and the run as far as it went.
+    document.announce(ModelDocument::Change::Run, this);
     if (Guard([this] { Start(); }) || !growthBegan_) return;
     ShowStoppedGrowth();
 }
@@ -73,7 +80,10 @@ void MainWindowLogic::ShowStoppedGrowth() {
 }
 
 void MainWindowLogic::ClickShade() {
-    Guard([this] { ShadeShell(); });
+    Guard([this] {
+        document.announce(ModelDocument::Change::Run, this);
+        ShadeShell();
+    });
 }
 
 void MainWindowLogic::ClickWindow() {
@@ -118,10 +128,12 @@ void MainWindowLogic::showReport(const RunReport& report) {
 
 void MainWindowLogic::onNumTextChanged() {
     ReadStageBox(model, NUMtxt.text());
+    document.announce(ModelDocument::Change::Stages, this);
 }
 
 void MainWindowLogic::onSclTextChanged() {
     ReadScaleBox(model, SCLtxt.text());
+    document.announce(ModelDocument::Change::DrawScale, this);
 }
 
 void MainWindowLogic::onThresholdBarChanged(ScrollBarModel& bar) {
@@ -141,6 +153,7 @@ void MainWindowLogic::onThresholdBarChanged(ScrollBarModel& bar) {
     for (const BarInfo& b : bars)
         if (b.bar == &bar) info = &b;
     const double stored = MoveThresholdBar(run, info->which, bar.value());
+    document.announce(ModelDocument::Change::Thresholds, this);
     // The label follows the bar whatever happens to the chart.
     info->label->setCaption(formatNumber(stored));
     if (!ChartFollowsBars(run)) {

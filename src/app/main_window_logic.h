@@ -6,12 +6,15 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/runtime_error_guard.h"
 #include "app/controls.h"
 #include "session/log_sink.h"
 #include "model/growth.h"
+#include "model/model_document.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
 #include "render/run_painter.h"
@@ -23,7 +26,13 @@
 namespace ammonite {
 
 class MainWindowLogic {
+    std::unique_ptr<ModelDocument> ownDocument_;  // when the window has the model to itself
+
 public:
+    // The window shares the model with the other windows through `document`:
+    // it announces the stage count, the scale, the bars and every START and
+    // SHADE there, and its scale box shows a scale another window set.
+    MainWindowLogic(ModelDocument& document, DrawingSurface& surface, LogSink& log);
     MainWindowLogic(ModelState& model, DrawingSurface& surface, LogSink& log);
 
     // Load of the main window: the model defaults (unless the profile window
@@ -68,6 +77,7 @@ public:
     };
     const std::optional<LastStart>& lastStart() const { return lastStart_; }
 
+    ModelDocument& document;
     ModelState& model;
     DrawingSurface& surface;
     LogSink& log;
@@ -93,8 +103,10 @@ private:
     RunPainter painter_{surface};
     StartViews views_;
     std::optional<LastStart> lastStart_;
-    int guardDepth_ = 0;
+    ModelDocument::Subscription scaleFromOthers_;
+    RuntimeErrorGuard guard_{statusLine};
     bool growthBegan_ = false;  // the START under way reached the growth run
+    void init();
     void onNumTextChanged();
     void onSclTextChanged();
     void onThresholdBarChanged(ScrollBarModel& bar);

@@ -18,56 +18,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Picture margins around the cells: tick labels left and below, the colour
-// bar right, title and legend above.
-constexpr double kLeft = 72, kTop = 44, kRight = 150, kBottom = 52;
-constexpr double kCharWidth = 7;  // a rough advance for placing texts
-
-const Rgb kInk{40, 40, 40};
-const Rgb kPendingColour{236, 236, 236};
-const Rgb kNotRunColour{250, 250, 250};
-const Rgb kErrorColour{120, 120, 120};
-const Rgb kErrorMark{200, 0, 0};
-const Rgb kContourColour{255, 255, 255};
-const Rgb kContourEdge{0, 0, 0};
-const Rgb kCurrentColour{230, 0, 120};
-
-// A filled rectangle on any surface: a polygon where the surface keeps
-// shapes, pixels on a raster, lines otherwise.
-void fillRect(DrawingSurface& s, double x0, double y0, double x1, double y1, Rgb colour) {
-    if (VectorTarget* v = s.vectorTarget()) {
-        const float xy[8] = {float(x0), float(y0), float(x1), float(y0), float(x1), float(y1), float(x0), float(y1)};
-        v->filledPolygon(xy, 4, colour);
-        return;
-    }
-    if (PixelBuffer* b = s.pixelBuffer()) {
-        const int ix0 = std::max(0, static_cast<int>(std::lround(x0)));
-        const int ix1 = std::min(b->width, static_cast<int>(std::lround(x1)));
-        const int iy0 = std::max(0, static_cast<int>(std::lround(y0)));
-        const int iy1 = std::min(b->height, static_cast<int>(std::lround(y1)));
-        for (int y = iy0; y < iy1; ++y)
-            std::fill(b->pixels + static_cast<size_t>(y) * b->stride + ix0,
-                      b->pixels + static_cast<size_t>(y) * b->stride + std::max(ix0, ix1), colour.argb());
-        s.pixelsChanged();
-        return;
-    }
-    for (double y = y0; y < y1; y += 1) s.line(x0, y, x1 - 1, y, colour);
-}
-
-void printAt(DrawingSurface& s, double x, double y, const std::string& text, Rgb colour) {
-    s.setForeColour(colour);
-    s.setCurrentPosition(x, y);
-    s.print(text);
-}
-
-// Short text of an axis value or a scale label.
-std::string valueText(double v) {
-    if (v == 0) return "0";
-    // Six significant digits: no rounding noise of the evenly spaced values.
-    const double scale = std::pow(10.0, 6 - std::ceil(std::log10(std::fabs(v))));
-    return formatNumber(std::round(v * scale) / scale);
-}
-
 std::string resultText(double v, MorphoResult result) {
     switch (result) {
     case MorphoResult::Ribs: return std::to_string(std::lround(v));
@@ -77,33 +27,6 @@ std::string resultText(double v, MorphoResult result) {
     case MorphoResult::StabilityIndex: return formatDecimals(v, 3);
     }
     return formatNumber(v);
-}
-
-// Round values for the ticks of an axis running from `from` to `to` over
-// `length` picture units: steps of 1, 2 or 5 times a power of ten, at least
-// `labelSize` apart. An axis of one value has that value as its only tick.
-std::vector<double> roundTicks(double from, double to, double length, double labelSize, int& decimals) {
-    decimals = 0;
-    const double lo = std::min(from, to), hi = std::max(from, to);
-    if (!(hi > lo) || !std::isfinite(hi - lo)) return {from};
-    const double most = std::max(1.0, std::floor(length / labelSize));
-    const double rough = (hi - lo) / most;
-    double step = std::pow(10.0, std::floor(std::log10(rough)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (step * m >= rough * (1 - 1e-9)) {
-            step *= m;
-            break;
-        }
-    decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
-    std::vector<double> out;
-    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + step * 1e-9; k += 1) out.push_back(k * step);
-    if (out.empty()) out.push_back(from);
-    return out;
-}
-
-// Where a value lies along an axis, in cells (0 at the first cell's centre).
-double cellPosition(const SweepAxis& axis, double v) {
-    return axis.steps > 1 && axis.to != axis.from ? (v - axis.from) / (axis.to - axis.from) * (axis.steps - 1) : 0;
 }
 
 // The text after the "--sweep 'NAME=...': " that a batch option's message starts with.
@@ -267,8 +190,8 @@ SessionOptions MorphoLogic::CurrentOptions() const {
     o.light = std::array<double, 3>{m.lightVector.x, m.lightVector.y, m.lightVector.z};
     o.origin = std::array<double, 2>{m.originX, m.originY};
     o.densities = m.densities;
-    o.orientation = m.orientationMode == 2;
-    o.ribbing = m.ribbingOn == 1;
+    o.orientation = main_.document.lifeOrientation();
+    o.ribbing = main_.document.ribbing();
     o.thresholds = std::array<int, 4>{main_.ST1hsc.value(), main_.ST2hsc.value(), main_.FT1vsc.value(),
                                       main_.FT2vsc.value()};
     return o;
@@ -321,19 +244,7 @@ bool MorphoLogic::ResultRange(double& lo, double& hi) const {
     return any;
 }
 
-Rgb MorphoLogic::ScaleColour(double value, double lo, double hi) {
-    // A perceptually even scale from dark violet through teal to yellow.
-    static const Rgb kStops[] = {{68, 1, 84},    {72, 40, 120},  {62, 74, 137},  {49, 104, 142}, {38, 130, 142},
-                                 {31, 158, 137}, {53, 183, 121}, {109, 205, 89}, {180, 222, 44}, {253, 231, 37}};
-    constexpr int kLast = static_cast<int>(sizeof(kStops) / sizeof(kStops[0])) - 1;
-    double t = hi > lo ? (value - lo) / (hi - lo) : 0.5;
-    t = std::clamp(std::isfinite(t) ? t : 0.5, 0.0, 1.0) * kLast;
-    const int k = std::min(kLast - 1, static_cast<int>(t));
-    const double f = t - k;
-    auto mix = [&](int a, int b) { return static_cast<int>(std::lround(a + f * (b - a))); };
-    return Rgb(mix(kStops[k].r, kStops[k + 1].r), mix(kStops[k].g, kStops[k + 1].g),
-               mix(kStops[k].b, kStops[k + 1].b));
-}
+Rgb MorphoLogic::ScaleColour(double value, double lo, double hi) { return MorphoScaleColour(value, lo, hi); }
 
 Rgb MorphoLogic::CellColour(size_t index) const {
     double lo = 0, hi = 0;
@@ -343,9 +254,9 @@ Rgb MorphoLogic::CellColour(size_t index) const {
 
 Rgb MorphoLogic::CellColour(size_t index, double lo, double hi) const {
     switch (states_.at(index)) {
-    case CellState::Pending: return kPendingColour;
-    case CellState::NotRun: return kNotRunColour;
-    case CellState::Error: return kErrorColour;
+    case CellState::Pending: return kMorphoPendingColour;
+    case CellState::NotRun: return kMorphoNotRunColour;
+    case CellState::Error: return kMorphoStoppedColour;
     case CellState::Done: break;
     }
     return ScaleColour(MorphoResultValue(rows_[index], result_), lo, hi);
@@ -360,10 +271,7 @@ std::vector<ContourSegment> MorphoLogic::NeutralBuoyancyContour() const {
 }
 
 void MorphoLogic::MapRect(int width, int height, double& left, double& top, double& right, double& bottom) const {
-    left = kLeft;
-    top = kTop;
-    right = std::max(left + 10, width - kRight);
-    bottom = std::max(top + 10, height - kBottom);
+    MorphoMapRect(width, height, left, top, right, bottom);
 }
 
 bool MorphoLogic::CellAt(int width, int height, int x, int y, size_t& index) const {
@@ -390,7 +298,7 @@ void MorphoLogic::CellCentre(int width, int height, size_t index, double& x, dou
 std::string MorphoLogic::CellText(size_t index) const {
     const SweepRow& row = rows_.at(index);
     std::string out;
-    for (size_t k = 0; k < axes_.size(); ++k) out += (k ? ", " : "") + axes_[k].name + " = " + valueText(row.values[k]);
+    for (size_t k = 0; k < axes_.size(); ++k) out += (k ? ", " : "") + axes_[k].name + " = " + MorphoValueText(row.values[k]);
     out += "\n";
     switch (states_[index]) {
     case CellState::Pending: return out + "not grown yet";
@@ -523,139 +431,23 @@ bool MorphoLogic::ClickAt(int width, int height, int x, int y) {
 }
 
 void MorphoLogic::Draw(DrawingSurface& s) const {
-    const int W = s.width(), H = s.height();
-    s.setBackColour(Rgb(255, 255, 255));
-    s.clear();
-    s.setDrawWidth(1);
-    double l, t, r, b;
-    MapRect(W, H, l, t, r, b);
+    MorphoMap map;
     const std::string unit = MorphoResultUnit(result_);
-    const std::string title = MorphoResultCaption(result_) + (unit.empty() || unit == "ribs" ? "" : " (" + unit + ")");
-    printAt(s, l, 8, title, kInk);
-    if (axes_.size() < 2 || rows_.empty()) {
-        printAt(s, l, t + 20, "Choose the two inputs and their ranges, then press RUN.", kInk);
-        return;
+    map.unit = unit;
+    map.title = MorphoResultCaption(result_) + (unit.empty() || unit == "ribs" ? "" : " (" + unit + ")");
+    if (axes_.size() >= 2 && !rows_.empty()) {
+        for (const SweepAxis& a : axes_) map.axes.push_back({a.name, a.from, a.to, a.steps, a.valueAt(0)});
+        map.hasRange = ResultRange(map.lo, map.hi);
+        map.cells.reserve(rows_.size());
+        for (size_t p = 0; p < rows_.size(); ++p)
+            map.cells.push_back({CellColour(p, map.lo, map.hi), states_[p] == CellState::Error});
+        map.valueLabel = [result = result_](double v) { return resultText(v, result); };
+        map.seaWaterLine = result_ == MorphoResult::MeanDensity;
+        map.contour = NeutralBuoyancyContour();
+        double fx = 0, fy = 0;
+        if (CurrentPoint(fx, fy)) map.current = std::make_pair(fx, fy);
     }
-    const int nx = xSteps(), ny = ySteps();
-    const double cw = (r - l) / nx, ch = (b - t) / ny;
-    double lo = 0, hi = 0;
-    const bool anyDone = ResultRange(lo, hi);
-
-    // Cells; a cell that stopped on a runtime error is grey with a red cross.
-    for (int i = 0; i < nx; ++i) {
-        for (int j = 0; j < ny; ++j) {
-            const size_t p = CellIndex(i, j);
-            const double x0 = l + i * cw, x1 = l + (i + 1) * cw, y0 = b - (j + 1) * ch, y1 = b - j * ch;
-            fillRect(s, x0, y0, x1, y1, CellColour(p, lo, hi));
-            if (states_[p] == CellState::Error) {
-                const double m = std::min(cw, ch) * 0.25;
-                s.line(x0 + m, y0 + m, x1 - m, y1 - m, kErrorMark);
-                s.line(x0 + m, y1 - m, x1 - m, y0 + m, kErrorMark);
-            }
-        }
-    }
-    // Frame.
-    s.line(l, t, r, t, kInk);
-    s.line(r, t, r, b, kInk);
-    s.line(r, b, l, b, kInk);
-    s.line(l, b, l, t, kInk);
-
-    // Ticks and values at the cell centres.
-    const SweepAxis& ax = axes_[0];
-    const SweepAxis& ay = axes_[1];
-    // Round values along the axes (a one-value axis shows its value).
-    auto tickText = [](double v, int decimals) {
-        return decimals > 0 ? formatDecimals(v, decimals) : valueText(std::round(v) == 0 ? 0 : std::round(v));
-    };
-    int decimals = 0;
-    for (double v : roundTicks(ax.from, ax.to, (nx - 1) * cw, 70, decimals)) {
-        const double x = l + (cellPosition(ax, v) + 0.5) * cw;
-        s.line(x, b, x, b + 4, kInk);
-        const std::string text = nx > 1 ? tickText(v, decimals) : valueText(ax.valueAt(0));
-        printAt(s, x - kCharWidth * text.size() / 2, b + 6, text, kInk);
-    }
-    for (double v : roundTicks(ay.from, ay.to, (ny - 1) * ch, 24, decimals)) {
-        const double y = b - (cellPosition(ay, v) + 0.5) * ch;
-        s.line(l - 4, y, l, y, kInk);
-        const std::string text = ny > 1 ? tickText(v, decimals) : valueText(ay.valueAt(0));
-        printAt(s, l - 8 - kCharWidth * text.size(), y - 7, text, kInk);
-    }
-    printAt(s, (l + r) / 2 - kCharWidth * ax.name.size() / 2, b + 26, ax.name, kInk);
-    printAt(s, 6, t - 20, ay.name, kInk);
-
-    // The neutral-buoyancy contour: white over a dark edge, seen on any colour.
-    const auto contour = NeutralBuoyancyContour();
-    auto toX = [&](double fx) { return l + (fx + 0.5) * cw; };
-    auto toY = [&](double fy) { return b - (fy + 0.5) * ch; };
-    for (int pass = 0; pass < 2; ++pass) {
-        s.setDrawWidth(pass == 0 ? 4 : 2);
-        for (const ContourSegment& c : contour)
-            s.line(toX(c.x1), toY(c.y1), toX(c.x2), toY(c.y2), pass == 0 ? kContourEdge : kContourColour);
-    }
-    s.setDrawWidth(1);
-
-    // The current model's point: a ring with a cross.
-    double fx = 0, fy = 0;
-    if (CurrentPoint(fx, fy)) {
-        const double x = toX(fx), y = toY(fy);
-        s.setDrawWidth(2);
-        s.setFillStyle(1);
-        s.circle(x, y, 7, kCurrentColour);
-        s.line(x - 11, y, x - 4, y, kCurrentColour);
-        s.line(x + 4, y, x + 11, y, kCurrentColour);
-        s.line(x, y - 11, x, y - 4, kCurrentColour);
-        s.line(x, y + 4, x, y + 11, kCurrentColour);
-        s.setDrawWidth(1);
-    }
-
-    // Colour bar with the range of the finished cells.
-    const double bx = r + 24, bw = 18;
-    if (anyDone) {
-        constexpr int kBands = 96;
-        for (int k = 0; k < kBands; ++k) {
-            const double y0 = b - (k + 1) * (b - t) / kBands, y1 = b - k * (b - t) / kBands;
-            fillRect(s, bx, y0, bx + bw, y1 + (k + 1 < kBands ? 0.5 : 0), ScaleColour(lo + (hi - lo) * (k + 0.5) / kBands, lo, hi));
-        }
-        s.line(bx, t, bx + bw, t, kInk);
-        s.line(bx + bw, t, bx + bw, b, kInk);
-        s.line(bx + bw, b, bx, b, kInk);
-        s.line(bx, b, bx, t, kInk);
-        const int labels = hi > lo ? 5 : 1;
-        for (int k = 0; k < labels; ++k) {
-            const double v = labels == 1 ? lo : lo + (hi - lo) * k / (labels - 1);
-            const double y = labels == 1 ? (t + b) / 2 : b - (b - t) * k / (labels - 1);
-            s.line(bx + bw, y, bx + bw + 4, y, kInk);
-            printAt(s, bx + bw + 7, y - 7, resultText(v, result_), kInk);
-        }
-        // The sea-water level on a density bar.
-        if (result_ == MorphoResult::MeanDensity && hi > lo && kSeaWaterDensity >= lo && kSeaWaterDensity <= hi) {
-            const double y = b - (b - t) * (kSeaWaterDensity - lo) / (hi - lo);
-            s.setDrawWidth(3);
-            s.line(bx - 3, y, bx + bw + 3, y, kContourEdge);
-            s.setDrawWidth(1);
-            s.line(bx - 3, y, bx + bw + 3, y, kContourColour);
-        }
-        printAt(s, bx, t - 20, unit.empty() ? "index" : unit, kInk);
-    }
-
-    // Legend above the map.
-    double lx = std::max(l + kCharWidth * (title.size() + 4), r - 420);
-    s.setDrawWidth(4);
-    s.line(lx, 15, lx + 22, 15, kContourEdge);
-    s.setDrawWidth(2);
-    s.line(lx, 15, lx + 22, 15, kContourColour);
-    s.setDrawWidth(1);
-    printAt(s, lx + 28, 8, "density " + formatNumber(kSeaWaterDensity) + " (floats)", kInk);
-    lx += 190;
-    fillRect(s, lx, 9, lx + 12, 21, kErrorColour);
-    s.line(lx + 3, 12, lx + 9, 18, kErrorMark);
-    s.line(lx + 3, 18, lx + 9, 12, kErrorMark);
-    printAt(s, lx + 17, 8, "runtime error", kInk);
-    lx += 120;
-    s.setDrawWidth(2);
-    s.circle(lx + 6, 15, 5, kCurrentColour);
-    s.setDrawWidth(1);
-    printAt(s, lx + 16, 8, "current model", kInk);
+    DrawMorphoMap(s, map);
 }
 
 bool MorphoLogic::SaveCsv(const std::string& path, std::string& error) const {

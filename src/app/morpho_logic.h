@@ -13,6 +13,7 @@
 #include "app/main_window_logic.h"
 #include "model/scenario.h"
 #include "session/sweep.h"
+#include "render/morpho_map.h"
 #include "render/surface.h"
 #include "render/svg_surface.h"
 
@@ -41,12 +42,6 @@ struct MorphoAxisTexts {
 
 // At most this many steps per axis: every cell stays a few pixels wide.
 constexpr int kMorphoMaxSteps = 200;
-
-// A piece of a contour line in cell coordinates: cell (i, j) has its centre at
-// (i, j), the x axis first.
-struct ContourSegment {
-    double x1, y1, x2, y2;
-};
 
 // Marching squares over a grid of values at the cell centres (x outermost,
 // as a two-axis sweep orders its points); a NaN value leaves its squares out.
@@ -93,7 +88,8 @@ public:
     std::vector<ContourSegment> NeutralBuoyancyContour() const;
 
     // The map drawn whole onto a surface of any size: cells, axes, colour
-    // bar, contour, error marks, the current model's point, the legend.
+    // bar, contour, error marks, the current model's point, the legend
+    // (what to show; render draws it).
     void Draw(DrawingSurface& surface) const;
     // Picture rectangle of the cells on a surface of that size.
     void MapRect(int width, int height, double& left, double& top, double& right, double& bottom) const;

@@ -46,22 +46,15 @@ Fixed4 held(double v) { return Fixed4(static_cast<double>(static_cast<float>(v))
 
 void SetPreviewCoefficients(PreviewFields& f, const Vec3F4& view) {
     const double vx = view.x, vy = view.y, vz = view.z;
+    // The lengths and the coefficients are held in single precision.
     const float h = static_cast<float>(std::sqrt(vy * vy + vx * vx));
-    if (h == 0.0f) {
-        f.azimuthCos = 1;
-        f.azimuthSin = 0;
-    } else {
-        f.azimuthCos = static_cast<float>(-vy / h);
-        f.azimuthSin = static_cast<float>(-vx / h);
-    }
+    const UnitTurn azimuth = UnitTurnOf(-vy, -vx, h);
+    f.azimuthCos = static_cast<float>(azimuth.cos);
+    f.azimuthSin = static_cast<float>(azimuth.sin);
     const float r = static_cast<float>(std::sqrt(vy * vy + vx * vx + vz * vz));
-    if (r == 0.0f) {
-        f.elevationCos = 1;
-        f.elevationSin = 0;
-    } else {
-        f.elevationCos = static_cast<float>(vz / r);
-        f.elevationSin = static_cast<float>(-static_cast<double>(h) / r);
-    }
+    const UnitTurn elevation = UnitTurnOf(vz, -static_cast<double>(h), r);
+    f.elevationCos = static_cast<float>(elevation.cos);
+    f.elevationSin = static_cast<float>(elevation.sin);
 }
 
 void RotatePreviewPoint(Vec3F4& p, const PreviewFields& f) {

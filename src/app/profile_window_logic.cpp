@@ -15,7 +15,21 @@ namespace fs = std::filesystem;
 
 namespace ammonite {
 
-ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c) : model(m), chart(c) {
+ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c)
+    : ownDocument_(std::make_unique<ModelDocument>(m)), document(*ownDocument_), model(m), chart(c) {
+    init();
+}
+
+ProfileWindowLogic::ProfileWindowLogic(ModelDocument& d, ChartLayers& c) : document(d), model(d.state()), chart(c) {
+    init();
+}
+
+void ProfileWindowLogic::init() {
+    // The status line says how the window stands until an action says otherwise.
+    guard_.clearsStatus = false;
+    guard_.ended = [this] {
+        if (surfaceChanged) surfaceChanged();
+    };
     DScmd.setCaption("\xCE\xB1 = 1.002");  // design text, replaced by Load
     XCMtxt.onChange = [this] {
         if (!dragging && editingPoints()) ApplyTypedPoint();
@@ -31,15 +45,40 @@ ProfileWindowLogic::ProfileWindowLogic(ModelState& m, ChartLayers& c) : model(m)
 }
 
 bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
-    bool ok = true;
-    try {
-        action();
-    } catch (const RuntimeError& e) {
-        statusLine.setCaption(e.what());
-        ok = false;
-    }
-    if (surfaceChanged) surfaceChanged();
+    // The other windows hear of an action that changed what the chart edits
+    // once it has ended, whether or not it ended on an error.
+    const bool outermost = !guard_.running();
+    const EditSnapshot before = outermost ? snapshot() : EditSnapshot{};
+    const bool ok = guard_.run(action);
+    if (outermost && !snapshot().sameAs(before)) document.announce(ModelDocument::Change::Profiles, this);
     return ok;
+}
+
+ParameterProfile& ProfileWindowLogic::profile(int index) {
+    switch (index) {
+        case 0: return model.gammaProfile;
+        case 1: return model.curvatureProfile;
+        case 2: return model.torsionProfile;
+        case 3: return model.betaProfile;
+        default: throwOutOfRange("no profile " + std::to_string(index));
+    }
+}
+
+void ProfileWindowLogic::DrawProfiles() {
+    drawProfiles(chart, {&model.gammaProfile, &model.curvatureProfile, &model.torsionProfile, &model.betaProfile},
+                 editingPoints() ? editMode - 1 : -1);
+    setAlphaControls(editMode == kFinalStage);
+}
+
+void ProfileWindowLogic::DrawEditedProfile(bool withSelection) {
+    if (!editingPoints()) return;
+    const int p = editMode - 1;
+    const ParameterProfile& prof = profile(p);
+    const int n = std::min<int>(prof.count, ParameterProfile::kMaxCount);
+    // With every slot in use, the last point is the one numbered as "none".
+    const bool shown = withSelection && selectedPoint >= 0 && selectedPoint <= n &&
+                       (selectedPoint != kNoPoint || n == ParameterProfile::kMaxCount);
+    drawEditedProfile(chart, p, prof, shown ? selectedPoint : -1);
 }
 
 void ProfileWindowLogic::setAlphaControls(bool shown) {
@@ -103,7 +142,7 @@ void ProfileWindowLogic::Load() {
         }
         statusLine.setCaption(message);
         // 2.
-        model.profileWindowOpened = 1;
+        document.setProfileWindowOpened(true);
         // 3. Chart constants and the α caption.
         chartLeft = 21;
         chartBaseline = 400;
@@ -147,9 +186,9 @@ void ProfileWindowLogic::ClickProfileButton(int mode) {
         DrawProfiles();
         axisLineColour = kEditedAxisColour;
         switch (mode) {
-            case kGamma: DrawGammaAxis(); break;
-            case kBeta: DrawBetaAxis(); break;
-            default: DrawCurvatureTorsionAxis(); break;
+            case kGamma: drawGammaAxis(chart); break;
+            case kBeta: drawBetaAxis(chart); break;
+            default: drawCurvatureTorsionAxis(chart); break;
         }
         DrawEditedProfile(false);
     });

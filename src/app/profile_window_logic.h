@@ -12,29 +12,29 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "app/runtime_error_guard.h"
 #include "app/controls.h"
+#include "model/model_document.h"
 #include "model/model_state.h"
 #include "render/chart_layers.h"
+#include "render/profile_chart.h"
 
 namespace ammonite {
 
-class ProfileWindowLogic {
+// The window's chart is a ProfileChart: its geometry, colours and drawing.
+class ProfileWindowLogic : public ProfileChart {
+    std::unique_ptr<ModelDocument> ownDocument_;  // when the window has the model to itself
+
 public:
     // Edit modes.
     enum : std::int16_t { kNone = 0, kGamma = 1, kCurvature = 2, kTorsion = 3, kBeta = 4, kFinalStage = 5 };
     static constexpr int kNoPoint = 50;  // selectedPoint when no point is selected
 
-    // Chart colours.
-    static constexpr Rgb kProfileColours[4] = {{100, 100, 250}, {250, 100, 100}, {100, 250, 100}, {250, 200, 100}};
-    static constexpr Rgb kDarkColours[4] = {{50, 50, 150}, {150, 50, 50}, {50, 150, 50}, {150, 100, 50}};
-    static constexpr Rgb kAxisColour{100, 100, 150};
-    static constexpr Rgb kLabelColour{150, 150, 200};
-    static constexpr Rgb kGridColour{255, 255, 255};
-    static constexpr Rgb kNameColour{0, 0, 0};
-    static constexpr Rgb kMarkerColour{150, 50, 50};
-    static constexpr Rgb kEditedAxisColour{50, 50, 50};
-    static constexpr Rgb kChartBackColour{222, 222, 230};
-
+    // The window edits the model shared through `document`: an action that
+    // changed the profiles, α or the stage range is announced when it ends.
+    ProfileWindowLogic(ModelDocument& document, ChartLayers& chart);
     ProfileWindowLogic(ModelState& model, ChartLayers& chart);
 
     // ---- window commands; each is one user action that a runtime error
@@ -67,28 +67,19 @@ public:
     // ended with one (the message is in statusLine).
     bool Guard(const std::function<void()>& action);
 
-    // ---- drawing ----
-    void DrawChartBackground();
-    void DrawStageGrid();
-    void DrawValueGrid();
-    void DrawCurvatureTorsionAxis();
-    void DrawBetaAxis();
-    void DrawGammaAxis();
+    // ---- drawing (the chart of the model's profiles) ----
+    void DrawChartBackground() { drawBackground(chart); }
+    // The profiles, the edited one wide; the α controls show in final-stage mode.
     void DrawProfiles();
     void DrawEditedProfile(bool withSelection = true);
-    void DrawMarker(double stage);
+    void DrawMarker(double stage) { drawMarker(chart, stage); }
 
     // ---- editing ----
     void ApplyTypedPoint();
     void SaveProfiles();
     void LoadProfiles(const std::string& name);
 
-    // ---- chart mapping ----
-    double stageToX(double stage) const { return chartLeft + stage / stagesPerUnit; }
-    double xToStage(double x) const { return stagesPerUnit * (x - chartLeft); }
     // Profile index 0..3 = γ, C, T, β.
-    double valueToY(int profile, double value) const;
-    double yToValue(int profile, double y) const;
     ParameterProfile& profile(int index);
     // The profile the current mode edits (modes 1..4).
     ParameterProfile& editedProfile() { return profile(editMode - 1); }
@@ -96,24 +87,13 @@ public:
     // Whether "Point Del." in final-stage mode would undo a cut now.
     bool cutUndoAvailable() const;
 
+    ModelDocument& document;
     ModelState& model;
     ChartLayers& chart;
 
-    // Chart constants, set when the window loads.
-    double chartLeft = 21;
-    // Stages per chart unit: 2 shows stages 0..1958 on the 1001 units of the
-    // classic chart; the window sets 4 and widens the chart so that the
-    // whole range 0..4000 shows.
-    double stagesPerUnit = 2;
     // How far from the final-stage marker (in chart units) a press still
     // takes it.
     double markerReach = 0;
-    double chartBaseline = 400;
-    double gammaScale = 40;
-    double curvatureScale = 200;
-    double torsionScale = 200;
-    double betaScale = 20;
-    Rgb axisLineColour = kAxisColour;
 
     // Editor state.
     std::int16_t editMode = kNone;
@@ -160,11 +140,11 @@ private:
     void setTimer(bool on);
     void refreshFileNames();
     bool ensureProfileFolder(std::string& message);
-    std::string numberText(double v) const;
     void clearBoxes();
     // The edit about to be made can be undone.
     void rememberForUndo(bool typing = false);
     void dropUnchangedUndo();
+    void init();
     void notifyStages() {
         if (stagesChanged) stagesChanged();
     }
@@ -178,6 +158,7 @@ private:
     };
     EditSnapshot snapshot() const;
     std::vector<EditSnapshot> undo_;
+    RuntimeErrorGuard guard_{statusLine};
     bool typingEdit_ = false;    // the last undo step is the typing going on now
     bool settingBoxes_ = false;  // the boxes are being written, not typed into
 

@@ -121,7 +121,16 @@ void runQuietly(Model& model, Handler Model::*handler, const std::function<void(
 // ---- the window ------------------------------------------------------------------
 
 SettingsWindowLogic::SettingsWindowLogic(ModelState& m, DrawingSurface& preview)
-    : model(m), previewSurface(preview) {
+    : ownDocument_(std::make_unique<ModelDocument>(m)), document(*ownDocument_), model(m), previewSurface(preview) {
+    init();
+}
+
+SettingsWindowLogic::SettingsWindowLogic(ModelDocument& d, DrawingSurface& preview)
+    : document(d), model(d.state()), previewSurface(preview) {
+    init();
+}
+
+void SettingsWindowLogic::init() {
     VLGlbl.setCaption("P");
     VLTlbl.setCaption("Q");
     LLGlbl.setCaption("P");
@@ -141,19 +150,20 @@ SettingsWindowLogic::AngleControls SettingsWindowLogic::light() {
 
 void SettingsWindowLogic::wire() {
     // Change handlers: the number at the start of the text, into the field.
-    GItxt.onChange = [this] { model.growthIncrement = leadingSingle(GItxt.text()); };
-    SCLtxt.onChange = [this] {
-        model.drawScale = leadingFixed4(SCLtxt.text());
-        notifyScale();
+    GItxt.onChange = [this] { document.setGrowthIncrement(leadingSingle(GItxt.text()), this); };
+    SCLtxt.onChange = [this] { document.setDrawScale(leadingFixed4(SCLtxt.text()), this); };
+    OXtxt.onChange = [this] { document.setOriginX(leadingFixed4(OXtxt.text()), this); };
+    OYtxt.onChange = [this] { document.setOriginY(leadingFixed4(OYtxt.text()), this); };
+    auto component = [this](Vec3F4 vector, Fixed4 Vec3F4::*axis, const TextBoxModel& box) {
+        vector.*axis = leadingFixed4(box.text());
+        return vector;
     };
-    OXtxt.onChange = [this] { model.originX = leadingFixed4(OXtxt.text()); };
-    OYtxt.onChange = [this] { model.originY = leadingFixed4(OYtxt.text()); };
-    VXtxt.onChange = [this] { model.viewVector.x = leadingFixed4(VXtxt.text()); };
-    VYtxt.onChange = [this] { model.viewVector.y = leadingFixed4(VYtxt.text()); };
-    VZtxt.onChange = [this] { model.viewVector.z = leadingFixed4(VZtxt.text()); };
-    LXtxt.onChange = [this] { model.lightVector.x = leadingFixed4(LXtxt.text()); };
-    LYtxt.onChange = [this] { model.lightVector.y = leadingFixed4(LYtxt.text()); };
-    LZtxt.onChange = [this] { model.lightVector.z = leadingFixed4(LZtxt.text()); };
+    VXtxt.onChange = [=] { document.setViewVector(component(model.viewVector, &Vec3F4::x, VXtxt), this); };
+    VYtxt.onChange = [=] { document.setViewVector(component(model.viewVector, &Vec3F4::y, VYtxt), this); };
+    VZtxt.onChange = [=] { document.setViewVector(component(model.viewVector, &Vec3F4::z, VZtxt), this); };
+    LXtxt.onChange = [=] { document.setLightVector(component(model.lightVector, &Vec3F4::x, LXtxt), this); };
+    LYtxt.onChange = [=] { document.setLightVector(component(model.lightVector, &Vec3F4::y, LYtxt), this); };
+    LZtxt.onChange = [=] { document.setLightVector(component(model.lightVector, &Vec3F4::z, LZtxt), this); };
 
     // Leave-field checks.
     GItxt.onLeave = [this] { onLimitedBoxLeft(GItxt); };
@@ -177,12 +187,12 @@ void SettingsWindowLogic::wire() {
 
     // Scroll bars.
     ORIGINhsc.onChange = [this] {
-        model.originX = ORIGINhsc.value();
+        document.setOriginX(ORIGINhsc.value(), this);
         OXtxt.setText(std::to_string(ORIGINhsc.value()));
         DrawPreview();
     };
     ORIGINvsc.onChange = [this] {
-        model.originY = ORIGINvsc.value();
+        document.setOriginY(ORIGINvsc.value(), this);
         OYtxt.setText(std::to_string(ORIGINvsc.value()));
         DrawPreview();
     };
@@ -192,31 +202,26 @@ void SettingsWindowLogic::wire() {
     LIGHTvsc.onChange = [this] { onAngleBarChanged(light(), false); };
 
     // Switches and choices.
-    RIBcbx.onClick = [this] { model.ribbingOn = RIBcbx.checked() ? 1 : 0; };
+    RIBcbx.onClick = [this] { document.setRibbing(RIBcbx.checked(), this); };
     ORIENTcbx.onClick = [this] { onOrientationClicked(); };
-    INITIALopt.onClick = [this] { model.referStage = 0; };
-    FINALopt.onClick = [this] { model.referStage = 1; };
+    INITIALopt.onClick = [this] { document.setReferStage(ReferStage::Initial, this); };
+    FINALopt.onClick = [this] { document.setReferStage(ReferStage::Final, this); };
     SCRNopt.onClick = [this] { DrawPreview(); };
     FRAMEopt.onClick = [this] { DrawPreview(); };
 }
 
 bool SettingsWindowLogic::Guard(const std::function<void()>& action) {
-    statusLine.setCaption("");
-    try {
-        action();
-        return true;
-    } catch (const RuntimeError& e) {
-        statusLine.setCaption(e.what());
-        return false;
-    }
+    // The other windows hear of the action's changes once it has ended.
+    ModelDocument::Batch batch(document);
+    return guard_.run(action);
 }
 
 void SettingsWindowLogic::Load() {
     // The switches as they are in force (set without running their clicks,
     // which would change the model).
-    runQuietly(RIBcbx, &CheckBoxModel::onClick, [this] { RIBcbx.setChecked(model.ribbingOn == 1); });
+    runQuietly(RIBcbx, &CheckBoxModel::onClick, [this] { RIBcbx.setChecked(document.ribbing()); });
     runQuietly(ORIENTcbx, &CheckBoxModel::onClick,
-               [this] { ORIENTcbx.setChecked(model.orientationMode != 0); });
+               [this] { ORIENTcbx.setChecked(document.orientation() != OrientationMode::Fixed); });
 
     // 1. The boxes in the padded form; their change handlers store the same
     // values back.
@@ -239,7 +244,7 @@ void SettingsWindowLogic::Load() {
     setOriginBar(ORIGINvsc, model.originY, true);
 
     // 3. "Refer to".
-    if (model.referStage == 1)
+    if (document.referStage() == ReferStage::Final)
         FINALopt.select();
     else
         INITIALopt.select();
@@ -273,7 +278,7 @@ void SettingsWindowLogic::onLimitedBoxLeft(TextBoxModel& box) {
         if (v == 0) v = model.growthIncrement;
         if (v > 1) v = 1;
         if (v < 0.05) v = 0.05;
-        model.growthIncrement = static_cast<float>(v);
+        document.setGrowthIncrement(static_cast<float>(v), this);
         GItxt.setText(paddedSingle(model.growthIncrement));
         return;
     }
@@ -285,11 +290,9 @@ void SettingsWindowLogic::onLimitedBoxLeft(TextBoxModel& box) {
     if (v > high) v = high;
     if (v < low) v = low;
     field = v;
+    announce(&box == &SCLtxt ? ModelDocument::Change::DrawScale : ModelDocument::Change::Origin);
     box.setText(paddedFixed4(field));
-    if (&box == &SCLtxt) {
-        notifyScale();
-        return;
-    }
+    if (&box == &SCLtxt) return;
     if (&box == &OXtxt)
         setOriginBar(ORIGINhsc, model.originX, false);
     else
@@ -357,6 +360,7 @@ void SettingsWindowLogic::onDensityLeft(TextBoxModel& box, int index) {
             return;
         }
         field = v > 0 ? high : low;
+        announce(ModelDocument::Change::Densities);
         box.setText(plainDouble(field));
         return;
     case WholeText::Number:
@@ -366,19 +370,18 @@ void SettingsWindowLogic::onDensityLeft(TextBoxModel& box, int index) {
     bool limited = false;
     if (field < low) field = low, limited = true;
     if (field > high) field = high, limited = true;
+    announce(ModelDocument::Change::Densities);
     if (limited) box.setText(plainDouble(field));
 }
 
 void SettingsWindowLogic::onOrientationClicked() {
     if (ORIENTcbx.checked()) {
-        model.orientationMode = 2;
+        document.setLifeOrientation(true, this);
         VXtxt.setText(paddedFixed4(model.lifeViewVector.x));
         VYtxt.setText(paddedFixed4(model.lifeViewVector.y));
         VZtxt.setText(paddedFixed4(model.lifeViewVector.z));
     } else {
-        model.orientationMode = 0;
-        model.orientationCos = 1;
-        model.orientationSin = 0;
+        document.setLifeOrientation(false, this);
     }
 }
 

@@ -8,7 +8,11 @@
 #include <functional>
 #include <string>
 
+#include "app/runtime_error_guard.h"
 #include "app/controls.h"
+#include <memory>
+
+#include "model/model_document.h"
 #include "model/model_state.h"
 #include "render/surface.h"
 #include "app/direction_angles.h"
@@ -49,12 +53,18 @@ std::string paddedDouble(double v);
 }  // namespace settings_text
 
 class SettingsWindowLogic {
+    std::unique_ptr<ModelDocument> ownDocument_;  // when the window has the model to itself
+
 public:
-    // `preview` is the picture box FRpct: 800 × 600 drawing units.
+    // `preview` is the picture box FRpct: 800 × 600 drawing units. The
+    // window sets the model through the shared document, so that the other
+    // windows follow.
+    SettingsWindowLogic(ModelDocument& document, DrawingSurface& preview);
     SettingsWindowLogic(ModelState& model, DrawingSurface& preview);
 
     // Load step: fills the boxes, bars and labels from the model state and
-    // draws the preview. The check boxes show ribbingOn and orientationMode.
+    // draws the preview. The check boxes show the ribbing and orientation
+    // switches.
     void Load();
 
     // Runs a user action; a runtime error ends it with a short line in
@@ -77,6 +87,7 @@ public:
 
     void DrawPreview();
 
+    ModelDocument& document;
     ModelState& model;
     DrawingSurface& previewSurface;
 
@@ -101,7 +112,6 @@ public:
 
     // ---- hooks for the window layer ----
     std::function<void()> previewDrawn;      // the preview's pixels changed
-    std::function<void()> drawScaleChanged;  // a handler here stored drawScale
     std::function<void()> confirmed;         // "Confirm": hide, show the main window
 
 private:
@@ -114,7 +124,9 @@ private:
     AngleControls view();
     AngleControls light();
 
+    void init();
     void wire();
+    RuntimeErrorGuard guard_{statusLine};
     void onLimitedBoxLeft(TextBoxModel& box);
     void onVectorBoxLeft(TextBoxModel& box, Fixed4& component);
     void onZBoxLeft(AngleControls c);
@@ -123,9 +135,8 @@ private:
     void onDensityLeft(TextBoxModel& box, int index);
     void onOrientationClicked();
     void setOriginBar(ScrollBarModel& bar, Fixed4 value, bool quietWhenClamped);
-    void notifyScale() {
-        if (drawScaleChanged) drawScaleChanged();
-    }
+    // The field a box or bar has just stored is announced to the other windows.
+    void announce(ModelDocument::Change what) { document.announce(what, this); }
 };
 
 }  // namespace ammonite

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
 #include "core/numeric.h"
 #include "model/growth.h"
@@ -13,28 +12,6 @@
 namespace ammonite {
 
 namespace {
-
-// FNV-1a over the bytes of the values fed to it.
-class Fingerprint {
-public:
-    template <class T>
-    Fingerprint& add(const T& value) {
-        unsigned char bytes[sizeof(T)];
-        std::memcpy(bytes, &value, sizeof(T));
-        for (unsigned char b : bytes) hash_ = (hash_ ^ b) * 1099511628211ull;
-        return *this;
-    }
-    Fingerprint& add(const ParameterProfile& p) {
-        add(p.count);
-        for (int i = 0; i <= p.count && i < ParameterProfile::kSlots; ++i)
-            add(p.stages[static_cast<size_t>(i)]).add(p.values[static_cast<size_t>(i)]);
-        return *this;
-    }
-    std::uint64_t value() const { return hash_; }
-
-private:
-    std::uint64_t hash_ = 1469598103934665603ull;
-};
 
 double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -47,23 +24,6 @@ constexpr double kMaxPitch = 1.5608;  // π/2 − 0.01
 constexpr double kHalfPi = 1.5707963267948966;
 
 }  // namespace
-
-std::uint64_t GrowthInputsKey(const ModelState& m, const RunState& r) {
-    Fingerprint f;
-    f.add(m.gammaProfile).add(m.curvatureProfile).add(m.torsionProfile).add(m.betaProfile);
-    f.add(m.alpha).add(m.stageRange[0]).add(m.stageRange[1]).add(m.shownStage).add(m.growthIncrement);
-    f.add(m.densities[0]).add(m.densities[1]).add(m.ribbingOn).add(m.orientationMode).add(m.regulatedGrowth);
-    f.add(r.sizeLow).add(r.sizeHigh).add(r.fatigueAtSizeLow).add(r.fatigueAtSizeHigh);
-    return f.value();
-}
-
-std::uint64_t RunResultKey(const RunState& r) {
-    Fingerprint f;
-    f.add(r.hasRun).add(r.currentStage).add(r.lastBuiltStage).add(r.segmentsDrawn).add(r.totalVolume);
-    f.add(r.massCentre.x).add(r.massCentre.y).add(r.massCentre.z).add(r.bodyStart).add(r.orientationAngle);
-    f.add(r.pendingRibs).add(r.ribCountdown);
-    return f.value();
-}
 
 bool RegrowthQueue::inputsAre(std::uint64_t key) {
     wanted_ = key;

@@ -22,15 +22,6 @@
 
 namespace ammonite {
 
-// Fingerprint of everything a START reads that shapes the shell: the four
-// profiles, α, the stage range and count, the growth increment, the
-// densities, the ribbing and orientation switches and the regulation
-// thresholds of the threshold bars. The view, light, origin and scale only
-// change how the main window draws, and are left out.
-std::uint64_t GrowthInputsKey(const ModelState& model, const RunState& run);
-// Fingerprint of a run's results, which changes whenever START ran.
-std::uint64_t RunResultKey(const RunState& run);
-
 // At most one growth at a time: inputs that change while one runs are merged
 // into a single growth started when it ends.
 class RegrowthQueue {

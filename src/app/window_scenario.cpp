@@ -33,8 +33,8 @@ bool WindowScenario::inputs(Scenario& out, std::string& error) const {
     s.light = {m.lightVector.x, m.lightVector.y, m.lightVector.z};
     s.densityAir = m.densities[0];
     s.densityBody = m.densities[1];
-    s.ribbing = m.ribbingOn == 1;
-    s.orientation = m.orientationMode == 2;
+    s.ribbing = logic_.document.ribbing();
+    s.orientation = logic_.document.lifeOrientation();
     s.st1 = logic_.ST1hsc.value();
     s.st2 = logic_.ST2hsc.value();
     s.ft1 = logic_.FT1vsc.value();
@@ -95,16 +95,19 @@ void WindowScenario::shadePressed() {
 }
 
 void WindowScenario::open(const Scenario& s) {
+    // The other windows read the whole model again once it is in place.
+    ModelDocument::Batch batch(logic_.document);
+    logic_.document.announce(ModelDocument::Change::Replaced, this);
     ModelState& m = logic_.model;
     // A fresh start: the window's load step on a new model and run.
     const std::string folder = m.profileFolderPath;
-    const std::int16_t profileWindowOpened = m.profileWindowOpened;
+    const bool profileWindowOpened = logic_.document.profileWindowOpened();
     // (Built on the heap: the per-stage tables are large.)
     m = *std::make_unique<ModelState>();
     logic_.run = *std::make_unique<RunState>();
     logic_.Load();
     m.profileFolderPath = folder;
-    m.profileWindowOpened = profileWindowOpened;
+    logic_.document.setProfileWindowOpened(profileWindowOpened);
 
     ApplyScenarioProfiles(s, m);
     m.viewVector = {s.view[0], s.view[1], s.view[2]};
@@ -113,7 +116,7 @@ void WindowScenario::open(const Scenario& s) {
     m.originY = s.origin[1];
     m.densities = {s.densityAir, s.densityBody};
     m.ribbingOn = s.ribbing ? 1 : 0;
-    m.orientationMode = s.orientation ? 2 : 0;
+    m.orientationMode = static_cast<std::int16_t>(s.orientation ? OrientationMode::Life : OrientationMode::Fixed);
     // The boxes show what was typed; the model takes the value as the box would.
     logic_.TypeStages(std::to_string(s.stages));
     m.shownStage = static_cast<std::int16_t>(s.stages);

@@ -28,6 +28,7 @@
 #include "render/mesh_files.h"
 #include "render/svg_surface.h"
 #include "picture/film_pictures.h"
+#include "picture/headless_toolkit.h"
 #include "picture/image_surface.h"
 #include "picture/svg_text_style.h"
 
@@ -37,13 +38,6 @@ namespace {
 
 constexpr int kSurfaceWidth = 1000;
 constexpr int kSurfaceHeight = 760;
-
-// The toolkit's own notes (no runtime folder, font lookups) are not results
-// of the run; only its serious messages reach standard error.
-void toolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::cerr << "ammonite-batch: " << message.toStdString() << '\n';
-}
 
 int badArgument(const std::string& message) {
     std::cerr << "ammonite-batch: " << message << '\n';
@@ -223,14 +217,9 @@ int main(int argc, char** argv) {
     if (!options.sweeps.empty()) return runSweep(options);
 
     // Text on the drawing needs the toolkit's fonts, but no screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(toolkitMessage);
-    int qtArgc = 1;
-    char programName[] = "ammonite-batch";
-    char* qtArgv[] = {programName, nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-    // The toolkit takes the user's locale; numbers keep '.' as their decimal sign.
-    std::setlocale(LC_NUMERIC, "C");
+    // The toolkit's own notes (no runtime folder, font lookups) are not
+    // results of the run; only its serious messages reach standard error.
+    StartHeadlessToolkit({"ammonite-batch", "ammonite-batch: "});
 
     ImageSurface surface(kSurfaceWidth, kSurfaceHeight);
     surface.clear();

@@ -6,22 +6,14 @@ namespace ammonite {
 
 ViewPairs ViewPairsFromVector(double vx, double vy, double vz) {
     ViewPairs v;
-    double h = std::sqrt(vy * vy + vx * vx);
-    if (h == 0) {
-        v.azimuthCos = 1;
-        v.azimuthSin = 0;
-    } else {
-        v.azimuthCos = -vy / h;
-        v.azimuthSin = -vx / h;
-    }
-    double r = std::sqrt(vy * vy + vx * vx + vz * vz);
-    if (r == 0) {
-        v.elevationCos = 1;
-        v.elevationSin = 0;
-    } else {
-        v.elevationCos = vz / r;
-        v.elevationSin = -h / r;
-    }
+    const double h = std::sqrt(vy * vy + vx * vx);
+    const UnitTurn azimuth = UnitTurnOf(-vy, -vx, h);
+    v.azimuthCos = azimuth.cos;
+    v.azimuthSin = azimuth.sin;
+    const double r = std::sqrt(vy * vy + vx * vx + vz * vz);
+    const UnitTurn elevation = UnitTurnOf(vz, -h, r);
+    v.elevationCos = elevation.cos;
+    v.elevationSin = elevation.sin;
     return v;
 }
 

@@ -10,6 +10,17 @@ struct Vec3 {
     double x = 0, y = 0, z = 0;
 };
 
+// The cosine and sine of a turn given by two sides of a right triangle and
+// its hypotenuse: (cosSide / length, sinSide / length). A zero length has no
+// direction: the turn is none, (1, 0).
+struct UnitTurn {
+    double cos = 1, sin = 0;
+};
+inline UnitTurn UnitTurnOf(double cosSide, double sinSide, double length) {
+    if (length == 0) return {};
+    return {cosSide / length, sinSide / length};
+}
+
 // Direction values of the view, derived from viewVector by the run command.
 struct ViewPairs {
     double azimuthSin = 0, azimuthCos = 1;      // a, b

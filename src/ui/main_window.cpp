@@ -170,7 +170,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
 
     log_ = new LogView(this);
     log_->setToolTip(QStringLiteral("Regulation log: one line per regulated stage of the last run"));
-    logic_ = std::make_unique<MainWindowLogic>(model_, surface_, *log_);
+    logic_ = std::make_unique<MainWindowLogic>(document_, surface_, *log_);
     logic_->surfaceChanged = [this] { refresh(); };
 
     view_ = new SurfaceView(surface_, this, true);
@@ -209,6 +209,8 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     connect(start, &QPushButton::clicked, this, [this] {
         showPlot(false);
         infoLine_->clear();
+        // The other windows hear of the START once the scenario has counted it.
+        ModelDocument::Batch batch(document_);
         scenarioFiles_->startPressed();
         logic_->ClickStart();
         scenarioFiles_->startFinished();
@@ -216,6 +218,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     connect(shade, &QPushButton::clicked, this, [this] {
         showPlot(false);
         infoLine_->clear();
+        ModelDocument::Batch batch(document_);
         logic_->ClickShade();
         scenarioFiles_->shadePressed();
     });
@@ -632,7 +635,7 @@ bool MainWindow::showPlot(bool on) {
 
 void MainWindow::openProfileWindow() {
     if (!profileWindow_) {
-        profileWindow_ = new ProfileWindow(model_, this);
+        profileWindow_ = new ProfileWindow(document_, this);
         // The stage boxes follow the final stage and file loads made there.
         connect(profileWindow_, &ProfileWindow::stagesChanged, this, [this] { logic_->ShowModelStages(); });
     }
@@ -643,7 +646,7 @@ void MainWindow::openProfileWindow() {
 
 void MainWindow::openSettingsWindow() {
     if (!settingsWindow_) {
-        settingsWindow_ = new SettingsWindow(model_, this);
+        settingsWindow_ = new SettingsWindow(document_, this);
         settingsWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
     settingsWindow_->show();

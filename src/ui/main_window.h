@@ -56,6 +56,8 @@ public:
     ~MainWindow() override;
 
     MainWindowLogic& logic() { return *logic_; }
+    // The model all the windows share; it announces what they set.
+    ModelDocument& document() { return document_; }
     ImageSurface& surface() { return surface_; }
     SurfaceView* surfaceView() { return view_; }
     LogView* logView() { return log_; }
@@ -137,6 +139,7 @@ private:
     void showSaved(const QStringList& paths);
 
     ModelState& model_;
+    ModelDocument document_{model_};
     ImageSurface surface_;
     DisplayList drawing_;         // what the model drew on surface_, for the SVG
     ImageSurface plotSurface_;

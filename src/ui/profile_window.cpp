@@ -35,9 +35,10 @@ QFont serifFont() {
 }
 }  // namespace
 
-ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
+ProfileWindow::ProfileWindow(ModelDocument& document, QWidget* mainWindow)
     : QWidget(nullptr),
-      model_(model),
+      document_(document),
+      model_(document.state()),
       mainWindow_(mainWindow),
       background_(kChartWidth, kChartHeight, ImageSurface::screenResolution()),
       shown_(kChartWidth, kChartHeight, ImageSurface::screenResolution()),
@@ -62,7 +63,7 @@ ProfileWindow::ProfileWindow(ModelState& model, QWidget* mainWindow)
     page_ = page;
     page->installEventFilter(this);
 
-    logic_ = std::make_unique<ProfileWindowLogic>(model_, layers_);
+    logic_ = std::make_unique<ProfileWindowLogic>(document_, layers_);
     ProfileWindowLogic& L = *logic_;
     // The chart is widened so that the whole stage range 0..4000 shows, four
     // stages a unit; the marker is taken within a few units.

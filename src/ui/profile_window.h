@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "model/model_state.h"
+#include "model/model_document.h"
 #include "render/chart_layers.h"
 #include "app/profile_window_logic.h"
 #include "picture/image_surface.h"
@@ -41,7 +41,7 @@ public:
     static constexpr int kMinPageWidth = 910;
     static constexpr int kMinPageHeight = kChartHeight / 2 + 8 + kBelowChart;
 
-    ProfileWindow(ModelState& model, QWidget* mainWindow);
+    ProfileWindow(ModelDocument& document, QWidget* mainWindow);
     ~ProfileWindow() override;
 
     ProfileWindowLogic& logic() { return *logic_; }
@@ -75,6 +75,7 @@ private:
     void layoutPage();
     void returnToMainWindow();
 
+    ModelDocument& document_;
     ModelState& model_;
     QWidget* mainWindow_;
     ImageSurface background_;

@@ -89,6 +89,7 @@ bool ScenarioFiles::openFile(const QString& path) {
         showError(error);
         return false;
     }
+    ModelDocument::Batch batch(logic_.document);
     scenario_.open(s);
     // A picture or a mesh is not where the scenario is saved back to.
     path_ = path.endsWith(QStringLiteral(".toml"), Qt::CaseInsensitive) ? path : QString();
@@ -131,6 +132,7 @@ bool ScenarioFiles::regrow() {
         showError(error);
         return false;
     }
+    ModelDocument::Batch batch(logic_.document);
     const Scenario reference = scenario_.reference();
     scenario_.open(s);
     scenario_.saved(reference);
@@ -138,6 +140,7 @@ bool ScenarioFiles::regrow() {
 }
 
 void ScenarioFiles::growCell(const Scenario& scenario) {
+    ModelDocument::Batch batch(logic_.document);
     const Scenario reference = scenario_.reference();
     scenario_.open(scenario);
     scenario_.saved(reference);

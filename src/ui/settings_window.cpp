@@ -147,9 +147,9 @@ VectorGroup vectorGroup(QWidget* page, const char* title, char letter, const std
 
 // ---- the window ------------------------------------------------------------------------
 
-SettingsWindow::SettingsWindow(ModelState& model, QWidget* mainWindow)
+SettingsWindow::SettingsWindow(ModelDocument& document, QWidget* mainWindow)
     : QWidget(nullptr),
-      model_(model),
+      document_(document),
       mainWindow_(mainWindow),
       preview_(kPreviewBoxWidth - 2 * kFrameBorder, kPreviewBoxHeight - 2 * kFrameBorder, kPreviewWidth,
                kPreviewHeight) {
@@ -158,7 +158,7 @@ SettingsWindow::SettingsWindow(ModelState& model, QWidget* mainWindow)
     QFont previewFont(QStringLiteral("IPAPGothic"));
     previewFont.setPixelSize(8);  // about 6 points
     preview_.setFont(previewFont);
-    logic_ = std::make_unique<SettingsWindowLogic>(model_, preview_);
+    logic_ = std::make_unique<SettingsWindowLogic>(document_, preview_);
     build();
     logic_->Guard([this] { logic_->Load(); });
 }
@@ -200,14 +200,6 @@ void SettingsWindow::paintPreviewAt(double resolution) {
     // Drawn again from the settings, as a click on the preview does.
     logic_->ClickPreview();
     previewView_->update();
-}
-
-void SettingsWindow::mirrorScaleToMainWindow() {
-    // START reads the scale from the main window's own scale box: keep it
-    // showing the scale set here.
-    auto* main = qobject_cast<MainWindow*>(mainWindow_.data());
-    if (!main) return;
-    main->logic().Guard([&] { main->logic().SCLtxt.setText(formatFixed4(model_.drawScale)); });
 }
 
 void SettingsWindow::build() {
@@ -352,7 +344,6 @@ void SettingsWindow::build() {
     });
 
     L.previewDrawn = [this] { previewView_->update(); };
-    L.drawScaleChanged = [this] { mirrorScaleToMainWindow(); };
     L.confirmed = [this] {
         hide();
         if (mainWindow_) {

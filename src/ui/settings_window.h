@@ -12,7 +12,7 @@
 #include <QRect>
 #include <QWidget>
 
-#include "model/model_state.h"
+#include "model/model_document.h"
 #include "app/settings_logic.h"
 #include "picture/image_surface.h"
 
@@ -49,7 +49,7 @@ public:
     static constexpr int kWidth = 720;
     static constexpr int kHeight = 406;
 
-    SettingsWindow(ModelState& model, QWidget* mainWindow);
+    SettingsWindow(ModelDocument& document, QWidget* mainWindow);
     ~SettingsWindow() override;
 
     SettingsWindowLogic& logic() { return *logic_; }
@@ -74,9 +74,8 @@ private:
     // Gives the preview the room the page has beyond the design size and
     // moves the controls right of it and below it along.
     void layoutPage();
-    void mirrorScaleToMainWindow();
 
-    ModelState& model_;
+    ModelDocument& document_;
     QPointer<QWidget> mainWindow_;
     ScaledImageSurface preview_;
     std::unique_ptr<SettingsWindowLogic> logic_;

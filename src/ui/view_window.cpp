@@ -20,7 +20,6 @@
 namespace ammonite {
 
 namespace {
-constexpr int kPollMs = 80;       // how often the main window's model is looked at
 constexpr int kSettleMs = 180;    // quiet time after which the full mesh is drawn
 const char* const kHint =
     "Left drag: turn  ·  right or middle drag: move  ·  wheel: zoom  ·  double-click or F: fit  ·  "
@@ -243,25 +242,22 @@ ViewWindow::ViewWindow(MainWindow& main) : QWidget(&main, Qt::Window), main_(mai
             QMetaObject::invokeMethod(this, [this, run, full] { receiveFull(run, full); }, Qt::QueuedConnection);
         });
 
-    poll_.setInterval(kPollMs);
-    connect(&poll_, &QTimer::timeout, this, &ViewWindow::poll);
+    following_ = main_.document().listen([this](ModelDocument::Change what, const void*) { follow(what); });
     showReadout();
 }
 
 ViewWindow::~ViewWindow() {
-    poll_.stop();
+    following_.reset();
     worker_.reset();  // waits for the shell under way; what it posts is dropped with this window
 }
 
 void ViewWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    poll_.start();
     poll();
 }
 
 void ViewWindow::hideEvent(QHideEvent* e) {
-    // Closed, VIEW watches nothing and grows nothing.
-    poll_.stop();
+    // Closed, VIEW grows nothing; it catches up when shown again.
     RememberWindowPlace(this, QStringLiteral("view"));
     QWidget::hideEvent(e);
 }
@@ -272,9 +268,14 @@ std::uint64_t ViewWindow::liveKey() {
     return std::hash<std::string>{}(main_.scenarioFiles().currentToml());
 }
 
+void ViewWindow::follow(ModelDocument::Change what) {
+    if (regrowingMain_) return;  // the main window grows the shell shown here
+    if (what == ModelDocument::Change::Run || what == ModelDocument::Change::Replaced) runChanged_ = true;
+    poll();
+}
+
 void ViewWindow::poll() {
     if (!isVisible()) return;
-    const MainWindowLogic& mainLogic = main_.logic();
     if (live_->isChecked() && queue_.inputsAre(liveKey())) {
         if (busy_)
             growthDeferred_ = true;
@@ -283,10 +284,9 @@ void ViewWindow::poll() {
         return;
     }
     // A START in the main window: show its shell.
-    const std::uint64_t runKey = RunResultKey(mainLogic.run);
-    if ((!hasShownRun_ || runKey != shownRunKey_) && !busy_ && !queue_.running()) {
+    if ((!hasShownRun_ || runChanged_) && !busy_ && !queue_.running()) {
         hasShownRun_ = true;
-        shownRunKey_ = runKey;
+        runChanged_ = false;
         launch(false);
     }
 }
@@ -341,17 +341,21 @@ void ViewWindow::receive(const std::shared_ptr<ViewShell>& shell, bool grown) {
         if (live_->isChecked() && updateMain_->isChecked() && grewWhole) {
             // The shell has settled: the main window grows the same scenario from a
             // fresh start, so both show one shell.
+            regrowingMain_ = true;
             main_.scenarioFiles().regrow();
-            const MainWindowLogic& mainLogic = main_.logic();
+            regrowingMain_ = false;
             queue_.acceptShown(liveKey());
             hasShownRun_ = true;
-            shownRunKey_ = RunResultKey(mainLogic.run);
+            runChanged_ = false;
         }
     }
     if (growthDeferred_) {
         growthDeferred_ = false;
         launch(true);
+        return;
     }
+    // What was set while this shell was being built.
+    poll();
 }
 
 void ViewWindow::showShell() {

@@ -4,8 +4,8 @@
 // inputs change (and, with "update main window", presses START in the main
 // window once the shell has settled). The behaviour lives in View3DLogic;
 // this class lays out the controls, runs the growths on a worker thread and
-// watches the main window's model on a timer, so that no other window needs
-// to tell it anything.
+// listens to the model the windows share: whatever a window sets there, or a
+// START in the main window, reaches it at once.
 #pragma once
 
 #include <memory>
@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include "app/view3d_logic.h"
+#include "model/model_document.h"
 
 namespace ammonite {
 
@@ -65,9 +66,10 @@ public:
     int shellsReceived() const { return received_; }
     int growthsStarted() const { return queue_.started(); }
     bool busy() const { return busy_; }
-    // One look at the main window's model and run (the timer's step).
     // Fingerprint of the main window's scenario, which live regrowth follows.
     std::uint64_t liveKey();
+    // One look at the main window's scenario and run: regrows or shows the
+    // main window's shell when it is due.
     void poll();
 
 protected:
@@ -76,6 +78,7 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    void follow(ModelDocument::Change what);
     void launch(bool grow);
     void receive(const std::shared_ptr<ViewShell>& shell, bool grown);
     void receiveFull(const std::shared_ptr<const RunState>& run, const std::shared_ptr<ViewMesh>& full);
@@ -94,12 +97,14 @@ private:
     QLabel* growing_ = nullptr;
     QLabel *stageLabel_ = nullptr, *orientation_ = nullptr, *density_ = nullptr, *ptRatio_ = nullptr,
            *stability_ = nullptr, *status_ = nullptr;
-    QTimer poll_, sliderSettle_;
+    QTimer sliderSettle_;
+    ModelDocument::Subscription following_;
     std::unique_ptr<ViewShellWorker> worker_;
     bool busy_ = false;
     bool growthDeferred_ = false;
     bool hasShownRun_ = false;
-    std::uint64_t shownRunKey_ = 0;
+    bool runChanged_ = false;    // the main window ran START or SHADE since its shell was shown
+    bool regrowingMain_ = false;  // the main window grows VIEW's shell at VIEW's request
     int received_ = 0;
 };
 

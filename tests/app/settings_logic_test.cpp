@@ -404,20 +404,40 @@ TEST(SettingsSwitches, RibbingReferAndFixedTo) {
     EXPECT_FALSE(w->FRAMEopt.selected());
 }
 
-TEST(SettingsSwitches, ScaleChangesAreReported) {
-    Window w;
-    int reported = 0;
-    w->drawScaleChanged = [&] { ++reported; };
-    w->Type(w->SCLtxt, "30");
-    EXPECT_GE(reported, 1);
-    reported = 0;
-    w->Leave(w->SCLtxt);
-    EXPECT_GE(reported, 1);
-    EXPECT_DOUBLE_EQ(w.model->drawScale, 10);
-    // The preview shows the new scale at its next redraw.
-    w.preview.ops.clear();
-    w->ClickPreview();
-    ASSERT_FALSE(w.preview.ops.empty());
+TEST(SettingsSwitches, ScaleSetHereReachesTheMainWindowsBoxThroughTheDocument) {
+    auto model = std::make_unique<ModelState>();
+    ModelDocument document(*model);
+    RecordingSurface surface, preview{800, 600};
+    MemoryLog log;
+    MainWindowLogic main(document, surface, log);
+    main.Load();
+    SettingsWindowLogic settings(document, preview);
+    ASSERT_TRUE(settings.Guard([&] { settings.Load(); }));
+    int heard = 0;
+    const auto counting = document.listen([&](ModelDocument::Change what, const void*) {
+        heard += what == ModelDocument::Change::DrawScale;
+    });
+
+    // Typed beyond the settings' range: the main window's box shows it at
+    // once; leaving the box brings both to the limit.
+    settings.Type(settings.SCLtxt, "30");
+    EXPECT_EQ(heard, 2);  // the settings window's, then the main window's own
+    EXPECT_EQ(main.SCLtxt.text(), "30");
+    EXPECT_DOUBLE_EQ(model->drawScale, 30);
+    settings.Leave(settings.SCLtxt);
+    EXPECT_EQ(main.SCLtxt.text(), "10");
+    EXPECT_EQ(main.statusLine.caption(), "");
+    EXPECT_DOUBLE_EQ(model->drawScale, 10);
+
+    // What the user types in the main window's box stays as typed.
+    main.TypeScale("3.50");
+    EXPECT_EQ(main.SCLtxt.text(), "3.50");
+    EXPECT_DOUBLE_EQ(model->drawScale, 3.5);
+    // The settings window's switches go through the document too.
+    settings.Tick(settings.RIBcbx, false);
+    EXPECT_FALSE(document.ribbing());
+    settings.Choose(settings.FINALopt);
+    EXPECT_EQ(document.referStage(), ReferStage::Final);
 }
 
 TEST(SettingsText, PaddedAndPlainForms) {

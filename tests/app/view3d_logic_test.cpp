@@ -64,34 +64,6 @@ TEST(RegrowthQueue, ChangesDuringAGrowthBecomeOneMoreGrowth) {
     EXPECT_TRUE(q.inputsAre(5));
 }
 
-TEST(GrowthInputsKey, CountsWhatShapesTheShellOnly) {
-    // On the heap: a window's run tables are too large for the stack of a
-    // sanitizer build.
-    auto owner = std::make_unique<Main>();
-    Main& m = *owner;
-    const std::uint64_t base = GrowthInputsKey(*m.model, m.logic.run);
-    auto changes = [&](auto edit) {
-        Main other;
-        edit(*other.model, other.logic);
-        return GrowthInputsKey(*other.model, other.logic.run) != base;
-    };
-    EXPECT_TRUE(changes([](ModelState& s, MainWindowLogic&) { s.gammaProfile.values[1] += 0.5; }));
-    EXPECT_TRUE(changes([](ModelState& s, MainWindowLogic&) { s.alpha = 1.0021; }));
-    EXPECT_TRUE(changes([](ModelState& s, MainWindowLogic&) { s.densities[1] = 1.2; }));
-    EXPECT_TRUE(changes([](ModelState& s, MainWindowLogic&) { s.ribbingOn = 0; }));
-    EXPECT_TRUE(changes([](ModelState&, MainWindowLogic& l) { l.TypeStages("900"); }));
-    EXPECT_TRUE(changes([](ModelState&, MainWindowLogic& l) { l.MoveBar(l.ST1hsc, 150); }));
-    EXPECT_TRUE(changes([](ModelState&, MainWindowLogic& l) { l.MoveBar(l.FT2vsc, -20); }));
-    // How the main window draws does not count, nor points past a profile's count.
-    EXPECT_FALSE(changes([](ModelState& s, MainWindowLogic&) { s.viewVector = {1, 0, 0}; }));
-    EXPECT_FALSE(changes([](ModelState& s, MainWindowLogic&) { s.lightVector = {0, 0, 1}; }));
-    EXPECT_FALSE(changes([](ModelState& s, MainWindowLogic&) { s.originX = 300; }));
-    EXPECT_FALSE(changes([](ModelState&, MainWindowLogic& l) { l.TypeScale("3"); }));
-    EXPECT_FALSE(changes([](ModelState& s, MainWindowLogic&) {
-        s.gammaProfile.values[static_cast<size_t>(s.gammaProfile.count) + 1] = 99;
-    }));
-}
-
 TEST(PrepareViewShell, GrowsOnCopiesAsStartDoes) {
     // On the heap: a window's run tables are too large for the stack of a
     // sanitizer build.

@@ -82,3 +82,19 @@ TEST(Rotations, TurnsAndOrientation) {
     ApplyOrientationRotation(p, 1, 0);  // quarter turn
     expectNear(p, {-2, 1, 3});
 }
+
+TEST(Rotations, UnitTurnOfTwoSidesAndWithoutALength) {
+    const UnitTurn t = UnitTurnOf(3, -4, 5);
+    EXPECT_EQ(t.cos, 0.6);
+    EXPECT_EQ(t.sin, -0.8);
+    // No length, no direction: no turn rather than a division by zero.
+    const UnitTurn none = UnitTurnOf(0, 0, 0);
+    EXPECT_EQ(none.cos, 1);
+    EXPECT_EQ(none.sin, 0);
+    // The view pairs of a vertical view keep the azimuth unturned that way.
+    const ViewPairs up = ViewPairsFromVector(0, 0, 2);
+    EXPECT_EQ(up.azimuthCos, 1);
+    EXPECT_EQ(up.azimuthSin, 0);
+    EXPECT_EQ(up.elevationCos, 1);
+    EXPECT_EQ(up.elevationSin, -0.0);
+}

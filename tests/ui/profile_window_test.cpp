@@ -77,8 +77,9 @@ struct OpenWindow {
         m->shownStage = 1700;
         return m;
     }();
+    ModelDocument document{*model};
     QWidget mainStandIn;
-    ProfileWindow w{*model, &mainStandIn};
+    ProfileWindow w{document, &mainStandIn};
     OpenWindow() {
         w.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));

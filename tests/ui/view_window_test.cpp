@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/main_window.h"
 #include "ui/profile_window.h"
@@ -221,7 +222,10 @@ TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
 
     const int growths = w.view->growthsStarted();
-    const std::uint64_t mainRun = RunResultKey(w.main.logic().run);
+    int mainStarts = 0;
+    const auto counting = w.main.document().listen([&](ModelDocument::Change what, const void*) {
+        if (what == ModelDocument::Change::Run) ++mainStarts;
+    });
     w.main.findChild<QScrollBar*>("ST1hsc")->setValue(150);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->growthsStarted() > growths && !w.view->busy(); }, 10000));
     QTest::qWait(3 * 80);  // a few more looks at the model start nothing new
@@ -230,11 +234,15 @@ TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
     // The main window shows the regrown shell's texts, as after a START.
     EXPECT_EQ(w.text(&w.main, "ORIlbl"), w.text(w.view, "ORIlbl"));
     EXPECT_EQ(w.text(&w.main, "DNSlbl"), w.text(w.view, "DNSlbl"));
-    EXPECT_NE(RunResultKey(w.main.logic().run), mainRun);
+    EXPECT_GT(mainStarts, 0);
 
     // A growth that stops keeps the last shell and says why.
     const size_t triangles = w.view->logic().shell().coarse.triangleCount();
-    w.model->densities = {0, 0};
+    {
+        ModelDocument::Batch oneEdit(w.main.document());
+        w.main.document().setDensity(0, 0);
+        w.main.document().setDensity(1, 0);
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.text(w.view, "statusLine").isEmpty(); }, 10000));
     EXPECT_TRUE(w.text(w.view, "statusLine").contains("mass")) << w.text(w.view, "statusLine").toStdString();
     EXPECT_TRUE(w.view->logic().hasShell());
@@ -255,7 +263,7 @@ TEST(ViewWindowGui, TickingLiveAfterStartsAddsNoStartOfItsOwn) {
     EXPECT_EQ(w.text(w.view, "DNSlbl"), w.text(&w.main, "DNSlbl"));
     EXPECT_EQ(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
     // An edited input is grown from a fresh start, never on top of the two STARTs.
-    w.model->densities[1] = 1.4;
+    w.main.document().setDensity(1, 1.4);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->growthsStarted() > growths && !w.view->busy(); }, 10000));
     Scenario edited;
     std::string error;
@@ -267,6 +275,40 @@ TEST(ViewWindowGui, TickingLiveAfterStartsAddsNoStartOfItsOwn) {
     EXPECT_EQ(w.text(w.view, "ORIlbl"), w.text(&w.main, "ORIlbl"));
 }
 
+TEST(ViewWindowGui, AnEditReachesLiveRegrowthThroughTheDocumentWithoutATimer) {
+    Windows w;
+    w.start();
+    w.openView();
+    QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+    // VIEW keeps no timer of its own running: it waits to be told.
+    for (QTimer* timer : w.view->findChildren<QTimer*>()) EXPECT_FALSE(timer->isActive()) << timer->interval();
+
+    // A value set by another window: the growth is under way before any event
+    // or timer has had a chance to run.
+    const int growths = w.view->growthsStarted();
+    w.main.document().setDensity(1, 1.35);
+    EXPECT_EQ(w.view->growthsStarted(), growths + 1);
+    EXPECT_TRUE(w.view->busy());
+    // Two values set in one action make one growth after it, not one each.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+    {
+        ModelDocument::Batch oneAction(w.main.document());
+        w.main.document().setDensity(0, 0.8);
+        w.main.document().setDensity(1, 1.3);
+        EXPECT_EQ(w.view->growthsStarted(), growths + 1);
+    }
+    EXPECT_EQ(w.view->growthsStarted(), growths + 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+    // The main window's stage box, typed into: the same at once.
+    w.main.logic().TypeStages("900");
+    EXPECT_EQ(w.view->growthsStarted(), growths + 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view->busy(); }, 10000));
+    // Set to what it already was: announced, but nothing new to grow.
+    w.main.document().setDensity(1, 1.3);
+    EXPECT_EQ(w.view->growthsStarted(), growths + 3);
+}
+
 TEST(ViewWindowGui, ClosedViewLeavesTheMainWindowAlone) {
     Windows w;
     w.openView(false);
@@ -274,7 +316,7 @@ TEST(ViewWindowGui, ClosedViewLeavesTheMainWindowAlone) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->logic().hasShell() && !w.view->busy(); }, 10000));
     w.view->close();
     const int growths = w.view->growthsStarted();
-    w.model->densities[0] = 0.7;
+    w.main.document().setDensity(0, 0.7);
     QTest::qWait(300);
     EXPECT_EQ(w.view->growthsStarted(), growths);
     // F3 brings it back, and it catches up with the change.

@@ -106,7 +106,8 @@ TEST(WindowTeardown, QuittingTheApplicationThenDestroying) {
 TEST(WindowTeardown, TheProfileWindowAloneWithAFocusedBox) {
     InScratchDir scratch;
     ModelState model;
-    auto profile = std::make_unique<ProfileWindow>(model, nullptr);
+    ModelDocument document(model);
+    auto profile = std::make_unique<ProfileWindow>(document, nullptr);
     profile->show();
     ASSERT_TRUE(typeWithoutLeaving(profile.get(), "XCMtxt", "3"));
     ASSERT_EQ(QApplication::focusWidget(), profile->findChild<QLineEdit*>("XCMtxt"));

@@ -1,8 +1,8 @@
-// The chart of the profile window: the persistent background (grid, axes,
-// ticks, labels) and the profiles drawn over it.
+#include "render/profile_chart.h"
+
 #include <algorithm>
 
-#include "app/profile_window_logic.h"
+#include "core/numeric.h"
 
 namespace ammonite {
 
@@ -12,11 +12,11 @@ const char* const kProfileNames[4] = {" \xCE\xB3", " C", " T", " \xCE\xB2"};  //
 
 // A number as the chart prints it: ".93" form, a blank before it unless it is
 // negative, and a blank after it.
-std::string ProfileWindowLogic::numberText(double v) const {
+std::string ProfileChart::numberText(double v) {
     return (v < 0 ? "" : " ") + formatNoLeadingZero(v) + " ";
 }
 
-double ProfileWindowLogic::valueToY(int p, double v) const {
+double ProfileChart::valueToY(int p, double v) const {
     switch (p) {
         case 0: return chartBaseline - gammaScale * (v - 1);
         case 1: return chartBaseline - curvatureScale * v;
@@ -25,7 +25,7 @@ double ProfileWindowLogic::valueToY(int p, double v) const {
     }
 }
 
-double ProfileWindowLogic::yToValue(int p, double y) const {
+double ProfileChart::yToValue(int p, double y) const {
     switch (p) {
         case 0: return 1 + (chartBaseline - y) / gammaScale;
         case 1: return (chartBaseline - y) / curvatureScale;
@@ -34,17 +34,7 @@ double ProfileWindowLogic::yToValue(int p, double y) const {
     }
 }
 
-ParameterProfile& ProfileWindowLogic::profile(int index) {
-    switch (index) {
-        case 0: return model.gammaProfile;
-        case 1: return model.curvatureProfile;
-        case 2: return model.torsionProfile;
-        case 3: return model.betaProfile;
-        default: throwOutOfRange("no profile " + std::to_string(index));
-    }
-}
-
-void ProfileWindowLogic::DrawChartBackground() {
+void ProfileChart::drawBackground(ChartLayers& chart) {
     chart.useBackground();
     chart.setBackColour(kChartBackColour);
     chart.clear();
@@ -52,15 +42,15 @@ void ProfileWindowLogic::DrawChartBackground() {
     chart.setForeColour(kLabelColour);
     chart.line(chartLeft, chartBaseline, chartLeft + 1200, chartBaseline, kAxisColour);
     axisLineColour = kAxisColour;
-    DrawStageGrid();
-    DrawValueGrid();
-    DrawCurvatureTorsionAxis();
-    DrawBetaAxis();
-    DrawGammaAxis();
+    drawStageGrid(chart);
+    drawValueGrid(chart);
+    drawCurvatureTorsionAxis(chart);
+    drawBetaAxis(chart);
+    drawGammaAxis(chart);
     chart.useOverlay();
 }
 
-void ProfileWindowLogic::DrawStageGrid() {
+void ProfileChart::drawStageGrid(ChartLayers& chart) {
     for (int k = 0; k <= 1000; k += 100) {
         chart.line(chartLeft + k, chartBaseline - 400, chartLeft + k, chartBaseline + 200, kGridColour);
         chart.point(chartLeft + k, chartBaseline + 2, axisLineColour);
@@ -71,13 +61,13 @@ void ProfileWindowLogic::DrawStageGrid() {
     chart.print(" [log(R)]");
 }
 
-void ProfileWindowLogic::DrawValueGrid() {
+void ProfileChart::drawValueGrid(ChartLayers& chart) {
     for (int k = -200; k <= 400; k += 20)
         chart.line(chartLeft, chartBaseline - k, chartLeft + 1200, chartBaseline - k, kGridColour);
     chart.line(chartLeft, chartBaseline, chartLeft + 1200, chartBaseline, axisLineColour);
 }
 
-void ProfileWindowLogic::DrawCurvatureTorsionAxis() {
+void ProfileChart::drawCurvatureTorsionAxis(ChartLayers& chart) {
     for (int k = -200; k <= 400; k += 20) {
         chart.point(chartLeft + 2, chartBaseline - k, kAxisColour);
         // A white point at the left edge moves the text position there.
@@ -88,7 +78,7 @@ void ProfileWindowLogic::DrawCurvatureTorsionAxis() {
     chart.line(chartLeft, chartBaseline + 200, chartLeft, chartBaseline - 400, axisLineColour);
 }
 
-void ProfileWindowLogic::DrawBetaAxis() {
+void ProfileChart::drawBetaAxis(ChartLayers& chart) {
     for (int k = 20; k <= 400; k += 20) {
         chart.point(chartLeft + 698, chartBaseline - k, kAxisColour);
         chart.print(numberText(k / betaScale), true);
@@ -97,7 +87,7 @@ void ProfileWindowLogic::DrawBetaAxis() {
     chart.line(chartLeft + 700, chartBaseline + 200, chartLeft + 700, chartBaseline - 400, axisLineColour);
 }
 
-void ProfileWindowLogic::DrawGammaAxis() {
+void ProfileChart::drawGammaAxis(ChartLayers& chart) {
     for (int k = 20; k <= 400; k += 20) {
         chart.point(chartLeft + 598, chartBaseline - k, kAxisColour);
         chart.print(numberText(k / gammaScale + 1), true);
@@ -106,38 +96,34 @@ void ProfileWindowLogic::DrawGammaAxis() {
     chart.line(chartLeft + 600, chartBaseline + 200, chartLeft + 600, chartBaseline - 400, axisLineColour);
 }
 
-void ProfileWindowLogic::DrawProfiles() {
+void ProfileChart::drawProfiles(ChartLayers& chart, const std::array<const ParameterProfile*, 4>& profiles,
+                                int edited) const {
     chart.clear();
     chart.setForeColour(kNameColour);
     for (int p = 0; p < 4; ++p) {
-        const ParameterProfile& prof = profile(p);
-        chart.setDrawWidth(editMode == p + 1 ? 2 : 1);
+        const ParameterProfile& prof = *profiles[static_cast<size_t>(p)];
+        chart.setDrawWidth(edited == p ? 2 : 1);
         int n = std::min<int>(prof.count, ParameterProfile::kMaxCount);
         for (int j = 1; j <= n; ++j)
             chart.line(stageToX(prof.stages[j - 1]), valueToY(p, prof.values[j - 1]), stageToX(prof.stages[j]),
                        valueToY(p, prof.values[j]), kProfileColours[p]);
         chart.print(kProfileNames[p]);
     }
-    setAlphaControls(editMode == kFinalStage);
     chart.setDrawWidth(1);
 }
 
-void ProfileWindowLogic::DrawEditedProfile(bool withSelection) {
-    if (!editingPoints()) return;
-    int p = editMode - 1;
-    const ParameterProfile& prof = profile(p);
+void ProfileChart::drawEditedProfile(ChartLayers& chart, int p, const ParameterProfile& prof, int selected) const {
     int n = std::min<int>(prof.count, ParameterProfile::kMaxCount);
     chart.setDrawWidth(1);
     for (int j = 1; j <= n; ++j)
         chart.line(stageToX(prof.stages[j - 1]), valueToY(p, prof.values[j - 1]), stageToX(prof.stages[j]),
                    valueToY(p, prof.values[j]), kDarkColours[p]);
     for (int i = 0; i <= n; ++i) chart.circle(stageToX(prof.stages[i]), valueToY(p, prof.values[i]), 3, kDarkColours[p]);
-    if (withSelection && selectedPoint >= 0 && selectedPoint <= n &&
-        (selectedPoint != kNoPoint || n == ParameterProfile::kMaxCount))
-        chart.circle(stageToX(prof.stages[selectedPoint]), valueToY(p, prof.values[selectedPoint]), 5, kAxisColour);
+    if (selected >= 0 && selected <= n)
+        chart.circle(stageToX(prof.stages[selected]), valueToY(p, prof.values[selected]), 5, kAxisColour);
 }
 
-void ProfileWindowLogic::DrawMarker(double stage) {
+void ProfileChart::drawMarker(ChartLayers& chart, double stage) const {
     double x = stageToX(stage);
     chart.line(x, chartBaseline - 200, x, chartBaseline + 160, kMarkerColour);
     chart.print(numberText(stage));
