@@ -133,4 +133,5 @@ def _fit_on_cluster(client, specimen, columns, radii, options):
         used += sum(r[3] - f[3] for r, f in zip(refined, results[:keep]))
         results = sorted(results + refined, key=lambda t: t[2])
     best = results[0]
-    return _ammonite.fit_finish(specimen, columns, radii, options, (best[0], best[1], best[2], used, best[4]))
+    return _ammonite.fit_finish(specimen, columns, radii, options,
+                                (best[0], best[1], best[2], used, best[4]) + tuple(best[5:]))
