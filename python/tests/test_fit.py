@@ -38,6 +38,9 @@ def test_fit_of_points_gives_scenario_residuals_transform_and_stages():
     assert all(v == 0 for _, v in f.profiles["T"])
     assert isinstance(f.scenario, ammonite.Scenario)
     assert f.scenario["stages"] == f.last_stage == f.stages["stage"].iloc[-1]
+    # The scenario says how the shell lies over the specimen.
+    assert f.scenario["mm_per_unit"] == f.mm_per_unit > 0
+    assert f.scenario["first_measured_stage"] == f.first_stage
     assert f.rms_mm < 0.05 * f.specimen_length_mm
     # The shell grows the scenario: its final density is the fit's.
     assert float(f.shell.table["mean_density_g_cm3"].iloc[f.last_stage]) == pytest.approx(
