@@ -38,7 +38,9 @@ class Fit:
         # The scenario grows the fitted shell; the millimetres per model unit
         # and the stage of the first measured point are the fit's own.
         self.scenario = scenario_with(None, {"profiles": self.profiles, "stages": result["stages"],
-                                             "densities": tuple(densities) if densities is not None else None})
+                                             "densities": tuple(densities) if densities is not None else None,
+                                             "mm_per_unit": result["mm_per_unit"],
+                                             "first_measured_stage": result["first_stage"]})
         self.residuals = pd.DataFrame(result["residuals"], columns=_RESIDUAL_COLUMNS)
         self.stages = pd.DataFrame(result["stage_rows"], columns=_STAGE_COLUMNS)
         self.transform = np.array(result["transform"], dtype=float).reshape(4, 4)
@@ -133,4 +135,5 @@ def _fit_on_cluster(client, specimen, columns, radii, options):
         used += sum(r[3] - f[3] for r, f in zip(refined, results[:keep]))
         results = sorted(results + refined, key=lambda t: t[2])
     best = results[0]
-    return _ammonite.fit_finish(specimen, columns, radii, options, (best[0], best[1], best[2], used, best[4]))
+    return _ammonite.fit_finish(specimen, columns, radii, options,
+                                (best[0], best[1], best[2], used, best[4]) + tuple(best[5:]))

@@ -86,7 +86,7 @@ py::dict resultToPython(const FitResult& r) {
 }
 
 py::tuple startToPython(const FitStartResult& s) {
-    return py::make_tuple(s.start, s.parameters, s.cost, s.evaluations, s.converged);
+    return py::make_tuple(s.start, s.parameters, s.cost, s.evaluations, s.converged, s.layout);
 }
 FitStartResult startFromPython(const py::tuple& t) {
     FitStartResult s;
@@ -95,6 +95,8 @@ FitStartResult startFromPython(const py::tuple& t) {
     s.cost = t[2].cast<double>();
     s.evaluations = t[3].cast<int>();
     s.converged = t[4].cast<bool>();
+    // Where the knots of the parameters lie (a refined result's own).
+    if (t.size() > 5) s.layout = t[5].cast<int>();
     return s;
 }
 

@@ -38,6 +38,9 @@ def test_fit_of_points_gives_scenario_residuals_transform_and_stages():
     assert all(v == 0 for _, v in f.profiles["T"])
     assert isinstance(f.scenario, ammonite.Scenario)
     assert f.scenario["stages"] == f.last_stage == f.stages["stage"].iloc[-1]
+    # The scenario says how the shell lies over the specimen.
+    assert f.scenario["mm_per_unit"] == f.mm_per_unit > 0
+    assert f.scenario["first_measured_stage"] == f.first_stage
     assert f.rms_mm < 0.05 * f.specimen_length_mm
     # The shell grows the scenario: its final density is the fit's.
     assert float(f.shell.table["mean_density_g_cm3"].iloc[f.last_stage]) == pytest.approx(
@@ -83,7 +86,14 @@ def test_fit_spreads_its_guesses_over_a_dask_cluster():
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
                       dashboard_address=None) as local, Client(local) as client:
         f = ammonite.fit(points, radii, knots=4, evaluations=600, client=client)
+        # With more knots than the first searches use, a refined result
+        # says where its knots lie; the finish here must grow the same shell
+        # as the local fit, which keeps them.
+        many = ammonite.fit(points, radii, knots=6, evaluations=600, client=client)
     assert f.evaluations > 0
     assert len(f.residuals) == len(points)
     assert not f.planar
     assert f.rms_mm < 0.1 * f.specimen_length_mm
+    local = ammonite.fit(points, radii, knots=6, evaluations=600)
+    assert many.rms_mm == pytest.approx(local.rms_mm, rel=1e-9)
+    assert many.scenario == local.scenario

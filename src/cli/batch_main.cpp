@@ -199,6 +199,13 @@ int main(int argc, char** argv) {
             effective.name = given.name;
             effective.heading = given.heading;
             effective.description = given.description;
+            // How the shell lies over a specimen: the fit's, or the given
+            // scenario's when its profiles are kept.
+            const bool sameShell = effective.alpha == given.alpha && effective.finalStage == given.finalStage &&
+                                   effective.gamma == given.gamma && effective.curvature == given.curvature &&
+                                   effective.torsion == given.torsion && effective.beta == given.beta;
+            effective.mmPerUnit = fit ? fit->mmPerUnit : sameShell ? given.mmPerUnit : 0;
+            effective.firstMeasuredStage = fit ? fit->firstStage : sameShell ? given.firstMeasuredStage : 0;
             scenarioToml = ScenarioToml(effective);
         } else if (options.scenarioOut) {
             return badArgument("--save-scenario: " + why);

@@ -90,24 +90,28 @@ std::array<double, 4> largestEigenvector(double a[4][4]) {
 
 // The similarity that lays the model points x onto the measured points y
 // with the least sum of squared distances (rotation by Horn's quaternion).
-bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, Similarity& out) {
+// Each pair counts with its weight w[i].
+bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, const std::vector<double>& weight,
+                     Similarity& out) {
     const size_t n = x.size();
     if (n < 2) return false;
     Vec3 cx, cy;
+    double total = 0;
     for (size_t i = 0; i < n; ++i) {
-        cx = add(cx, x[i]);
-        cy = add(cy, y[i]);
+        cx = add(cx, mul(x[i], weight[i]));
+        cy = add(cy, mul(y[i], weight[i]));
+        total += weight[i];
     }
-    cx = mul(cx, 1.0 / n);
-    cy = mul(cy, 1.0 / n);
+    cx = mul(cx, 1.0 / total);
+    cy = mul(cy, 1.0 / total);
     double S[3][3] = {};
     double xx = 0;
     for (size_t i = 0; i < n; ++i) {
-        const Vec3 a = sub(x[i], cx), b = sub(y[i], cy);
+        const Vec3 a = mul(sub(x[i], cx), weight[i]), b = sub(y[i], cy);
         const double av[3] = {a.x, a.y, a.z}, bv[3] = {b.x, b.y, b.z};
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) S[r][c] += av[r] * bv[c];
-        xx += dot(a, a);
+        xx += dot(a, sub(x[i], cx));
     }
     if (!(xx > 0)) return false;
     double N[4][4] = {
@@ -129,7 +133,7 @@ bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, Sim
     T.R[2][2] = w * w - qx * qx - qy * qy + qz * qz;
     double yRx = 0;
     for (size_t i = 0; i < n; ++i) {
-        const Vec3 a = sub(x[i], cx), b = sub(y[i], cy);
+        const Vec3 a = mul(sub(x[i], cx), weight[i]), b = sub(y[i], cy);
         const Vec3 ra{T.R[0][0] * a.x + T.R[0][1] * a.y + T.R[0][2] * a.z,
                       T.R[1][0] * a.x + T.R[1][1] * a.y + T.R[1][2] * a.z,
                       T.R[2][0] * a.x + T.R[2][1] * a.y + T.R[2][2] * a.z};
@@ -142,6 +146,51 @@ bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, Sim
     T.t = sub(cy, rc);
     out = T;
     return true;
+}
+
+// Sets the scale (and with it the translation) of a similarity whose rotation
+// is kept so that the positions and the measured radii are matched together:
+// a similar tube slid along itself by a few stages lays its points almost as
+// well, but its radii are a few stages' growth too small or too large.
+// `positionNorm` divides the squared distances, `weight` the mean squared
+// relative error of the radii (NaN radii are not measured).
+void scaleByRadii(Similarity& T, const std::vector<Vec3>& x, const std::vector<Vec3>& y,
+                  const std::vector<double>& w, const std::vector<double>& modelRadius, const std::vector<double>& measuredRadius,
+                  double positionNorm, double weight) {
+    const size_t n = x.size();
+    double rr = 0, r1 = 0;
+    size_t m = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (std::isnan(measuredRadius[i]) || !(measuredRadius[i] > 0)) continue;
+        const double q = modelRadius[i] / measuredRadius[i];
+        rr += q * q;
+        r1 += q;
+        ++m;
+    }
+    if (m == 0) return;
+    Vec3 cx, cy;
+    double total = 0;
+    for (size_t i = 0; i < n; ++i) {
+        cx = add(cx, mul(x[i], w[i]));
+        cy = add(cy, mul(y[i], w[i]));
+        total += w[i];
+    }
+    cx = mul(cx, 1.0 / total);
+    cy = mul(cy, 1.0 / total);
+    Similarity turn = T;
+    turn.s = 1;
+    turn.t = {0, 0, 0};
+    double aa = 0, ab = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Vec3 a = turn.apply(sub(x[i], cx)), b = sub(y[i], cy);
+        aa += w[i] * dot(a, a);
+        ab += w[i] * dot(a, b);
+    }
+    const double num = ab / positionNorm + weight / m * r1, den = aa / positionNorm + weight / m * rr;
+    if (!(den > 0) || !(num > 0)) return;
+    T.s = num / den;
+    T.t = {0, 0, 0};
+    T.t = sub(cy, T.apply(cx));
 }
 
 // A centre line: stage, point and radius of each vertex.
@@ -233,6 +282,12 @@ struct FitProblem {
     bool betaFromMarks = false;
     double markedArcMm = 0;         // from the last septum to the aperture
     std::vector<double> fractions;  // arc fraction of each point
+    // Weight of each point in laying the line over the specimen (all 1 for
+    // now: heavier ends, or a heavier last tenth, pinned the aperture of a
+    // near-self-similar coil better but led the search of the stepped forms
+    // astray).
+    std::vector<double> weights;
+    double weightSum = 0;
     std::vector<std::vector<double>> starts;
     std::vector<double> lower, upper, steps;
 
@@ -261,10 +316,14 @@ struct FitProblem {
         return d;
     }
 
-    // The knots' stages: evenly spaced over the measured stretch.
+    // Where the knots lie along the measured stretch, as shares of its
+    // stages (0 at the first measured point, 1 at the aperture).
+    std::vector<double> knotShares;
+
     std::vector<double> knotStages(const Decoded& d) const {
         std::vector<double> s(static_cast<size_t>(knots));
-        for (int k = 0; k < knots; ++k) s[static_cast<size_t>(k)] = d.first + (d.last - d.first) * k / (knots - 1);
+        for (int k = 0; k < knots; ++k)
+            s[static_cast<size_t>(k)] = d.first + (d.last - d.first) * knotShares[static_cast<size_t>(k)];
         return s;
     }
 
@@ -371,7 +430,15 @@ struct FitProblem {
             m[i] = atFraction(model, cum, fractions[i]);
             x[i] = m[i].point;
         }
-        if (!solveSimilarity(x, y, T)) return kBadCost;
+        if (!solveSimilarity(x, y, weights, T)) return kBadCost;
+        const double positionNorm = weightSum * length * length;
+        std::vector<double> modelRadius(n);
+        auto rescale = [&](Similarity& S) {
+            if (!radii) return;
+            for (size_t i = 0; i < n; ++i) modelRadius[i] = m[i].radius;
+            scaleByRadii(S, x, y, weights, modelRadius, specimen.radii, positionNorm, kRadiusWeight);
+        };
+        rescale(T);
         Line placed = model;
         for (int iteration = 0; iteration < 3; ++iteration) {
             for (size_t k = 0; k < model.point.size(); ++k) placed.point[k] = T.apply(model.point[k]);
@@ -391,7 +458,8 @@ struct FitProblem {
                 x[i] = m[i].point;
             }
             Similarity next;
-            if (!solveSimilarity(x, y, next)) return kBadCost;
+            if (!solveSimilarity(x, y, weights, next)) return kBadCost;
+            rescale(next);
             T = next;
         }
         for (size_t k = 0; k < model.point.size(); ++k) placed.point[k] = T.apply(model.point[k]);
@@ -405,7 +473,7 @@ struct FitProblem {
             } else {
                 q = nearestAlong(placed, cum, i);
             }
-            sum += q.distance * q.distance;
+            sum += weights[i] * q.distance * q.distance;
             const double rho = specimen.radii[i];
             if (!std::isnan(rho)) {
                 // Radii are compared relatively: a whorl height is measured
@@ -416,7 +484,7 @@ struct FitProblem {
             }
             if (matches) (*matches)[i] = q, m[i] = q;
         }
-        double cost = sum / (n * length * length);
+        double cost = sum / (weightSum * length * length);
         if (radiusCount > 0) cost += kRadiusWeight * radiusSum / radiusCount;
         return cost;
     }
@@ -475,6 +543,94 @@ bool radiusLine(const Specimen& s, const std::vector<double>& arc, double& first
     return first > 0 && last > first;
 }
 
+// Knot shares that follow the specimen: the bending of the measured line per
+// tube radius (its turning and the turning of its plane, over chords of a
+// few points) is taken at every point, and the knots are spread so that each
+// span between two holds an equal part of an even share plus the changes of
+// that bending. A form whose curvature steps between long even stretches
+// gets knots close on either side of each step; an even coil gets them
+// nearly evenly spaced.
+std::vector<double> measuredKnotShares(const FitProblem& P) {
+    const auto& pts = P.specimen.points;
+    const size_t n = pts.size();
+    const int knots = P.knots;
+    std::vector<double> even;
+    for (int k = 0; k < knots; ++k) even.push_back(static_cast<double>(k) / (knots - 1));
+    if (n < 9) return even;
+    const std::vector<double> arc = cumulativeLengths(pts);
+    // Share of the stages at each point: the radius grows by `growth` over
+    // the stretch, the length of tube per stage with it.
+    double rFirst = 0, rLast = 0, growth = 2;
+    if (P.radii && radiusLine(P.specimen, arc, rFirst, rLast)) growth = std::clamp(rLast / rFirst, 1.05, 100.0);
+    auto shareAt = [&](double f) { return std::log(1 + f * (growth - 1)) / std::log(growth); };
+    const size_t h = 2;
+    auto tangent = [&](size_t i) {
+        const Vec3 d = sub(pts[std::min(n - 1, i + h)], pts[i >= h ? i - h : 0]);
+        const double l = norm(d);
+        return l > 0 ? mul(d, 1 / l) : d;
+    };
+    auto angle = [](const Vec3& a, const Vec3& b) {
+        const double na = norm(a), nb = norm(b);
+        if (!(na > 0) || !(nb > 0)) return 0.0;
+        return std::acos(std::clamp(dot(a, b) / (na * nb), -1.0, 1.0));
+    };
+    auto cross = [](const Vec3& a, const Vec3& b) {
+        return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    };
+    // Bending per radius at points 2..n-3.
+    std::vector<double> share(n), bend(n, 0), twist(n, 0);
+    for (size_t i = 0; i < n; ++i) share[i] = shareAt(P.fractions[i]);
+    for (size_t i = 2; i + 2 < n; ++i) {
+        const double span = arc[i + 1] - arc[i - 1];
+        if (!(span > 0)) continue;
+        const double size = std::pow(growth, share[i]);
+        bend[i] = angle(tangent(i - 1), tangent(i + 1)) / span * size;
+        if (!P.planar) {
+            const Vec3 b0 = cross(tangent(i - 2), tangent(i)), b1 = cross(tangent(i), tangent(i + 2));
+            twist[i] = angle(b0, b1) / span * size;
+        }
+    }
+    // The change of the bending between neighbouring points, on the spans.
+    std::vector<double> change(n, 0);
+    double total = 0;
+    for (size_t i = 3; i + 3 < n; ++i) {
+        change[i] = std::fabs(bend[i + 1] - bend[i - 1]) + std::fabs(twist[i + 1] - twist[i - 1]);
+        total += change[i];
+    }
+    if (!(total > 0)) return even;
+    // Density over the share: the changes at the points plus an even part of
+    // the same total.
+    std::vector<double> cum(n, 0);
+    for (size_t i = 1; i < n; ++i) {
+        const double du = share[i] - share[i - 1];
+        cum[i] = cum[i - 1] + total * du + 0.5 * (change[i - 1] + change[i]);
+    }
+    std::vector<double> out(static_cast<size_t>(knots));
+    out.front() = 0;
+    out.back() = 1;
+    for (int k = 1; k + 1 < knots; ++k) {
+        const double target = cum.back() * k / (knots - 1);
+        size_t j = 1;
+        while (j + 1 < n && cum[j] < target) ++j;
+        const double seg = cum[j] - cum[j - 1];
+        const double u = seg > 0 ? (target - cum[j - 1]) / seg : 0;
+        out[static_cast<size_t>(k)] = share[j - 1] + u * (share[j] - share[j - 1]);
+    }
+    // Knots stay at least a small share apart, so that whole stages keep
+    // them in order.
+    const double gap = 0.02;
+    for (int k = 1; k < knots; ++k)
+        out[static_cast<size_t>(k)] = std::max(out[static_cast<size_t>(k)], out[static_cast<size_t>(k - 1)] + gap);
+    for (int k = knots - 1; k >= 1; --k) {
+        out[static_cast<size_t>(k)] = std::min(out[static_cast<size_t>(k)], 1 - gap * (knots - 1 - k));
+        if (k + 1 < knots)
+            out[static_cast<size_t>(k)] = std::min(out[static_cast<size_t>(k)], out[static_cast<size_t>(k + 1)] - gap);
+    }
+    out.front() = 0;
+    out.back() = 1;
+    return out;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -488,8 +644,12 @@ int FitSession::startCount() const { return coarse_ ? static_cast<int>(coarse_->
 
 // The parameters of a search with fewer knots, on all the knots of the fit:
 // the knot values are interpolated along the stretch.
-std::vector<double> FitSession::onAllKnots(const std::vector<double>& p) const {
-    const FitProblem& F = *problem_;
+const FitProblem& FitSession::full(int layout) const {
+    return layout == 1 && measured_ ? *measured_ : *problem_;
+}
+
+std::vector<double> FitSession::onAllKnots(const std::vector<double>& p, int layout) const {
+    const FitProblem& F = full(layout);
     if (static_cast<int>(p.size()) == F.dimension()) return p;
     const int profiles = F.planar ? 1 : 2;
     const int k0 = static_cast<int>(p.size() - 3) / profiles;
@@ -497,7 +657,7 @@ std::vector<double> FitSession::onAllKnots(const std::vector<double>& p) const {
     for (int prof = 0; prof < profiles; ++prof) {
         const double* v = p.data() + 3 + prof * k0;
         for (int i = 0; i < F.knots; ++i) {
-            const double u = static_cast<double>(i) / (F.knots - 1) * (k0 - 1);
+            const double u = F.knotShares[static_cast<size_t>(i)] * (k0 - 1);
             const int j = std::min(static_cast<int>(u), k0 - 2);
             const double w = u - j;
             out.push_back(v[j] + (v[j + 1] - v[j]) * w);
@@ -514,6 +674,12 @@ bool FitSession::prepare(const Specimen& specimen, const FitOptions& options, st
     coarseOptions.knots = std::min(options.knots, kMinFitKnots);
     if (!build(specimen, options, problem_, error)) return false;
     if (!build(specimen, coarseOptions, coarse_, error)) return false;
+    // All the knots asked for gather where the measured bending changes.
+    measured_.reset();
+    if (problem_->knots > coarse_->knots) {
+        measured_ = std::make_unique<FitProblem>(*problem_);
+        measured_->knotShares = measuredKnotShares(*problem_);
+    }
     return true;
 }
 
@@ -549,6 +715,9 @@ bool FitSession::build(const Specimen& specimen, const FitOptions& options, std:
         return false;
     }
     for (double a : arc) P.fractions.push_back(a / P.length);
+    for (int k = 0; k < P.knots; ++k) P.knotShares.push_back(static_cast<double>(k) / (P.knots - 1));
+    P.weights.assign(P.specimen.points.size(), 1.0);
+    for (double w : P.weights) P.weightSum += w;
     if (P.specimen.septumIndex >= 0) {
         const size_t end = P.specimen.apertureIndex >= 0 ? static_cast<size_t>(P.specimen.apertureIndex)
                                                           : P.specimen.points.size() - 1;
@@ -736,20 +905,75 @@ FitStartResult FitSession::runStart(int start, int evaluations, const std::atomi
 
 FitStartResult FitSession::refine(const FitStartResult& from, int evaluations, const std::atomic<bool>* cancel,
                                   std::atomic<int>* counter, double deadlineSeconds) const {
-    FitStartResult start = from;
-    if (static_cast<int>(from.parameters.size()) != problem_->dimension()) {
-        start.parameters = onAllKnots(from.parameters);
-        start.cost = problem_->evaluate(start.parameters);
+    auto continueOn = [&](int layout, int budget) {
+        const FitProblem& P = full(layout);
+        FitStartResult start = from;
+        start.layout = layout;
+        if (static_cast<int>(from.parameters.size()) != P.dimension()) {
+            start.parameters = onAllKnots(from.parameters, layout);
+            start.cost = P.evaluate(start.parameters);
+        }
+        FitStartResult r = search(P, from.start, start.parameters, budget, cancel, counter, deadlineSeconds, 0.5);
+        r.layout = layout;
+        if (!(r.cost <= start.cost)) {
+            FitStartResult kept = start;
+            kept.evaluations = r.evaluations;
+            kept.converged = r.converged;
+            return kept;
+        }
+        return r;
+    };
+    const bool fromCoarse = static_cast<int>(from.parameters.size()) != problem_->dimension();
+    FitStartResult best;
+    if (fromCoarse && measured_) {
+        const FitStartResult even = continueOn(0, evaluations / 2);
+        const FitStartResult gathered = continueOn(1, evaluations - evaluations / 2);
+        best = gathered.cost < even.cost ? gathered : even;
+        best.evaluations = even.evaluations + gathered.evaluations;
+        best.converged = even.converged && gathered.converged;
+    } else {
+        best = continueOn(fromCoarse ? 0 : from.layout, evaluations);
     }
-    FitStartResult r = search(*problem_, from.start, start.parameters, evaluations, cancel, counter,
-                              deadlineSeconds, 0.5);
-    if (!(r.cost <= start.cost)) {
-        FitStartResult kept = start;
-        kept.evaluations = from.evaluations + r.evaluations;
-        kept.converged = r.converged;
-        return kept;
+    best.evaluations += from.evaluations;
+    return best;
+}
+
+namespace {
+
+// A profile's value at a stage, between its points.
+double profileAt(const ParameterProfile& p, double stage) {
+    if (p.count <= 0 || stage <= p.stages[0]) return p.values[0];
+    for (int i = 1; i <= p.count; ++i) {
+        const size_t k = static_cast<size_t>(i);
+        if (stage <= p.stages[k]) {
+            const double span = p.stages[k] - p.stages[k - 1];
+            const double u = span > 0 ? (stage - p.stages[k - 1]) / span : 1;
+            return p.values[k - 1] + (p.values[k] - p.values[k - 1]) * u;
+        }
     }
-    r.evaluations += from.evaluations;
+    return p.values[static_cast<size_t>(p.count)];
+}
+
+}  // namespace
+
+FitStartResult FitSession::startAt(const ModelState& model, int stages) const {
+    const FitProblem& P = *problem_;
+    const double share = P.options.missingShare;
+    const double last = stages, first = share * last;
+    const double alpha = std::max(model.alpha, 1 + 1e-9);
+    std::vector<double> p = {std::log(alpha - 1),
+                             std::log(profileAt(model.betaProfile, first) * profileAt(model.gammaProfile, first)),
+                             std::log(alpha) * (last - first)};
+    for (int k = 0; k < P.knots; ++k)
+        p.push_back(profileAt(model.curvatureProfile, first + (last - first) * P.knotShares[static_cast<size_t>(k)]));
+    if (!P.planar)
+        for (int k = 0; k < P.knots; ++k)
+            p.push_back(profileAt(model.torsionProfile, first + (last - first) * P.knotShares[static_cast<size_t>(k)]));
+    for (size_t i = 0; i < p.size(); ++i) p[i] = std::clamp(p[i], P.lower[i], P.upper[i]);
+    FitStartResult r;
+    r.parameters = p;
+    r.cost = P.evaluate(p);
+    r.evaluations = 1;
     return r;
 }
 
@@ -794,8 +1018,8 @@ Vec3 FitResult::toModel(const Vec3& p) const {
 }
 
 FitResult FitSession::finish(const FitStartResult& best) const {
-    const FitProblem& P = *problem_;
-    FitProblem::Decoded d = P.decode(onAllKnots(best.parameters));
+    const FitProblem& P = full(best.layout);
+    FitProblem::Decoded d = P.decode(onAllKnots(best.parameters, best.layout));
     // Whole stages and tidy values, so that the profiles read back the same.
     d.last = std::round(d.last);
     d.first = std::round(d.first);

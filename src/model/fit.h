@@ -127,6 +127,9 @@ struct FitStartResult {
     double cost = 0;
     int evaluations = 0;
     bool converged = false;
+    // Where the knots of `parameters` lie: 0 evenly spaced over the stretch,
+    // 1 gathered where the measured bending changes (set by refine).
+    int layout = 0;
 };
 
 class FitSession {
@@ -139,9 +142,18 @@ public:
     // engine runs. Thread-safe; `cancel` stops it early.
     FitStartResult runStart(int start, int evaluations, const std::atomic<bool>* cancel = nullptr,
                             std::atomic<int>* counter = nullptr, double deadlineSeconds = 0) const;
-    // Continues from a result with more evaluations.
+    // Continues from a result with more evaluations. A result of the first
+    // searches is continued on all the knots, once evenly spaced and once
+    // where the measured bending changes, each with half the evaluations;
+    // the better is returned (its `layout` says which).
     FitStartResult refine(const FitStartResult& from, int evaluations, const std::atomic<bool>* cancel = nullptr,
                           std::atomic<int>* counter = nullptr, double deadlineSeconds = 0) const;
+    // The parameters (all the knots, evenly spaced) that grow the given
+    // profiles and α up to stage `stages`, read at the knots, with the
+    // first measured point at the fit's share of the stages: a search can
+    // start from a shell already known (a scenario, or a form a test made).
+    // γ and β are read at the first measured point.
+    FitStartResult startAt(const ModelState& model, int stages) const;
     // The result of a parameter vector: rounded to whole stages, grown once
     // more, laid over the specimen, with residuals and hydrostatics.
     FitResult finish(const FitStartResult& best) const;
@@ -157,8 +169,10 @@ public:
 private:
     static bool build(const Specimen& specimen, const FitOptions& options, std::unique_ptr<FitProblem>& out,
                       std::string& error);
-    std::vector<double> onAllKnots(const std::vector<double>& parameters) const;
-    std::unique_ptr<FitProblem> problem_;  // all the knots asked for
+    std::vector<double> onAllKnots(const std::vector<double>& parameters, int layout = 0) const;
+    const FitProblem& full(int layout) const;
+    std::unique_ptr<FitProblem> problem_;  // all the knots asked for, evenly spaced
+    std::unique_ptr<FitProblem> measured_; // the same knots where the bending changes
     std::unique_ptr<FitProblem> coarse_;   // the fewest knots, for the first searches
 };
 

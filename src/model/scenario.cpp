@@ -14,6 +14,10 @@ namespace {
 
 // The limits are those of every other reader of the inputs (core/input_limits.h).
 constexpr int kMaxPoints = ParameterProfile::kSlots;
+// A fitted specimen's scale (0: no fit) and the stage of its first measured
+// point, one of the profile-driven stages.
+constexpr ValueRange kSpecimenScaleRange{0, 1e6};
+constexpr ValueRange kFirstMeasuredStageRange{0, 200};
 
 const char* const kProfileKeys[4] = {"gamma", "C", "T", "beta"};
 
@@ -263,6 +267,14 @@ const std::vector<KeyRule>& rules() {
                      whole(&Scenario::ft1, kFatigueBarRange), wholeGet(&Scenario::ft1)));
         r.push_back(rule("ft2", "fatigue ×100", "position of the FT2 bar (fatigue at size high)",
                      whole(&Scenario::ft2, kFatigueBarRange), wholeGet(&Scenario::ft2)));
+        // Written only when a fit set them (ScenarioToml leaves out a 0).
+        r.push_back(rule("mm_per_unit", "mm per model unit",
+                     "scale of the specimen the profiles were fitted to (0: none)",
+                     real(&Scenario::mmPerUnit, kSpecimenScaleRange, "a number"), realGet(&Scenario::mmPerUnit)));
+        r.push_back(rule("first_measured_stage", "stage",
+                     "stage of the fitted specimen's first measured point (0: from the apex, or no fit)",
+                     whole(&Scenario::firstMeasuredStage, kFirstMeasuredStageRange),
+                     wholeGet(&Scenario::firstMeasuredStage)));
         // What each key allows, as its own check words it.
         for (KeyRule& rule : r) {
             Scenario scratch;
@@ -342,7 +354,8 @@ bool Scenario::operator==(const Scenario& o) const {
            beta == o.beta && stages == o.stages && runs == o.runs && shade == o.shade && scale == o.scale &&
            origin == o.origin && view == o.view && light == o.light && densityAir == o.densityAir &&
            densityBody == o.densityBody && ribbing == o.ribbing && orientation == o.orientation && st1 == o.st1 &&
-           st2 == o.st2 && ft1 == o.ft1 && ft2 == o.ft2;
+           st2 == o.st2 && ft1 == o.ft1 && ft2 == o.ft2 && mmPerUnit == o.mmPerUnit &&
+           firstMeasuredStage == o.firstMeasuredStage;
 }
 
 ScenarioValue ScenarioValue::ofBool(bool b) {

@@ -66,6 +66,11 @@ struct Scenario {
     int st1 = 200, st2 = 300;  // sizes ×100, 0..1000
     int ft1 = 0, ft2 = 0;      // fatigue thresholds ×100, -80..0
 
+    // ---- the specimen a fit laid the shell over (0: none) ----
+    // They do not change the shell; they say how it lies over the specimen.
+    double mmPerUnit = 0;          // millimetres per model unit
+    int firstMeasuredStage = 0;    // stage of the specimen's first measured point
+
     std::vector<ScenarioPoint>& profile(int index);              // 0 γ, 1 C, 2 T, 3 β
     const std::vector<ScenarioPoint>& profile(int index) const;
 

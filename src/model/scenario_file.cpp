@@ -108,6 +108,9 @@ const char* groupComment(const std::string& key) {
     if (key == "density_air") return "# Densities in g/cm3 (air chamber, body chamber) and the switches.\n";
     if (key == "st1")
         return "\n# Threshold bars: ST1, ST2 0..1000 (size x 100), FT1, FT2 -80..0 (fatigue x 100).\n";
+    if (key == "mm_per_unit")
+        return "\n# The specimen the profiles were fitted to: millimetres per model unit and the\n"
+               "# stage of its first measured point.\n";
     return "";
 }
 
@@ -206,6 +209,8 @@ std::string ScenarioToml(const Scenario& scenario) {
         "# ranges: docs/scenario.md.\n";
     for (const auto& [key, value] : ScenarioValues(scenario)) {
         if (value.kind == ScenarioValue::Kind::Text && value.text.empty()) continue;
+        // A shell no fit made has no specimen to lie over.
+        if ((key == "mm_per_unit" || key == "first_measured_stage") && value.number == 0) continue;
         out += groupComment(key);
         const bool isProfile = key == "gamma" || key == "C" || key == "T" || key == "beta";
         out += key + " = " + (isProfile ? profileText(value) : valueText(value)) + "\n";

@@ -1,6 +1,9 @@
 #include "ui/fit_command.h"
 
+#include <QAction>
 #include <QFileDialog>
+#include <QMenu>
+#include <QPushButton>
 #include <QFileInfo>
 
 #include "model/profile_file.h"
@@ -56,6 +59,21 @@ void FitTask::poll() {
         progress_->setLabelText(QStringLiteral("Fitting the profiles to %1…\nbest RMS so far %2 mm")
                                     .arg(name_)
                                     .arg(bestRms_.load(), 0, 'g', 4));
+}
+
+void MainWindow::addFitToFileMenu(QPushButton* fileButton) {
+    // Beside "Open scenario…": a fit opens a specimen and ends in a scenario.
+    QMenu* menu = fileButton->menu();
+    if (!menu) return;
+    auto* action = new QAction(QStringLiteral("Fit to specimen…"), this);
+    action->setObjectName(QStringLiteral("fitSpecimenAction"));
+    connect(action, &QAction::triggered, this, [this] { fitToSpecimen(); });
+    addAction(action);
+    QAction* before = nullptr;
+    const QList<QAction*> actions = menu->actions();
+    for (int i = 0; i + 1 < actions.size(); ++i)
+        if (actions[i]->objectName() == QLatin1String("openScenarioAction")) before = actions[i + 1];
+    menu->insertAction(before, action);
 }
 
 void MainWindow::fitToSpecimen() {

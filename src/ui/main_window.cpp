@@ -198,7 +198,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     auto* graph = grid.add("GRAPHcmd", "GRAPH", "Open the profile window: the profiles of \xCE\xB3, C, T, \xCE\xB2 and \xCE\xB1");
     auto* set = grid.add("SETcmd", "SETTING", "Open the settings window: densities, scale, view and light");
     auto* shade = grid.add("SHADINGcmd", "SHADE", "Paint the last run's shell shaded, lit from the light direction");
-    auto* fileButton = grid.add("FILEcmd", "File", "Open or save a scenario: everything that defines the shell, in one file");
+    auto* fileButton = grid.add("FILEcmd", "File", "Open or save a scenario (everything that defines the shell, in one file), or fit one to a specimen");
     auto* exportButton = grid.add("EXPORTcmd", "Export", "Save or copy the picture, the stage results or the shell as a mesh");
     plotButton_ = grid.add("PLOTcmd", "PLOT", "Density, orientation and stability of every stage of the last run");
     plotButton_->setCheckable(true);
@@ -225,6 +225,7 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     scenarioFiles_ = new ScenarioFiles(*this, *logic_, fileButton);
     connect(scenarioFiles_, &ScenarioFiles::opened, this, &MainWindow::scenarioOpened);
     connect(scenarioFiles_, &ScenarioFiles::saved, this, [this](const QString& path) { showSaved({path}); });
+    addFitToFileMenu(fileButton);
     buildExportMenu(exportButton);
     connect(plotButton_, &QPushButton::toggled, this, [this](bool on) { showPlot(on); });
     connect(graph, &QPushButton::clicked, this, &MainWindow::openProfileWindow);
@@ -470,8 +471,6 @@ void MainWindow::buildExportMenu(QPushButton* button) {
         menu->addAction(action);
         return action;
     };
-    add("fitSpecimenAction", QStringLiteral("Fit to specimen…"), QKeySequence(), [this] { fitToSpecimen(); });
-    menu->addSeparator();
     const QString pngFilter = QStringLiteral("PNG pictures (*.png)");
     // Ctrl+S and Ctrl+Shift+S save the scenario (File menu); the pictures have keys of their own.
     add("savePngAction", QStringLiteral("Save picture as PNG…"), QKeySequence(Qt::CTRL | Qt::Key_E), [=] {

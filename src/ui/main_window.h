@@ -96,6 +96,7 @@ public:
     // into GRAPH as one undoable step, presses START and shows the
     // specimen's points over the shell in VIEW.
     std::function<QString()> askSpecimenPath;
+    void addFitToFileMenu(QPushButton* fileButton);  // the File menu's entry
     void fitToSpecimen();
     void fitToSpecimenFile(const QString& path);
     // The fit under way (null when none), for tests.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 
 #include "batch_process.h"
 
@@ -42,6 +43,30 @@ TEST(BatchFit, FitsTheSpecimenAndDescribesTheFittedShell) {
     for (std::string l; std::getline(in, l);) ++lines;
     EXPECT_EQ(lines, 41);
     EXPECT_NE(r.err.find("fit: "), std::string::npos);
+}
+
+// The saved scenario of a fit grows the fitted shell and says how it lies
+// over the specimen; grown again (and saved again) it keeps both.
+TEST(BatchFit, SavedScenarioCarriesTheScaleAndFirstStageOfTheFit) {
+    QTemporaryDir dir;
+    const std::string specimen = coil(dir);
+    const QString saved = dir.filePath("fit.toml"), again = dir.filePath("again.toml");
+    const auto r = runBatch({"--fit", QString::fromStdString(specimen), "--fit-knots", "4", "--save-scenario", saved});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto fit = parseSummary(r.out);
+    std::ifstream in(saved.toStdString());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("mm_per_unit = " + fit["fit_mm_per_unit"] + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("first_measured_stage = " + fit["fit_first_stage"] + "\n"), std::string::npos) << text;
+    const auto grown = runBatch({"--scenario", saved, "--save-scenario", again});
+    ASSERT_EQ(grown.status, 0) << grown.err;
+    auto s = parseSummary(grown.out);
+    EXPECT_EQ(s["density_label"], fit["density_label"]);
+    EXPECT_EQ(s["stability_index"], fit["stability_index"]);
+    EXPECT_EQ(s["last_stage"], fit["fit_last_stage"]);
+    std::ifstream in2(again.toStdString());
+    const std::string text2((std::istreambuf_iterator<char>(in2)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text2, text);
 }
 
 TEST(BatchFit, RefusesBadSpecimensAndOptionsThatNeedAFit) {

@@ -49,6 +49,8 @@ Scenario unusual() {
     s.st2 = 1000;
     s.ft1 = -80;
     s.ft2 = -1;
+    s.mmPerUnit = 0.1 + 0.2;
+    s.firstMeasuredStage = 37;
     return s;
 }
 
@@ -101,6 +103,34 @@ TEST(Scenario, MissingKeysKeepDefaultsAndCommentsAreAllowed) {
     // A number given as the text of a whole number is taken.
     ASSERT_TRUE(ParseScenarioToml("format = 1\nstages = \"1e3\"\n", s, error)) << error;
     EXPECT_EQ(s.stages, 1000);
+}
+
+// A fitted shell's scenario says how it lies over its specimen; a shell no
+// fit made writes neither key, so its file is what it always was, and a file
+// without them reads as no fit.
+TEST(Scenario, SpecimenScaleIsWrittenOnlyForAFit) {
+    const std::string plain = ScenarioToml(Scenario{});
+    EXPECT_EQ(plain.find("mm_per_unit"), std::string::npos);
+    EXPECT_EQ(plain.find("first_measured_stage"), std::string::npos);
+    EXPECT_EQ(plain.substr(plain.size() - 8), "ft2 = 0\n");
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenarioToml("format = 1\nstages = 300\n", s, error)) << error;
+    EXPECT_EQ(s.mmPerUnit, 0);
+    EXPECT_EQ(s.firstMeasuredStage, 0);
+    ASSERT_TRUE(ParseScenarioToml("format = 1\nmm_per_unit = 2.5\nfirst_measured_stage = 40\n", s, error)) << error;
+    EXPECT_EQ(s.mmPerUnit, 2.5);
+    EXPECT_EQ(s.firstMeasuredStage, 40);
+    EXPECT_NE(s, Scenario{});
+    // The scale alone (a specimen measured from the apex).
+    s.firstMeasuredStage = 0;
+    const std::string text = ScenarioToml(s);
+    EXPECT_NE(text.find("mm_per_unit = 2.5\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("first_measured_stage"), std::string::npos) << text;
+    expectRefused("mm_per_unit = -1\n", {"mm_per_unit = -1", "from 0 to 1e6"});
+    expectRefused("mm_per_unit = \"two\"\n", {"mm_per_unit"});
+    expectRefused("first_measured_stage = 201\n", {"first_measured_stage = 201", "0 to 200"});
+    expectRefused("first_measured_stage = 3.5\n", {"first_measured_stage = 3.5", "whole"});
 }
 
 TEST(Scenario, RefusalsNameTheInputTheValueAndWhatIsAllowed) {

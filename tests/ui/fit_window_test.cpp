@@ -9,6 +9,7 @@
 #include <memory>
 
 #include <QAction>
+#include <QMenu>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -44,7 +45,21 @@ struct FitWindows {
         main.show();
         main.askSpecimenPath = [this] { return answer; };
     }
-    void trigger() { main.findChild<QAction*>("fitSpecimenAction")->trigger(); }
+    // Through the File menu, where the entry follows "Open scenario…".
+    void trigger() {
+        auto* file = main.findChild<QPushButton*>("FILEcmd");
+        ASSERT_TRUE(file && file->menu());
+        const QList<QAction*> actions = file->menu()->actions();
+        int open = -1, fit = -1;
+        for (int i = 0; i < actions.size(); ++i) {
+            if (actions[i]->objectName() == QLatin1String("openScenarioAction")) open = i;
+            if (actions[i]->objectName() == QLatin1String("fitSpecimenAction")) fit = i;
+        }
+        ASSERT_GE(open, 0);
+        ASSERT_EQ(fit, open + 1);
+        EXPECT_EQ(actions[fit]->text(), QStringLiteral("Fit to specimen…"));
+        actions[fit]->trigger();
+    }
     bool waitForFit() {
         return QTest::qWaitFor([this] { return main.fitTask() == nullptr; }, 120000);
     }

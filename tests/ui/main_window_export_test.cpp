@@ -70,7 +70,7 @@ TEST(MainWindowExport, ExportMenuHoldsEveryExportAndShortcutsReachThem) {
     button->menu()->popup(button->mapToGlobal(QPoint(0, button->height())));
     saveGrab(*button->menu(), "export_menu.png");
     button->menu()->hide();
-    EXPECT_EQ(names, (QStringList{"fitSpecimenAction", "savePngAction", "savePng2xAction", "saveSvgAction", "copyPictureAction", "saveCsvAction",
+    EXPECT_EQ(names, (QStringList{"savePngAction", "savePng2xAction", "saveSvgAction", "copyPictureAction", "saveCsvAction",
                                   "saveMeshSTLAction", "saveMeshPLYAction", "saveMeshOBJAction"}));
     EXPECT_EQ(e.action("savePngAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
 
