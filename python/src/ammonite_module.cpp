@@ -247,8 +247,11 @@ MeshOptions CheckedMeshOptions(const py::handle& mmPerUnit, const py::handle& ri
     static const py::object real = py::module_::import("numbers").attr("Real");
     static const py::object integral = py::module_::import("numbers").attr("Integral");
     auto repr = [](const py::handle& v) { return py::repr(v).cast<std::string>(); };
-    auto interval = [](const ValueRange& r) {
-        return std::string(r.lowOpen ? "(" : "[") + NumberText(r.lo) + ", " + NumberText(r.hi) + (r.highOpen ? ")" : "]");
+    auto number = [](double v) {
+        return v == std::floor(v) && std::fabs(v) < 1e15 ? std::to_string(static_cast<long long>(v)) : NumberText(v);
+    };
+    auto interval = [&number](const ValueRange& r) {
+        return std::string(r.lowOpen ? "(" : "[") + number(r.lo) + ", " + number(r.hi) + (r.highOpen ? ")" : "]");
     };
     const OptionEntry* scale = FindOption("mesh-scale", kBatchOption);
     const OptionEntry* ring = FindOption("mesh-ring-points", kBatchOption);
