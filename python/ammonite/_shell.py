@@ -129,11 +129,18 @@ class Shell:
 
     Examples
     --------
-    >>> shell = grow(stages=300)
+    >>> import ammonite
+    >>> shell = ammonite.grow(stages=300)
     >>> shell
-    <ammonite.Shell 300 stages: orientation 43.2°, density 1.179 g/cm³, P/T 62.3 %, stability 0.187>
+    <ammonite.Shell 300 stages (a rib finished to stage 305): orientation 87.05°, density 1.0214 g/cm³, P/T 62.8 %, stability 0.260>
     >>> shell.table.loc[300, "mean_density_g_cm3"] == shell.summary["mean_density_g_cm3"]
     True
+    >>> shell.events.loc[204:206, ["event", "rib_mark", "gamma"]]
+           event  rib_mark  gamma
+    stage
+    204        6         5    3.5
+    205        6         4    3.5
+    206        6         3    3.5
     >>> shell.error is None
     True
     """
@@ -345,7 +352,8 @@ class Shell:
 
         Examples
         --------
-        >>> shell = grow(stages=300, ribbing=True)
+        >>> import ammonite
+        >>> shell = ammonite.grow(stages=300, ribbing=True)
         >>> vertices, faces = shell.mesh(ring_points=36, ribbing=False)["body_chamber"]
         >>> vertices.shape[1], faces.dtype
         (3, dtype('int64'))
@@ -388,9 +396,10 @@ class Shell:
 
         Examples
         --------
-        >>> import os, tempfile
+        >>> import os, tempfile, ammonite
         >>> folder = tempfile.mkdtemp()
-        >>> [os.path.basename(p) for p in grow(stages=300).save(os.path.join(folder, "shell.obj"), ring_points=36)]
+        >>> shell = ammonite.grow(stages=300)
+        >>> [os.path.basename(p) for p in shell.save(os.path.join(folder, "shell.obj"), ring_points=36)]
         ['shell.obj', 'shell_volumes.txt']
         """
         mm_per_unit = _renamed_keyword("save", "mesh_scale", mesh_scale, mm_per_unit)
@@ -553,12 +562,13 @@ def grow(scenario: Scenario | Mapping[str, Any] | str | os.PathLike[str] | None 
 
     Examples
     --------
-    >>> shell = grow(stages=300, density_body=1.2)
-    >>> shell.summary["shown_stage"], shell.summary["density_label"]
-    (300, '1.112')
+    >>> import ammonite
+    >>> shell = ammonite.grow(stages=300, density_body=1.2)
+    >>> shell.summary["hydrostatic_stage"], shell.summary["density_label"]
+    (300, '0.961')
     >>> round(shell.summary["mean_density_g_cm3"], 6)
-    1.112584
-    >>> grow(shell.scenario).summary == shell.summary
+    0.961219
+    >>> ammonite.grow(shell.scenario).summary == shell.summary
     True
     """
     effective = scenario_with(scenario, changes)
