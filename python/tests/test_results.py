@@ -146,3 +146,13 @@ def test_a_shell_pickles_with_its_results(tmp_path):
     again = pickle.loads(pickle.dumps(stopped))
     assert again.error == stopped.error and repr(again) == repr(stopped)
     assert repr(stopped).startswith("<ammonite.Shell stopped after 0 of 300 stages: Division by zero")
+
+
+def test_a_dask_worker_grows_a_shell_and_sends_it_back():
+    from distributed import Client, LocalCluster
+    with LocalCluster(n_workers=1, threads_per_worker=1, processes=True, host="127.0.0.1",
+                      dashboard_address=":0") as local, Client(local) as client:
+        shell = client.submit(ammonite.grow, stages=500, density_body=1.2).result(timeout=120)
+    here = ammonite.grow(stages=500, density_body=1.2)
+    assert shell.summary == here.summary and shell.log == here.log
+    assert shell.table.equals(here.table) and shell.events.equals(here.events)
