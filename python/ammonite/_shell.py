@@ -278,6 +278,8 @@ class Shell:
         asked = self._scenario["stages"]
         if self._error:
             return f"<ammonite.Shell stopped after {s['built_stage']} of {asked} stages: {self._error}>"
+        if s["hydrostatic_stage"] == 0:
+            return f"<ammonite.Shell with no stage grown (runs={self._scenario['runs']})>"
         built = f" (a rib finished to stage {s['built_stage']})" if s["built_stage"] > s["hydrostatic_stage"] else ""
         return (f"<ammonite.Shell {s['hydrostatic_stage']} stages{built}: "
                 f"orientation {s['orientation_angle_deg']:.2f}°, density {s['mean_density_g_cm3']:.4f} g/cm³, "

@@ -307,12 +307,14 @@ py::dict EventsToPython(const std::vector<RegulationEvent>& events) {
 
 // The run's final numbers, named as the package names them. A run that
 // stopped on a runtime error never reached its final report: its
-// orientation, density and P/T ratio are NaN, as in a sweep row.
+// orientation, density and P/T ratio are NaN, as in a sweep row. Without a
+// run (no START) there are no volumes or masses either.
 py::dict RunNumbers(const Session& session) {
     const ModelState& m = *session.model;
     const RunState& r = *session.run;
-    const bool finished = session.runtimeError.empty();
+    const bool finished = session.runtimeError.empty() && r.hasRun;
     const double nan = std::nan("");
+    auto ran = [&r, nan](double v) { return r.hasRun ? v : nan; };
     int hydrostatic = 0;
     for (int s = r.lastBuiltStage; s > 0; --s)
         if (r.hydrostaticsByStage[s].valid) {
@@ -327,13 +329,13 @@ py::dict RunNumbers(const Session& session) {
     d["ribs"] = CountRibs(r);
     d["built_stage"] = static_cast<int>(r.lastBuiltStage);
     d["hydrostatic_stage"] = hydrostatic;
-    d["air_volume_mm3"] = r.airVolume;
-    d["body_volume_mm3"] = r.bodyVolume;
-    d["total_volume_mm3"] = r.totalVolume;
+    d["air_volume_mm3"] = ran(r.airVolume);
+    d["body_volume_mm3"] = ran(r.bodyVolume);
+    d["total_volume_mm3"] = ran(r.totalVolume);
     // Grams at one millimetre per unit, as the mesh sidecar's run_mass_g.
-    d["air_mass_g"] = r.airVolume * d0 / 1000;
-    d["body_mass_g"] = r.bodyVolume * d1 / 1000;
-    d["total_mass_g"] = (r.airVolume * d0 + r.bodyVolume * d1) / 1000;
+    d["air_mass_g"] = ran(r.airVolume * d0 / 1000);
+    d["body_mass_g"] = ran(r.bodyVolume * d1 / 1000);
+    d["total_mass_g"] = ran((r.airVolume * d0 + r.bodyVolume * d1) / 1000);
     return d;
 }
 

@@ -156,3 +156,11 @@ def test_a_dask_worker_grows_a_shell_and_sends_it_back():
     here = ammonite.grow(stages=500, density_body=1.2)
     assert shell.summary == here.summary and shell.log == here.log
     assert shell.table.equals(here.table) and shell.events.equals(here.events)
+
+
+def test_a_shell_without_a_run_has_no_final_numbers():
+    empty = ammonite.grow(runs=0)
+    assert repr(empty) == "<ammonite.Shell with no stage grown (runs=0)>"
+    for name in ("orientation_angle_deg", "mean_density_g_cm3", "total_volume_mm3", "total_mass_g"):
+        assert math.isnan(empty.summary[name]), name
+    assert empty.events.empty and list(empty.table.index) == [0]
