@@ -148,6 +148,8 @@ class Shell:
     __slots__ = ("_result", "_scenario", "_error", "_table", "_summary", "_events", "_log", "_version")
 
     def __init__(self, result: Any, scenario: Scenario) -> None:
+        """Made by :func:`grow` from the engine's result and the scenario
+        grown; not to be called directly."""
         object.__setattr__(self, "_result", result)
         object.__setattr__(self, "_scenario", scenario)
         object.__setattr__(self, "_error", result.runtime_error or None)
