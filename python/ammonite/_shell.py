@@ -34,14 +34,15 @@ SAVE_EXTENSIONS = (".png", ".svg", ".csv", ".stl", ".ply", ".obj")
 # Columns of the per-stage table that the hydrostatic step of a stage writes:
 # empty (NaN) in the rows where that step did not run.
 _HYDROSTATIC_STEP = (
-    "volume_mm3", "buoyancy_centre_x_mm", "buoyancy_centre_y_mm", "buoyancy_centre_z_mm", "orientation_angle_deg",
+    "cumulative_length_mm", "volume_mm3", "buoyancy_centre_x_mm", "buoyancy_centre_y_mm", "buoyancy_centre_z_mm",
+    "orientation_angle_deg",
     "mean_density_g_cm3", "pt_ratio_percent",
     "air_centre_x_mm", "air_centre_y_mm", "air_centre_z_mm",
     "body_centre_x_mm", "body_centre_y_mm", "body_centre_z_mm",
     "mass_centre_x_mm", "mass_centre_y_mm", "mass_centre_z_mm", "stability_index")
 # Columns that need the shell split into phragmocone and body chamber: empty
 # while the body chamber is longer than the whole tube.
-_CHAMBER_SPLIT = _HYDROSTATIC_STEP[4:]
+_CHAMBER_SPLIT = _HYDROSTATIC_STEP[5:]
 
 FilmKind = Literal["growth", "turntable", "both"]
 Mesh = dict[str, tuple[np.ndarray, np.ndarray]]

@@ -7,7 +7,7 @@ from ammonite._columns import batch_name, python_name, to_batch
 from ammonite._shell import _summary_dict
 
 # Batch columns the hydrostatic step writes for every stage it runs in.
-_HYDROSTATIC = ("volume", "buoyancy_x", "buoyancy_y", "buoyancy_z")
+_HYDROSTATIC = ("cumulative_length", "volume", "buoyancy_x", "buoyancy_y", "buoyancy_z")
 # Batch columns that need the tube split into phragmocone and body chamber
 # (the orientation takes its "up" from the chambers' centres).
 _SPLIT = ("orientation_angle", "mean_density_g_cm3", "pt_ratio_percent", "stability_index")
