@@ -16,7 +16,13 @@ MODULES = ["ammonite"] + sorted(m.name for m in pkgutil.iter_modules(ammonite.__
 @pytest.mark.parametrize("name", MODULES)
 def test_the_examples_run(name, tmp_path, monkeypatch):
     monkeypatch.chdir(tmp_path)  # examples that write files write them here
+    # Importing a submodule binds its name in the package: ammonite.sweep,
+    # the command line's module, would hide the function ammonite.sweep.
+    short = name.rpartition(".")[2]
+    hidden = getattr(ammonite, short, None)
     module = importlib.import_module(name)
+    if hidden is not None and getattr(ammonite, short) is not hidden:
+        setattr(ammonite, short, hidden)
     finder = doctest.DocTestFinder(exclude_empty=True)
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS | doctest.NORMALIZE_WHITESPACE)
     report = []
