@@ -88,6 +88,11 @@ void Grower::RegulateStage() {
     int event = 0;
     bool ribStage = false;
     const int pending = r.pendingRibs;
+    RegulationEvent decided;
+    if (observer) {
+        decided.fatigueClock = F, decided.scheduleClock = D, decided.ribClock = R;
+        decided.orientationAngle = r.orientationAngle;
+    }
     if (pending < 1) {
         if (D >= F && D >= R) {
             if (R >= F) {
@@ -132,7 +137,16 @@ void Grower::RegulateStage() {
         }
         r.ribMark[S] = 0;
     }
-    if (observer) observer->regulationStep(event, r.ribMark[S]);
+    if (observer) {
+        decided.stage = static_cast<int>(S);
+        decided.event = event;
+        decided.ribMark = r.ribMark[S];
+        decided.gamma = r.stageGamma;
+        decided.fatigueThreshold = r.fatigueThreshold;
+        decided.step = r.stepLength;
+        decided.pendingRibs = r.pendingRibs;
+        observer->regulationStep(decided);
+    }
 
     if (!ribStage) {
         F -= r.stepLength;

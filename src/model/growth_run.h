@@ -26,14 +26,30 @@ struct RingVertex {
 
 // What a window follows while the shell grows. Everything else it shows is
 // read from the results once the run returns.
+// What the regulation decided at one regulated stage (from stage 201): the
+// values its log line stands for, and more. The clocks are those the event was
+// chosen on (after their start at the first regulated stage), truncated to
+// four decimals as the regulation keeps them.
+struct RegulationEvent {
+    int stage = 0;
+    int event = 0;              // 1..6, as the log writes it
+    int ribMark = 0;            // 5..1 while a rib is laid, 0 otherwise
+    double gamma = 0;           // γ the orientation chose
+    float orientationAngle = 0; // degrees, of the stage before, which chose γ
+    double fatigueClock = 0, scheduleClock = 0, ribClock = 0;  // F, D, R
+    double fatigueThreshold = 0;
+    double step = 0;            // the aperture's advance in radii (0 on a rib stage)
+    int pendingRibs = 0;        // after the event
+};
+
 class GrowthObserver {
 public:
     virtual ~GrowthObserver() = default;
     // The regulation takes over (first stage past 200): the fatigue, schedule
     // and rib clocks it starts from, truncated to four decimals.
     virtual void regulationBegan(double /*fatigue*/, double /*schedule*/, double /*rib*/) {}
-    // One regulated stage: its event (1..6) and its rib mark.
-    virtual void regulationStep(int /*event*/, int /*ribMark*/) {}
+    // One regulated stage: its event (1..6), its rib mark and what chose them.
+    virtual void regulationStep(const RegulationEvent&) {}
     // The points of one stage's cross-section ring, in model coordinates, in
     // the order the rings are built. A point that does not start the ring
     // closes a segment from the point before it.
@@ -50,8 +66,8 @@ public:
     void regulationBegan(double f, double d, double r) override {
         for (GrowthObserver* o : observers_) o->regulationBegan(f, d, r);
     }
-    void regulationStep(int event, int ribMark) override {
-        for (GrowthObserver* o : observers_) o->regulationStep(event, ribMark);
+    void regulationStep(const RegulationEvent& decided) override {
+        for (GrowthObserver* o : observers_) o->regulationStep(decided);
     }
     void ring(const RingVertex* vertices, int count) override {
         for (GrowthObserver* o : observers_) o->ring(vertices, count);

@@ -10,10 +10,10 @@ void RegulationLogWriter::regulationBegan(double fatigue, double schedule, doubl
     log_.line({formatNumber(fatigue), formatNumber(schedule), formatNumber(rib)});
 }
 
-void RegulationLogWriter::regulationStep(int event, int ribMark) {
-    items_[0] = std::to_string(event);
+void RegulationLogWriter::regulationStep(const RegulationEvent& decided) {
+    items_[0] = std::to_string(decided.event);
     items_[0] += "：";
-    items_[1] = std::to_string(ribMark);
+    items_[1] = std::to_string(decided.ribMark);
     log_.line(items_);
 }
 

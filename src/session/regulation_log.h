@@ -19,7 +19,7 @@ public:
     explicit RegulationLogWriter(LogSink& log) : log_(log), items_(2) {}
     void regulationBegan(double fatigue, double schedule, double rib) override;
     // The line of a stage reuses one buffer, so it costs no allocation of its own.
-    void regulationStep(int event, int ribMark) override;
+    void regulationStep(const RegulationEvent& decided) override;
 
 private:
     LogSink& log_;

@@ -23,6 +23,16 @@ void constantProfile(ParameterProfile& profile, const ModelState& model, double 
 
 std::string wholeNumberText(double v) { return std::to_string(std::lround(v)); }
 
+// The regulation's decisions of a START, kept in the session.
+class EventKeeper : public GrowthObserver {
+public:
+    explicit EventKeeper(std::vector<RegulationEvent>& events) : events_(events) {}
+    void regulationStep(const RegulationEvent& decided) override { events_.push_back(decided); }
+
+private:
+    std::vector<RegulationEvent>& events_;
+};
+
 }  // namespace
 
 bool SetSweepModelInput(ModelState& model, const SweepValue& v) {
@@ -52,6 +62,8 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     views.log = &log;
     views.painter = painter.get();
     views.stagesSettled = [&session](int shownStage, int) { session.stageText = std::to_string(shownStage); };
+    EventKeeper events(session.events);
+    views.observer = &events;
 
     // The main window's load step, with the bars where the window puts them.
     ThresholdBars bars;
@@ -151,7 +163,10 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     for (int k = 0; k < options.runs; ++k) {
         // The regulation sets α back to its own value; a swept α holds for every run.
         if (alpha) model.alpha = *alpha;
-        act([&] { PressStart(model, run, session.scaleText, views); });
+        act([&] {
+            session.events.clear();  // each START's decisions replace the last one's, as its log does
+            PressStart(model, run, session.scaleText, views);
+        });
     }
     if (options.shade) act([&] {
         NullSurface nowhere;

@@ -77,6 +77,7 @@ void PressStart(ModelState& model, RunState& run, const std::string& scaleText, 
     if (views.log) logWriter = std::make_unique<RegulationLogWriter>(*views.log);
     observer.add(logWriter.get());
     observer.add(views.painter);
+    observer.add(views.observer);
     ContinueGrowth(inputs, carry, run, outcome, observer.empty() ? nullptr : &observer);
     WriteRunReport(run.report, run, outcome);
     ApplyGrowthOutcome(model, run, outcome);

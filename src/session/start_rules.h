@@ -53,6 +53,8 @@ struct StartViews {
     std::function<void()> growthBegins;
     // The result labels, once the growth has run (to its end or to an error).
     std::function<void(const RunReport&)> reportChanged;
+    // Anything else that follows the growth stage by stage.
+    GrowthObserver* observer = nullptr;
 };
 
 // One press of START: the log cleared, the stage count settled, the tables

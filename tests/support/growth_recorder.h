@@ -20,7 +20,7 @@ struct GrowthRecorder : ammonite::GrowthObserver {
     int rings = 0;
 
     void regulationBegan(double f, double d, double r) override { clocks.insert(clocks.end(), {f, d, r}); }
-    void regulationStep(int event, int ribMark) override { steps.push_back({event, ribMark}); }
+    void regulationStep(const ammonite::RegulationEvent& d) override { steps.push_back({d.event, d.ribMark}); }
     void ring(const ammonite::RingVertex* v, int count) override {
         ++rings;
         for (int k = 0; k < count; ++k) ringPoints.push_back(v[k].point);
