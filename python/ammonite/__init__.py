@@ -25,11 +25,13 @@ from ._fit import Fit, fit
 from ._profiles import default_profiles, read_profiles, write_profiles
 from ._scenario import Scenario, defaults
 from ._shell import Shell, grow
+from ._ammonite import SEA_WATER_DENSITY
 from ._sweep import SWEEP_NAMES, ClusterError, axis_values, row_scenario, sweep
 
 __all__ = [
     "ClusterError",
     "Fit",
+    "SEA_WATER_DENSITY",
     "Scenario",
     "Shell",
     "SWEEP_NAMES",
