@@ -16,6 +16,7 @@ shells are neutrally buoyant.
 from __future__ import annotations
 
 import argparse
+import io
 import pathlib
 
 import matplotlib
@@ -31,6 +32,14 @@ FORM = "ancyloceras"
 # The first stages are a tube of almost no volume whose densities and
 # stability mean little; the plots start past them.
 FIRST_STAGE = 20
+
+
+def save(fig: matplotlib.figure.Figure, path: pathlib.Path) -> None:
+    """Writes the figure as a PNG through the package's safe writer."""
+    png = io.BytesIO()
+    fig.savefig(png, format="png", dpi=110)
+    plt.close(fig)
+    ammonite.write_file(path, png.getvalue())
 
 
 def stage_figure(shell: ammonite.Shell, path: pathlib.Path) -> None:
@@ -50,8 +59,7 @@ def stage_figure(shell: ammonite.Shell, path: pathlib.Path) -> None:
     stability.set_ylabel("stability index")
     stability.set_xlabel("stage")
     density.set_title(f"{shell.scenario.heading}: hydrostatics over {int(stage.iloc[-1])} stages")
-    fig.savefig(path, dpi=110)
-    plt.close(fig)
+    save(fig, path)
 
 
 def map_figure(grid, path: pathlib.Path) -> None:
@@ -67,8 +75,7 @@ def map_figure(grid, path: pathlib.Path) -> None:
     ax.set_xlabel(f"density of the body chamber ({grid['density_body'].attrs['units']})")
     ax.set_ylabel("radius ratio α")
     ax.set_title(f"{FORM.capitalize()}: where the grown shell floats")
-    fig.savefig(path, dpi=110)
-    plt.close(fig)
+    save(fig, path)
 
 
 def main(argv: list[str] | None = None) -> None:

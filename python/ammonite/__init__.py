@@ -21,6 +21,7 @@ except ImportError:
     __version__ = "0+unknown"
 
 from ._ammonite import WriteError
+from ._files import write_file
 from ._fit import Fit, fit
 from ._profiles import default_profiles, read_profiles, write_profiles
 from ._scenario import Scenario, defaults
@@ -44,5 +45,6 @@ __all__ = [
     "read_profiles",
     "row_scenario",
     "sweep",
+    "write_file",
     "write_profiles",
 ]

@@ -125,8 +125,8 @@ def _chunk_size(chunk, total, threads):
 # meaning), as ``ammonite-batch --sweep-out`` names them.
 RESULT_COLUMNS = (
     ("shown_stage", "stage", "the last stage the run reached"),
-    ("orientation_angle_deg", "deg", "life orientation angle of the aperture at the last stage"),
-    ("mean_density_g_cm3", "g/cm3", "mean density of the shell with its body at the last stage"),
+    ("orientation_angle_deg", "degrees", "life orientation angle of the aperture at the last stage"),
+    ("mean_density_g_cm3", "g/cm³", "mean density of the shell with its body at the last stage"),
     ("pt_ratio_percent", "%", "phragmocone volume over total volume (P/T ratio)"),
     ("stability_index", "1", "stability index |B - G| / V^(1/3) at the last stage"),
     ("ribs", "ribs", "number of ribs the regulation made"),
@@ -364,10 +364,10 @@ def sweep(axes: Mapping[str, Any], *, scenario: Any = None, client: Any = None, 
     --------
     >>> import ammonite
     >>> table = ammonite.sweep({"density_body": [1.1, 1.3], "st1": [300]}, stages=250, progress=False)
-    >>> table[["density_body", "st1", "shown_stage"]]
-       density_body    st1  shown_stage
-    0           1.1  300.0        250.0
-    1           1.3  300.0        250.0
+    >>> len(table), table.attrs["axes"], list(table["density_body"])
+    (2, ('density_body', 'st1'), [1.1, 1.3])
+    >>> (table["error"] == "").all()
+    True
     >>> grid = ammonite.sweep({"density_body": [1.1, 1.3]}, stages=250, progress=False, as_xarray=True)
     >>> grid["mean_density_g_cm3"].dims, grid["density_body"].attrs["units"]
     (('density_body',), 'g/cm³')

@@ -21,7 +21,7 @@ def test_a_sweep_as_a_dataset_over_its_axes():
     assert grid.sizes == {"alpha": 3, "density_body": 2, "st1": 2}
     assert list(grid["st1"].values) == [300, 700]
     assert grid["density_body"].attrs["units"] == "g/cm³"
-    assert grid["mean_density_g_cm3"].attrs["units"] == "g/cm3"
+    assert grid["mean_density_g_cm3"].attrs["units"] == "g/cm³"
     assert grid.attrs["axes"] == ["alpha", "density_body", "st1"]
     assert ammonite.Scenario(**_toml_values(grid.attrs["scenario"])) == table.attrs["scenario"]
     # Cell (α, density, st1) holds the row of those values, the first axis outermost.
