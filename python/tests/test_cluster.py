@@ -106,6 +106,7 @@ def test_a_killed_worker_still_gives_the_whole_table(expected):
     pd.testing.assert_frame_equal(table, expected, check_exact=True)
 
 
+@pytest.mark.slow
 def test_a_cluster_whose_workers_are_all_gone_stops_the_sweep(tmp_path):
     from distributed import Client
     with local_cluster(1) as local, Client(local) as client:
@@ -122,6 +123,7 @@ def test_a_cluster_whose_workers_are_all_gone_stops_the_sweep(tmp_path):
         assert time.monotonic() - start < 15
 
 
+@pytest.mark.slow
 def test_the_command_line_stops_on_a_cluster_without_workers_and_keeps_the_old_table(tmp_path):
     old = tmp_path / "grid.csv"
     old.write_text("the table of yesterday\n")
