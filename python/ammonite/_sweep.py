@@ -19,7 +19,7 @@ import pandas as pd
 from . import _ammonite, _cluster
 from ._cluster import ClusterError
 from ._paths import file_path
-from ._scenario import KEYS, scenario_with
+from ._scenario import KEYS, Scenario, scenario_with
 
 try:
     from ._version import __version__ as _program_version
@@ -33,10 +33,36 @@ MAX_POINTS = _ammonite.MAX_SWEEP_POINTS
 _JOBS = next(e for e in _ammonite.option_table() if e["name"] == "jobs" and "batch" in e["uses"])["ranges"][0]
 
 
-def axis_values(given):
-    """The values of an axis written FROM:TO:STEPS (or NAME=FROM:TO:STEPS):
+def axis_values(given: str) -> list[float]:
+    """The values of an axis written ``FROM:TO:STEPS``.
+
     STEPS evenly spaced values, both ends included, rounded for whole-number
-    inputs, exactly as ``ammonite-batch --sweep`` makes them."""
+    inputs, exactly as ``ammonite-batch --sweep`` makes them.
+
+    Parameters
+    ----------
+    given : str
+        ``FROM:TO:STEPS``, or ``NAME=FROM:TO:STEPS`` for an input whose values
+        are whole numbers (``stages``, ``st1`` ... ``ft2``).
+
+    Returns
+    -------
+    list of float
+        The axis's values, in order.
+
+    Raises
+    ------
+    ValueError
+        For a text that is not an axis, naming what is wrong.
+
+    Examples
+    --------
+    >>> import ammonite
+    >>> ammonite.axis_values("1:2:3")
+    [1.0, 1.5, 2.0]
+    >>> ammonite.axis_values("st1=100:200:3")
+    [100.0, 150.0, 200.0]
+    """
     text = given if "=" in given else "alpha=" + given
     return _ammonite.parse_axis(text).values()
 
@@ -306,7 +332,8 @@ def sweep(axes: Mapping[str, Any], *, scenario: Any = None, client: Any = None, 
     client : distributed.Client or str, optional
         Run the points as Dask tasks of `chunk` points on this cluster (a
         Client, or a scheduler address such as ``"tcp://host:8786"``, for
-        which a Client is made and closed again). The workers' ammonite
+        which a Client is made, closed again after a blocking sweep and kept
+        as the default client for a lazy one). The workers' ammonite
         version is checked first. An asynchronous Client is refused. Without
         a client the points run on `jobs` local threads.
     chunk : int, optional
@@ -426,9 +453,35 @@ def sweep_csv(axes, **options) -> str:
 _PROFILE_NAMES = ("gamma", "C", "T", "beta")
 
 
-def row_scenario(table, i):
-    """The scenario of row `i` (by position) of a table sweep() returned: its
-    fixed scenario with the row's swept values."""
+def row_scenario(table: pd.DataFrame, i: int) -> Scenario:
+    """The scenario of one row of a sweep table.
+
+    Parameters
+    ----------
+    table : pandas.DataFrame
+        A table ``sweep()`` returned (it carries its fixed scenario).
+    i : int
+        The row, by position.
+
+    Returns
+    -------
+    Scenario
+        The table's fixed scenario with the row's swept values; ``grow()``
+        of it grows that point again.
+
+    Raises
+    ------
+    ValueError
+        For a table that carries no scenario.
+
+    Examples
+    --------
+    >>> import ammonite
+    >>> table = ammonite.sweep({"density_body": [1.1, 1.3]}, stages=120, progress=False)
+    >>> scenario = ammonite.row_scenario(table, 1)
+    >>> scenario.density_body, scenario.stages
+    (1.3, 120)
+    """
     try:
         fixed, names = table.attrs["scenario"], table.attrs["axes"]
     except KeyError:
