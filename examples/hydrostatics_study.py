@@ -44,21 +44,20 @@ def save(fig: matplotlib.figure.Figure, path: pathlib.Path) -> None:
 
 def stage_figure(shell: ammonite.Shell, path: pathlib.Path) -> None:
     """Density, orientation and stability over the stages of one shell."""
-    table = shell.table
-    table = table[table["stage"] >= FIRST_STAGE]
-    stage = table["stage"]
+    table = shell.table.loc[FIRST_STAGE:]  # indexed by stage
+    stage = table.index
     fig, (density, angle, stability) = plt.subplots(3, 1, figsize=(7.5, 7.5), sharex=True, constrained_layout=True)
     density.plot(stage, table["mean_density_g_cm3"], color="tab:blue")
     density.axhline(ammonite.SEA_WATER_DENSITY, color="tab:red", linestyle="--",
                     label=f"sea water {ammonite.SEA_WATER_DENSITY:g} g/cm³ (neutral buoyancy)")
     density.set_ylabel("mean density (g/cm³)")
     density.legend(loc="upper right", fontsize="small")
-    angle.plot(stage, table["orientation_angle"], color="tab:green")
+    angle.plot(stage, table["orientation_angle_deg"], color="tab:green")
     angle.set_ylabel("orientation of the aperture (°)")
     stability.plot(stage, table["stability_index"], color="tab:purple")
     stability.set_ylabel("stability index")
     stability.set_xlabel("stage")
-    density.set_title(f"{shell.scenario.heading}: hydrostatics over {int(stage.iloc[-1])} stages")
+    density.set_title(f"{shell.scenario.heading}: hydrostatics over {stage[-1]} stages")
     save(fig, path)
 
 

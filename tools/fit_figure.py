@@ -17,8 +17,8 @@ ROOT = pathlib.Path(__file__).resolve().parents[1]
 f = ammonite.fit(str(ROOT / "examples" / "specimens" / "scaphites_like.csv"), knots=12, evaluations=6000)
 table = f.shell.table
 stages = np.arange(0, f.last_stage + 1)
-centres = table[["centre_x", "centre_y", "centre_z"]].to_numpy()[stages]
-radii = table["radius"].to_numpy()[stages]
+centres = table[["centre_x_mm", "centre_y_mm", "centre_z_mm"]].to_numpy()[stages]
+radii = table["radius_mm"].to_numpy()[stages]
 placed = centres @ f.transform[:3, :3].T + f.transform[:3, 3]
 mm = radii * f.mm_per_unit
 

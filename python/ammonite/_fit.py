@@ -3,14 +3,19 @@
 measured point, the transform that lays the model over the specimen and the
 fitted shell's hydrostatics per stage."""
 
+from __future__ import annotations
+
 import math
+import os
+from typing import Any
 
 import numpy as np
 import pandas as pd
+from numpy.typing import ArrayLike
 
 from . import _ammonite
 from ._scenario import scenario_with
-from ._shell import grow
+from ._shell import Shell, grow
 
 _RESIDUAL_COLUMNS = ["row", "x_mm", "y_mm", "z_mm", "fitted_x_mm", "fitted_y_mm", "fitted_z_mm", "stage",
                      "distance_mm", "radius_mm", "fitted_radius_mm"]
@@ -30,7 +35,7 @@ class Fit:
     every stage (the densities are the model's inputs, not measured ones).
     """
 
-    def __init__(self, result, densities):
+    def __init__(self, result: dict[str, Any], densities: tuple[float, float] | None) -> None:
         self._result = result
         self._densities = densities
         self._shell = None
@@ -49,13 +54,13 @@ class Fit:
         self.last_stage = result["stages"]
 
     @property
-    def shell(self):
+    def shell(self) -> Shell:
         """The fitted shell, grown as ``grow()`` grows one (once, then kept)."""
         if self._shell is None:
             self._shell = grow(self.scenario)
         return self._shell
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return f"<Fit {self.verdict}: RMS {self.rms_mm:.4g} mm, stages {self.first_stage}..{self.last_stage}>"
 
 
@@ -80,21 +85,49 @@ def _specimen(points, radii):
     return flat, int(array.shape[1]), r
 
 
-def fit(points, radii=None, *, knots=6, beta=None, budget=None, client=None, evaluations=None, densities=None,
-        missing_share=None):
+def fit(points: str | os.PathLike[str] | ArrayLike, radii: ArrayLike | None = None, *, knots: int = 6,
+        beta: float | None = None, budget: float | None = None, client: Any = None, evaluations: int | None = None,
+        densities: tuple[float, float] | None = None, missing_share: float | None = None) -> Fit:
     """Fits the growth profiles to a specimen.
 
-    `points`: an (N, 3) or (N, 2) array of the centre line in millimetres,
-    from the oldest preserved part to the aperture (2 columns: a form that
-    lies in one plane, fitted without torsion), or the path of a specimen CSV
-    file. `radii`: half the whorl height at each point (NaN where not
-    measured). `knots`: control points per profile, 4..12. `beta`: the
-    body-chamber length in radii (default: from the file's marks, else 12).
-    `budget`: seconds the search may take; `evaluations`: engine runs it may
-    take (default 6000). `client`: a dask.distributed Client over whose
-    workers the starting guesses are spread. A ValueError names what is
-    wrong with a refused specimen; a fit that does not converge returns its
-    best result with ``converged`` False.
+    Parameters
+    ----------
+    points : array_like or path
+        An (N, 3) or (N, 2) array of the centre line in millimetres, from
+        the oldest preserved part to the aperture (2 columns: a form that
+        lies in one plane, fitted without torsion), or the path of a
+        specimen CSV file (docs/specimen.md).
+    radii : array_like, optional
+        Half the whorl height at each point (NaN where not measured).
+    knots : int, default 6
+        Control points per profile, 4..12.
+    beta : float, optional
+        The body-chamber length in radii (default: from the file's marks,
+        else 12).
+    budget : float, optional
+        Seconds the search may take.
+    client : dask.distributed.Client, optional
+        A client over whose workers the starting guesses are spread.
+    evaluations : int, optional
+        Engine runs the search may take (default 6000).
+    densities : (float, float), optional
+        Densities of the air chamber and the body chamber, g/cm³, for the
+        fitted shell's hydrostatics (default 0.6 and 1.3).
+    missing_share : float, optional
+        The share of the stages grown before the first measured point, the
+        young shell that is missing from the specimen (default 0.2; 0 when
+        the specimen is complete from the apex).
+
+    Returns
+    -------
+    Fit
+        A fit that does not converge returns its best result with
+        ``converged`` False.
+
+    Raises
+    ------
+    ValueError
+        Naming what is wrong with a refused specimen.
     """
     specimen, columns, r = _specimen(points, radii)
     options = {"knots": int(knots), "beta": beta, "budget": budget, "evaluations": evaluations,

@@ -8,9 +8,12 @@ scenario gives the same shell in Python, the batch tool, a sweep point and
 the windows, whatever was grown before.
 """
 
+from __future__ import annotations
+
 import os
 import tomllib
-from collections.abc import Mapping
+from collections.abc import Iterator, Mapping
+from typing import Any
 
 from . import _ammonite
 
@@ -36,27 +39,48 @@ def _field_table():
 class Scenario(Mapping):
     """Everything that defines a grown shell; an immutable mapping of its keys.
 
-    Scenario(**values) checks every value before anything runs: numbers are
-    numbers (a text only when it is a whole valid number), counts are whole
-    numbers in their range, every value is finite and fits its field, and a
-    profile is 1 to 51 (stage, value) pairs with non-decreasing stages from 0
-    to final_stage (one pair is a constant). ValueError (TypeError for a value
-    of no scenario type) names the key, the value given and what is allowed.
-    Keys not given keep their defaults; the keys are also attributes.
-
     ``grow(**scenario)`` and ``grow(scenario)`` grow it; ``scenario.replace(
-    alpha=1.01)`` is a copy with changes; Scenario.load() and .save() read and
-    write scenario files (TOML, docs/scenario.md), and Scenario.from_result()
+    alpha=1.01)`` is a copy with changes; :meth:`load` and :meth:`save` read
+    and write scenario files (TOML, docs/scenario.md), and :meth:`from_result`
     reads the scenario a PNG, SVG or mesh sidecar of this program carries.
+    The keys are also attributes. A Scenario pickles.
 
+    Parameters
+    ----------
+    **values
+        Any of the keys below; keys not given keep their defaults. Every
+        value is checked before anything runs: numbers are numbers (a text
+        only when it is a whole valid number), counts are whole numbers in
+        their range, every value is finite and fits its field, and a profile
+        is 1 to 51 (stage, value) pairs with non-decreasing stages from 0 to
+        final_stage (one pair is a constant).
+
+    Raises
+    ------
+    ValueError
+        Naming the key, the value given and what is allowed.
+    TypeError
+        For a value of no scenario type.
+
+    Notes
+    -----
     Keys [unit]: meaning; allowed; default:
 
 {fields}
+
+    Examples
+    --------
+    >>> import ammonite
+    >>> s = ammonite.Scenario(stages=250, density_body=1.4)
+    >>> s.stages, s["density_body"], s.alpha
+    (250, 1.4, 1.005)
+    >>> s.replace(alpha=1.01)
+    ammonite.Scenario(alpha=1.01, stages=250, density_body=1.4)
     """
 
     __slots__ = ("_values",)
 
-    def __init__(self, **values):
+    def __init__(self, **values: Any) -> None:
         object.__setattr__(self, "_values", _ammonite.check_scenario(values))
 
     @classmethod
@@ -68,9 +92,23 @@ class Scenario(Mapping):
     # ---- files ----
 
     @classmethod
-    def load(cls, path):
-        """Reads a scenario file (TOML; its `format` key is required). ValueError
-        names the file and the key, or the line of a TOML syntax error."""
+    def load(cls, path: str | os.PathLike[str]) -> Scenario:
+        """Reads a scenario file.
+
+        Parameters
+        ----------
+        path : str or os.PathLike
+            A scenario file (TOML; its `format` key is required).
+
+        Returns
+        -------
+        Scenario
+
+        Raises
+        ------
+        ValueError
+            Naming the file and the key, or the line of a TOML syntax error.
+        """
         path = os.fspath(path)
         name = os.path.basename(path)
         try:
@@ -81,38 +119,77 @@ class Scenario(Mapping):
         return cls._checked(data, name, True)
 
     @classmethod
-    def from_result(cls, path):
-        """The scenario a PNG, an SVG or a mesh sidecar (NAME_volumes.txt)
-        written by this program carries (or a scenario file): grow() it to get
-        the same shell again. ValueError when the file carries none."""
+    def from_result(cls, path: str | os.PathLike[str]) -> Scenario:
+        """The scenario a result written by this program carries.
+
+        Parameters
+        ----------
+        path : str or os.PathLike
+            A PNG, an SVG or a mesh sidecar (NAME_volumes.txt), or a scenario
+            file. ``grow()`` the scenario to get the same shell again.
+
+        Returns
+        -------
+        Scenario
+
+        Raises
+        ------
+        ValueError
+            When the file carries none.
+        """
         return cls._checked(_ammonite.read_scenario_from(os.fspath(path)))
 
-    def save(self, path):
-        """Writes the scenario file through the program's safe writer (the old
-        file stays whole until the new one is complete; WriteError, an OSError,
-        when it cannot be written)."""
+    def save(self, path: str | os.PathLike[str]) -> None:
+        """Writes the scenario file through the program's safe writer.
+
+        Parameters
+        ----------
+        path : str or os.PathLike
+            Where to write it; the old file stays whole until the new one is
+            complete.
+
+        Raises
+        ------
+        WriteError
+            (an OSError) when it cannot be written.
+        """
         _ammonite.write_file(os.fspath(path), self.toml().encode("utf-8"))
 
-    def toml(self):
-        """The text of the scenario file."""
+    def toml(self) -> str:
+        """The text of the scenario file.
+
+        Returns
+        -------
+        str
+        """
         return _ammonite.scenario_toml(self._values)
 
     # ---- values ----
 
-    def replace(self, **changes):
-        """A copy with `changes` (checked as Scenario() checks them)."""
+    def replace(self, **changes: Any) -> Scenario:
+        """A copy with changes.
+
+        Parameters
+        ----------
+        **changes
+            Keys and their new values, checked as ``Scenario()`` checks them.
+
+        Returns
+        -------
+        Scenario
+        """
         return Scenario(**{**self._values, **changes})
 
-    def __getitem__(self, key):
+    def __getitem__(self, key: str) -> Any:
         return self._values[key]
 
-    def __iter__(self):
+    def __iter__(self) -> Iterator[str]:
         return iter(self._values)
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self._values)
 
-    def __getattr__(self, name):
+    def __getattr__(self, name: str) -> Any:
         if name.startswith("_"):
             raise AttributeError(name)
         try:
@@ -120,17 +197,17 @@ class Scenario(Mapping):
         except KeyError:
             raise AttributeError(f"a scenario has no key {name!r} (keys: {', '.join(FIELDS)})") from None
 
-    def __setattr__(self, name, value):
+    def __setattr__(self, name: str, value: Any) -> None:
         raise AttributeError("a scenario does not change: use replace()")
 
-    def __eq__(self, other):
+    def __eq__(self, other: object) -> bool:
         if isinstance(other, Scenario):
             return self._values == other._values
         return NotImplemented
 
     __hash__ = None
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         defaults = _ammonite.scenario_defaults()
         changed = ", ".join(f"{k}={v!r}" for k, v in self._values.items() if defaults.get(k) != v)
         return f"ammonite.Scenario({changed})"
@@ -146,8 +223,20 @@ def _rebuild(values):
 Scenario.__doc__ = Scenario.__doc__.format(fields=_field_table())
 
 
-def defaults():
-    """The scenario the main window starts with (every key at its default)."""
+def defaults() -> Scenario:
+    """The scenario the main window starts with.
+
+    Returns
+    -------
+    Scenario
+        Every key at its default.
+
+    Examples
+    --------
+    >>> import ammonite
+    >>> ammonite.defaults().stages
+    1700
+    """
     return Scenario()
 
 

@@ -16,7 +16,7 @@ from typing import Any
 import numpy as np
 import pandas as pd
 
-from . import _ammonite, _cluster
+from . import _ammonite, _cluster, _columns
 from ._cluster import ClusterError
 from ._paths import file_path
 from ._scenario import KEYS, Scenario, scenario_with
@@ -167,12 +167,17 @@ _BLOCK = 8192
 def _python_name(name: str) -> str:
     """The package's name for a column of the sweep CSV (the file keeps the
     batch tool's names)."""
-    return name
+    return _columns.python_name(name, "sweep")
 
 
 def rename_columns(table: pd.DataFrame) -> pd.DataFrame:
-    """The sweep table with the package's column names."""
-    return table.rename(columns=_python_name)
+    """The sweep table with the package's column names, its counts as whole
+    numbers (missing where a point stopped)."""
+    table = _columns.rename(table, "sweep")
+    for name in table.columns:
+        if name in _columns.INTEGER_NAMES and name not in _INPUT_UNITS:
+            table[name] = table[name].astype("Int64")
+    return table
 
 
 def _result_frame(columns: dict, names: list[str], start: int = 0) -> pd.DataFrame:
@@ -275,7 +280,7 @@ def _as_dataset(table: pd.DataFrame, grid: _Grid):
               for name, values in zip(grid.names, grid.values)}
     data = {}
     for name, unit, meaning in RESULT_COLUMNS:
-        data[name] = (grid.names, table[_python_name(name)].to_numpy().reshape(grid.shape), {"units": unit, "long_name": meaning})
+        data[name] = (grid.names, table[_python_name(name)].to_numpy(dtype=np.float64, na_value=np.nan).reshape(grid.shape), {"units": unit, "long_name": meaning})
     data["error"] = (grid.names, table["error"].to_numpy().reshape(grid.shape),
                      {"long_name": "runtime error that stopped the point (empty: none)"})
     dataset = xr.Dataset(data, coords=coords)
@@ -500,4 +505,4 @@ def read_sweep_table(text):
     dtypes = {c: (str if c == "error" else float) for c in columns}
     table = pd.read_csv(io.StringIO(text), dtype=dtypes, float_precision="round_trip", keep_default_na=False,
                         na_values={c: [""] for c in columns if c != "error"})
-    return table
+    return rename_columns(table)

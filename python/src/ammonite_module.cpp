@@ -7,6 +7,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -15,6 +17,8 @@
 #include "core/numeric.h"
 #include "core/safe_file.h"
 #include "core/stage_table.h"
+#include "core/input_limits.h"
+#include "session/option_table.h"
 #include "model/profile_file.h"
 #include "model/stage_results.h"
 #include "grow_options.h"
@@ -148,6 +152,114 @@ void Check(bool ok, const std::string& error) {
     if (!ok) throw WriteFailure(error);
 }
 
+// A single-precision value as the files write it (its shortest text), read
+// back as a double: the number a reader of the batch tool's CSV gets.
+double AsWritten(float v) {
+    const std::string text = NumberText(v);
+    double out = 0;
+    std::from_chars(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
+// The mesh options given to Shell.mesh() and Shell.save(), checked by the
+// option table's entries for --mesh-scale and --mesh-ring-points; the
+// messages name the Python keywords.
+MeshOptions CheckedMeshOptions(const py::handle& mmPerUnit, const py::handle& ringPoints) {
+    static const py::object real = py::module_::import("numbers").attr("Real");
+    static const py::object integral = py::module_::import("numbers").attr("Integral");
+    auto repr = [](const py::handle& v) { return py::repr(v).cast<std::string>(); };
+    auto number = [](double v) {
+        return v == std::floor(v) && std::fabs(v) < 1e15 ? std::to_string(static_cast<long long>(v)) : NumberText(v);
+    };
+    auto interval = [&number](const ValueRange& r) {
+        return std::string(r.lowOpen ? "(" : "[") + number(r.lo) + ", " + number(r.hi) + (r.highOpen ? ")" : "]");
+    };
+    const OptionEntry* scale = FindOption("mesh-scale", kBatchOption);
+    const OptionEntry* ring = FindOption("mesh-ring-points", kBatchOption);
+    MeshOptions out;
+    const ValueRange* scaleRange = scale->rangeOf(0);
+    if (py::isinstance<py::bool_>(mmPerUnit) || PyObject_IsInstance(mmPerUnit.ptr(), real.ptr()) != 1 ||
+        !scaleRange->contains(mmPerUnit.cast<double>()))
+        throw py::value_error("mm_per_unit must be a number of millimetres per model unit in " +
+                              interval(*scaleRange) + ", not " + repr(mmPerUnit));
+    out.mmPerUnit = mmPerUnit.cast<double>();
+    const ValueRange* ringRange = ring->rangeOf(0);
+    const bool whole = !py::isinstance<py::bool_>(ringPoints) && PyObject_IsInstance(ringPoints.ptr(), integral.ptr()) == 1;
+    const long n = whole ? ringPoints.cast<long>() : 0;
+    if (!whole || !ringRange->contains(static_cast<double>(n)) || (ring->divides && ring->divides % n != 0))
+        throw py::value_error("ring_points must be a divisor of " + std::to_string(ring->divides) + " in " +
+                              interval(*ringRange) + ", not " + repr(ringPoints));
+    out.ringPoints = static_cast<int>(n);
+    return out;
+}
+
+// The regulation's events of the last START as columns of NumPy arrays.
+py::dict EventsToPython(const std::vector<RegulationEvent>& events) {
+    const py::ssize_t n = static_cast<py::ssize_t>(events.size());
+    auto column = [n, &events](auto value) {
+        using T = decltype(value(events.front()));
+        py::array_t<T> a(n);
+        auto out = a.template mutable_unchecked<1>();
+        for (py::ssize_t i = 0; i < n; ++i) out(i) = value(events[static_cast<size_t>(i)]);
+        return a;
+    };
+    py::dict d;
+    if (events.empty()) {
+        for (const char* name : {"stage", "event", "rib_mark", "pending_ribs"}) d[name] = py::array_t<std::int64_t>(0);
+        for (const char* name : {"gamma", "step", "fatigue_clock", "schedule_clock", "rib_clock", "fatigue_threshold",
+                                 "previous_orientation_angle_deg"})
+            d[name] = py::array_t<double>(0);
+        return d;
+    }
+    d["stage"] = column([](const RegulationEvent& e) { return std::int64_t{e.stage}; });
+    d["event"] = column([](const RegulationEvent& e) { return std::int64_t{e.event}; });
+    d["rib_mark"] = column([](const RegulationEvent& e) { return std::int64_t{e.ribMark}; });
+    d["gamma"] = column([](const RegulationEvent& e) { return e.gamma; });
+    d["step"] = column([](const RegulationEvent& e) { return e.step; });
+    d["fatigue_clock"] = column([](const RegulationEvent& e) { return e.fatigueClock; });
+    d["schedule_clock"] = column([](const RegulationEvent& e) { return e.scheduleClock; });
+    d["rib_clock"] = column([](const RegulationEvent& e) { return e.ribClock; });
+    d["fatigue_threshold"] = column([](const RegulationEvent& e) { return e.fatigueThreshold; });
+    d["pending_ribs"] = column([](const RegulationEvent& e) { return std::int64_t{e.pendingRibs}; });
+    d["previous_orientation_angle_deg"] =
+        column([](const RegulationEvent& e) { return AsWritten(e.orientationAngle); });
+    return d;
+}
+
+// The run's final numbers, named as the package names them. A run that
+// stopped on a runtime error never reached its final report: its
+// orientation, density and P/T ratio are NaN, as in a sweep row. Without a
+// run (no START) there are no volumes or masses either.
+py::dict RunNumbers(const Session& session) {
+    const ModelState& m = *session.model;
+    const RunState& r = *session.run;
+    const bool finished = session.runtimeError.empty() && r.hasRun;
+    const double nan = std::nan("");
+    auto ran = [&r, nan](double v) { return r.hasRun ? v : nan; };
+    int hydrostatic = 0;
+    for (int s = r.lastBuiltStage; s > 0; --s)
+        if (r.hydrostaticsByStage[s].valid) {
+            hydrostatic = s;
+            break;
+        }
+    const double d0 = m.densities[0], d1 = m.densities[1];
+    py::dict d;
+    d["orientation_angle_deg"] = finished ? AsWritten(r.orientationAngle) : nan;
+    d["mean_density_g_cm3"] = finished ? r.meanDensity : nan;
+    d["pt_ratio_percent"] = finished ? 100 * r.ptRatio : nan;
+    d["ribs"] = CountRibs(r);
+    d["built_stage"] = static_cast<int>(r.lastBuiltStage);
+    d["hydrostatic_stage"] = hydrostatic;
+    d["air_volume_mm3"] = ran(r.airVolume);
+    d["body_volume_mm3"] = ran(r.bodyVolume);
+    d["total_volume_mm3"] = ran(r.totalVolume);
+    // Grams at one millimetre per unit, as the mesh sidecar's run_mass_g.
+    d["air_mass_g"] = ran(r.airVolume * d0 / 1000);
+    d["body_mass_g"] = ran(r.bodyVolume * d1 / 1000);
+    d["total_mass_g"] = ran((r.airVolume * d0 + r.bodyVolume * d1) / 1000);
+    return d;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_ammonite, m) {
@@ -189,6 +301,11 @@ PYBIND11_MODULE(_ammonite, m) {
     m.def("option_table", &python::OptionTableToPython);
     m.attr("MAX_SWEEP_POINTS") = kMaxSweepPoints;
     m.def("read_option", &python::ReadGrowOptionText);
+    // Checks Shell.mesh()'s millimetres per unit and ring points by the option table.
+    m.def("check_mesh_options", [](const py::object& mmPerUnit, const py::object& ringPoints) {
+        const MeshOptions o = CheckedMeshOptions(mmPerUnit, ringPoints);
+        return py::make_tuple(o.mmPerUnit, o.ringPoints);
+    });
 
     py::class_<python::ShellResult>(m, "ShellResult")
         .def_property_readonly("runtime_error", &python::ShellResult::runtimeError)
@@ -201,13 +318,17 @@ PYBIND11_MODULE(_ammonite, m) {
             std::copy(rgb.begin(), rgb.end(), out.mutable_data());
             return out;
         })
-        .def("mesh", [](const python::ShellResult& s, double scale, int ringPoints) {
+        .def("events", [](const python::ShellResult& s) { return EventsToPython(s.events()); })
+        .def("numbers", [](const python::ShellResult& s) { return RunNumbers(s.session()); })
+        .def("mesh", [](const python::ShellResult& s, const py::object& mmPerUnit, const py::object& ringPoints,
+                        std::optional<bool> ribbing) {
+            const MeshOptions options = CheckedMeshOptions(mmPerUnit, ringPoints);
             ShellMesh mesh;
             std::string error;
             bool ok = false;
             {
                 py::gil_scoped_release unlocked;
-                ok = s.mesh(MeshOptions{scale, ringPoints}, mesh, error);
+                ok = s.mesh(options, ribbing, mesh, error);
             }
             if (!ok) throw py::value_error(error);
             return MeshToPython(mesh);
@@ -287,12 +408,13 @@ PYBIND11_MODULE(_ammonite, m) {
             Check(ok, error);
         })
         .def("save_mesh", [](const python::ShellResult& s, const std::string& format, const std::string& path,
-                             double scale, int ringPoints) {
+                             const py::object& mmPerUnit, const py::object& ringPoints, std::optional<bool> ribbing) {
             const MeshFormat f = format == "stl" ? MeshFormat::Stl : format == "ply" ? MeshFormat::Ply : MeshFormat::Obj;
+            const MeshOptions options = CheckedMeshOptions(mmPerUnit, ringPoints);
             std::vector<std::string> written;
             std::string error;
             bool ok;
-            { py::gil_scoped_release unlocked; ok = s.saveMesh(f, path, MeshOptions{scale, ringPoints}, written, error); }
+            { py::gil_scoped_release unlocked; ok = s.saveMesh(f, path, options, ribbing, written, error); }
             if (!ok) {
                 // A mesh needs a finished run: that is a fault of the shell, not of the file.
                 if (error.find("cannot write") == std::string::npos) throw py::value_error(error);

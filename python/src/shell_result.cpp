@@ -101,8 +101,18 @@ std::string ShellResult::pictureAsPng() const {
     return scenarioToml_.empty() ? bytes : PngWithScenario(bytes, scenarioToml_);
 }
 
-bool ShellResult::mesh(const MeshOptions& options, ShellMesh& out, std::string& error) const {
-    return BuildShellMesh(*session_.model, *session_.run, options, out, error);
+const ModelState& ShellResult::modelWithRibbing(std::optional<bool> ribbing, std::unique_ptr<ModelState>& copy) const {
+    const ModelState& model = *session_.model;
+    if (!ribbing || (model.ribbingOn == 1) == *ribbing) return model;
+    copy = std::make_unique<ModelState>(model);
+    copy->ribbingOn = *ribbing ? 1 : 0;
+    return *copy;
+}
+
+bool ShellResult::mesh(const MeshOptions& options, std::optional<bool> ribbing, ShellMesh& out,
+                       std::string& error) const {
+    std::unique_ptr<ModelState> copy;
+    return BuildShellMesh(modelWithRibbing(ribbing, copy), *session_.run, options, out, error);
 }
 
 std::string ShellResult::profileFileBytes() const { return FormatProfileFile(*session_.model); }
@@ -121,8 +131,10 @@ bool ShellResult::saveTables(const std::string& path, std::string& error) const 
 }
 
 bool ShellResult::saveMesh(MeshFormat format, const std::string& path, const MeshOptions& options,
-                           std::vector<std::string>& written, std::string& error) const {
-    return ExportShellMesh(format, path, *session_.model, *session_.run, options, written, error, scenarioToml_);
+                           std::optional<bool> ribbing, std::vector<std::string>& written, std::string& error) const {
+    std::unique_ptr<ModelState> copy;
+    return ExportShellMesh(format, path, modelWithRibbing(ribbing, copy), *session_.run, options, written, error,
+                           scenarioToml_);
 }
 
 }  // namespace ammonite::python

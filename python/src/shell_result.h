@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,12 @@ public:
     std::vector<unsigned char> pictureRgb() const;
     // The picture encoded as the PNG file savePng writes (for notebooks).
     std::string pictureAsPng() const;
-    // The shell's closed objects; false with a one-line reason.
-    bool mesh(const MeshOptions& options, ShellMesh& out, std::string& error) const;
+    // What the regulation decided at each regulated stage of the last START.
+    const std::vector<RegulationEvent>& events() const { return session_.events; }
+    // The shell's closed objects; false with a one-line reason. `ribbing`
+    // swells the ribs or not whatever the shell was grown with (the
+    // hydrostatics always measure the smooth tube); none keeps its setting.
+    bool mesh(const MeshOptions& options, std::optional<bool> ribbing, ShellMesh& out, std::string& error) const;
     // The profile data file of the model after the runs.
     std::string profileFileBytes() const;
 
@@ -55,13 +60,16 @@ public:
     bool savePng(const std::string& path, std::string& error) const;
     bool saveSvg(const std::string& path, std::string& error) const;
     bool saveTables(const std::string& path, std::string& error) const;
-    bool saveMesh(MeshFormat format, const std::string& path, const MeshOptions& options,
+    bool saveMesh(MeshFormat format, const std::string& path, const MeshOptions& options, std::optional<bool> ribbing,
                   std::vector<std::string>& written, std::string& error) const;
 
     // The grown model and its run, for films.
     const Session& session() const { return session_; }
 
 private:
+    // The model with its ribbing switch as asked, or the model itself.
+    const ModelState& modelWithRibbing(std::optional<bool> ribbing, std::unique_ptr<ModelState>& copy) const;
+
     Session session_;
     std::unique_ptr<ImageSurface> surface_;
     DisplayList drawing_;

@@ -55,16 +55,14 @@ def test_a_lazy_sweep_computes_to_the_blocking_table(cluster, expected):
     pd.testing.assert_frame_equal(lazy.compute(), expected, check_exact=True)
 
 
-@pytest.mark.skipif(not hasattr(ammonite.Shell, "__reduce__") or ammonite.Shell.__reduce__ is object.__reduce__,
-                    reason="a Shell does not pickle yet")
 def test_a_shell_grows_as_a_task(cluster):
     client = cluster[1]
     here = ammonite.grow(stages=250)
     there = client.submit(ammonite.grow, stages=250).result()
     assert there.scenario == here.scenario
     pd.testing.assert_frame_equal(there.table, here.table, check_exact=True)
-    shells = client.gather(client.map(ammonite.grow, stages=[120, 180]))
-    assert [s.summary["shown_stage"] for s in shells] == [120, 180]
+    shells = client.gather(client.map(ammonite.grow, [ammonite.Scenario(stages=120), ammonite.Scenario(stages=180)]))
+    assert [s.scenario.stages for s in shells] == [120, 180] and shells[1].summary == ammonite.grow(stages=180).summary
 
 
 def test_an_asynchronous_client_or_another_object_is_refused():

@@ -10,6 +10,7 @@ import pandas as pd
 import pytest
 
 import ammonite
+from batch_columns import assert_summary_matches_batch, assert_table_matches_batch
 from ammonite._shell import read_stage_table
 
 # Option sets: grow() keywords and the batch tool's arguments for the same run.
@@ -50,17 +51,11 @@ def test_results_equal_the_batch_tool(name, run_batch, tmp_path):
     done = batch_results(run_batch, tmp_path, args)
     shell = ammonite.grow(**kwargs)
 
-    # The stage table, cell by cell (NaN where the batch tool leaves a cell empty).
-    expected = pd.read_csv(tmp_path / "t.csv", dtype=float, float_precision="round_trip")
-    table = shell.table
-    assert list(table.columns) == list(expected.columns)
-    assert (table.dtypes == np.float64).all()
-    pd.testing.assert_frame_equal(table, expected, check_exact=True)
-    assert table["mean_density_g_cm3"].isna().any() or name != "defaults"
+    raw = read_stage_table((tmp_path / "t.csv").read_text())
+    assert_table_matches_batch(shell.table, raw)
 
     summary = shell.summary
-    assert summary == ammonite._shell._summary_dict(done.stdout)
-    assert list(summary) == [line.split("=")[0] for line in done.stdout.splitlines()]
+    assert_summary_matches_batch(summary, done.stdout)
     assert isinstance(summary["shown_stage"], int) and isinstance(summary["stability_index"], float)
     assert isinstance(summary["density_label"], str)
 
@@ -90,8 +85,8 @@ def test_save_writes_the_batch_tools_files(run_batch, tmp_path):
     shell.save(out / "p.svg")
     shell.save(out / "p.png")
     # The batch tool writes the PLY meshes before the OBJ; the OBJ's sidecar stays.
-    shell.save(out / "m.PLY", mesh_scale=2, ring_points=36)
-    assert shell.save(out / "m.obj", mesh_scale=2, ring_points=36) == [str(out / "m.obj"), str(out / "m_volumes.txt")]
+    shell.save(out / "m.PLY", mm_per_unit=2, ring_points=36)
+    assert shell.save(out / "m.obj", mm_per_unit=2, ring_points=36) == [str(out / "m.obj"), str(out / "m_volumes.txt")]
     for name in ("t.csv", "p.svg", "p.png", "m.obj", "m_volumes.txt", "m_phragmocone.ply", "m_body_chamber.ply"):
         assert (out / name).read_bytes() == (tmp_path / name).read_bytes(), name
 
@@ -108,8 +103,8 @@ def test_save_refuses_what_it_cannot_write(tmp_path):
     assert sorted(p.name for p in tmp_path.iterdir()) == ["folder.csv"]  # no temporary left behind
     with pytest.raises(ValueError, match="ring_points"):
         shell.mesh(ring_points=7)
-    with pytest.raises(ValueError, match="scale"):
-        shell.save(tmp_path / "m.stl", mesh_scale=0)
+    with pytest.raises(ValueError, match=r"mm_per_unit must be a number of millimetres per model unit in \(0, 1000000\], not 0"):
+        shell.save(tmp_path / "m.stl", mm_per_unit=0)
 
 
 def test_a_runtime_error_keeps_what_was_reached(run_batch, tmp_path):
@@ -122,8 +117,11 @@ def test_a_runtime_error_keeps_what_was_reached(run_batch, tmp_path):
         # A profile set never changes the stage count: the file's load does.
         shell = ammonite.grow(profiles=profiles, stages=3000)
     assert shell.error and shell.error in done.stderr
-    pd.testing.assert_frame_equal(shell.table, read_stage_table((tmp_path / "t.csv").read_text()), check_exact=True)
-    assert shell.summary == ammonite._shell._summary_dict(done.stdout)
+    assert_table_matches_batch(shell.table, read_stage_table((tmp_path / "t.csv").read_text()))
+    assert_summary_matches_batch(shell.summary, done.stdout)
+    # The final report was not reached: no final numbers, as in a sweep row.
+    assert math.isnan(shell.summary["orientation_angle_deg"]) and math.isnan(shell.summary["mean_density_g_cm3"])
+    assert shell.error in repr(shell) and "density ," not in repr(shell)
     with pytest.raises(ValueError, match="run"):
         shell.mesh()
 

@@ -7,6 +7,8 @@ import pandas as pd
 import pytest
 
 import ammonite
+from ammonite._shell import read_stage_table
+from batch_columns import assert_summary_matches_batch, assert_table_matches_batch
 from conftest import GALLERY
 
 
@@ -32,9 +34,8 @@ def test_file_round_trip_and_the_batch_tool(run_batch, tmp_path):
     changed.save(tmp_path / "c.toml")
     done = run_batch("--scenario", "c.toml", "--tables", "t.csv", "--save-scenario", "again.toml")
     shell = ammonite.grow(changed)
-    assert shell.summary == ammonite._shell._summary_dict(done.stdout)
-    pd.testing.assert_frame_equal(shell.table, pd.read_csv(tmp_path / "t.csv", dtype=float,
-                                                           float_precision="round_trip"), check_exact=True)
+    assert_summary_matches_batch(shell.summary, done.stdout)
+    assert_table_matches_batch(shell.table, read_stage_table((tmp_path / "t.csv").read_text()))
     assert ammonite.Scenario.load(tmp_path / "again.toml") == changed
     assert pickle.loads(pickle.dumps(changed)) == changed
 

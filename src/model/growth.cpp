@@ -100,6 +100,11 @@ void Grower::RegulateStage() {
     int event = 0;
     bool ribStage = false;
     const int pending = r.pendingRibs;
+    RegulationEvent decided;
+    if (observer) {
+        decided.fatigueClock = F, decided.scheduleClock = D, decided.ribClock = R;
+        decided.orientationAngle = r.orientationAngle;
+    }
     if (pending < 1) {
         if (D >= F && D >= R) {
             if (R >= F) {
@@ -145,6 +150,16 @@ void Grower::RegulateStage() {
         r.ribMark[S] = 0;
     }
     logEvent(observer, event, r.ribMark[S]);
+    if (observer) {
+        decided.stage = static_cast<int>(S);
+        decided.event = event;
+        decided.ribMark = r.ribMark[S];
+        decided.gamma = r.stageGamma;
+        decided.fatigueThreshold = r.fatigueThreshold;
+        decided.step = r.stepLength;
+        decided.pendingRibs = r.pendingRibs;
+        observer->regulated(decided);
+    }
 
     if (!ribStage) {
         F -= r.stepLength;

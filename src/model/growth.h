@@ -31,6 +31,22 @@ struct RingVertex {
     bool closesRing = false;
 };
 
+// What the regulation decided at one regulated stage (from stage 201): the
+// values its log line stands for, and more. The clocks are those the event was
+// chosen on (after their start at the first regulated stage), truncated to
+// four decimals as the regulation keeps them.
+struct RegulationEvent {
+    int stage = 0;
+    int event = 0;              // 1..6, as the log writes it
+    int ribMark = 0;            // 5..1 while a rib is laid, 0 otherwise
+    double gamma = 0;           // γ the orientation chose
+    float orientationAngle = 0; // degrees, of the stage before, which chose γ
+    double fatigueClock = 0, scheduleClock = 0, ribClock = 0;  // F, D, R
+    double fatigueThreshold = 0;
+    double step = 0;            // the aperture's advance in radii (0 on a rib stage)
+    int pendingRibs = 0;        // after the event
+};
+
 class GrowthObserver {
 public:
     virtual ~GrowthObserver() = default;
@@ -38,6 +54,8 @@ public:
     virtual void logCleared() {}
     // One line of the regulation log; `items` are printed one after another.
     virtual void logLine(const std::vector<std::string>& /*items*/) {}
+    // The regulation's decision at a stage, right after its log line.
+    virtual void regulated(const RegulationEvent&) {}
     // The stage count and the last stage with tables are settled
     // (model.shownStage, model.lastStage); START shows them.
     virtual void stagesSettled(const ModelState&) {}

@@ -109,6 +109,7 @@ void GrowScenario(const Scenario& scenario, Session& session) {
     session.model = std::make_unique<ModelState>();
     session.run = std::make_unique<RunState>();
     session.log.clear();
+    session.events.clear();
     session.stageText = "0";
     session.scaleText = "2";
     std::string unused;

@@ -29,8 +29,12 @@ public:
     explicit SessionObserver(Session& s) : session_(s) {
         if (s.surface) painter_ = std::make_unique<RunPainter>(*s.surface);
     }
-    void logCleared() override { session_.log.clear(); }
+    void logCleared() override {
+        session_.log.clear();
+        session_.events.clear();
+    }
     void logLine(const std::vector<std::string>& items) override { session_.log.push_back(items); }
+    void regulated(const RegulationEvent& event) override { session_.events.push_back(event); }
     void stagesSettled(const ModelState& model) override { session_.stageText = std::to_string(model.shownStage); }
     void runPrepared(const ModelState& m, const RunState& r) override {
         if (painter_) painter_->runPrepared(m, r);

@@ -58,6 +58,8 @@ struct Session {
     std::unique_ptr<RunState> run = std::make_unique<RunState>();
     // The regulation log of the last START, line by line.
     std::vector<std::vector<std::string>> log;
+    // What the regulation decided at each regulated stage of the last START.
+    std::vector<RegulationEvent> events;
     // Where the runs are drawn; none for a session whose picture nobody sees.
     DrawingSurface* surface = nullptr;
     // Message of the runtime error that ended the actions ("" when none).

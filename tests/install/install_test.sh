@@ -74,5 +74,7 @@ if [ -d "$pydir/ammonite" ]; then
     got=$(PYTHONPATH="$pydir" /usr/bin/python3 -c "import ammonite; print(ammonite.__version__)") ||
         fail "import ammonite from $pydir"
     [ "$got" = "$version" ] || fail "ammonite.__version__ is '$got', not $version"
+    # Type checkers read the package's hints only where it says it has them.
+    [ -f "$pydir/ammonite/py.typed" ] || fail "the Python package has no py.typed"
 fi
 echo "installed tree in $prefix: all checks passed"
