@@ -29,8 +29,8 @@ import ammonite
 
 GALLERY = pathlib.Path(__file__).resolve().parents[1] / "gallery"
 FORM = "ancyloceras"
-# The first stages are a tube of almost no volume whose densities and
-# stability mean little; the plots start past them.
+# The first stages are a tube of almost no volume whose hydrostatics the
+# table leaves empty; the plots start past them.
 FIRST_STAGE = 20
 
 
