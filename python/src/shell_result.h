@@ -36,7 +36,6 @@ public:
     void setScenarioToml(std::string toml) { scenarioToml_ = std::move(toml); }
     // Asked before every START of grow(); true stops the runs there.
     void setCancelCheck(std::function<bool()> check) { session_.cancelRequested = std::move(check); }
-    bool cancelled() const { return session_.cancelled; }
 
     const std::string& runtimeError() const { return session_.runtimeError; }
     std::string tablesCsv() const;
