@@ -14,7 +14,9 @@ packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev 
           # films: the encoder the batch tool, VIEW and Python pipe their frames to
           ffmpeg
           # the fit of the profiles to a specimen
-          libnlopt-cxx-dev)
+          libnlopt-cxx-dev
+          # the windows' title bars under a window manager on a virtual screen
+          xvfb openbox)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -76,6 +76,10 @@ public:
     virtual void chartBegin() {}
     virtual void chartPoint(ChartSeries, double /*x*/, double /*y*/) {}
     virtual void chartText(const std::string&) {}
+    // The label at the end of a series, printed at the current position (the
+    // series' last point). A surface that knows the size of its text keeps
+    // the two labels apart; by default it is plain text.
+    virtual void chartLabel(ChartSeries, const std::string& text) { chartText(text); }
     virtual void chartLine(double /*x1*/, double /*y1*/, double /*x2*/, double /*y2*/) {}
     virtual void chartKnot(double /*x*/, double /*y*/) {}
     virtual void chartEnd() {}

@@ -1,5 +1,7 @@
 #include "render/run_painter.h"
 
+#include <cmath>
+
 #include "render/axes.h"
 
 namespace ammonite {
@@ -68,6 +70,23 @@ void RunPainter::marker(MarkerKind kind, const Vec3& viewPoint, const std::strin
 
 void RunPainter::chartPoint(ChartSeries series, double x, double y) {
     surface_.point(x, y, series == ChartSeries::Curvature ? kCurvatureDots : kRibSpacingDots);
+}
+
+void RunPainter::chartLabel(ChartSeries series, const std::string& text) {
+    const double x = surface_.currentX(), y = surface_.currentY();
+    if (series == ChartSeries::Curvature) {
+        surface_.print(text);
+        curvatureLabelX_ = x;
+        curvatureLabelY_ = y;
+        curvatureLabelHeight_ = surface_.currentY() - y;
+        return;
+    }
+    // Both curves end at the last stage, so the labels share their left edge;
+    // within a line of each other they would overlap.
+    const double h = curvatureLabelHeight_;
+    if (h > 0 && std::fabs(x - curvatureLabelX_) < h && std::fabs(y - curvatureLabelY_) < h)
+        surface_.setCurrentPosition(x, y < curvatureLabelY_ ? curvatureLabelY_ - h : curvatureLabelY_ + h);
+    surface_.print(text);
 }
 
 void RunPainter::chartLine(double x1, double y1, double x2, double y2) {

@@ -17,9 +17,15 @@ public:
     void runPrepared(const ModelState& model, const RunState& run) override;
     void ring(const RingVertex* vertices, int count) override;
     void marker(MarkerKind kind, const Vec3& turnedViewPoint, const std::string& text) override;
-    void chartBegin() override { surface_.setDrawWidth(2); }
+    void chartBegin() override {
+        surface_.setDrawWidth(2);
+        curvatureLabelHeight_ = -1;
+    }
     void chartPoint(ChartSeries series, double x, double y) override;
     void chartText(const std::string& text) override { surface_.print(text); }
+    // The rib spacing's number goes above or below the "C" when the two
+    // curves end too close for both on their own lines.
+    void chartLabel(ChartSeries series, const std::string& text) override;
     void chartLine(double x1, double y1, double x2, double y2) override;
     void chartKnot(double x, double y) override;
     // A chart that stops half-way still leaves the thin pen for the next
@@ -35,6 +41,8 @@ private:
     OrientationTurn turn_;
     double ox_ = 0, oy_ = 0, scale_ = 0;
     Vec3 previous_;  // the ring point before, in turned view coordinates
+    // Where this chart's "C" stands, and its line height (-1: not printed).
+    double curvatureLabelX_ = 0, curvatureLabelY_ = 0, curvatureLabelHeight_ = -1;
 };
 
 }  // namespace ammonite

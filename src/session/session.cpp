@@ -54,6 +54,9 @@ public:
     void chartText(const std::string& text) override {
         if (painter_) painter_->chartText(text);
     }
+    void chartLabel(ChartSeries series, const std::string& text) override {
+        if (painter_) painter_->chartLabel(series, text);
+    }
     void chartLine(double x1, double y1, double x2, double y2) override {
         if (painter_) painter_->chartLine(x1, y1, x2, y2);
     }

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QShowEvent>
+#include <QTimer>
 
 #include "ui/bindings.h"
 #include "ui/main_window.h"
@@ -189,7 +190,7 @@ void SettingsWindow::showEvent(QShowEvent* event) {
 }
 
 void SettingsWindow::fitResolution() {
-    const double wanted = devicePixelRatioF();
+    const double wanted = previewView_->wantedResolution();
     if (closing_ || std::fabs(wanted - preview_.resolution()) < 1e-9) return;
     paintPreviewAt(wanted);
 }
@@ -210,13 +211,17 @@ void SettingsWindow::mirrorScaleToMainWindow() {
 }
 
 void SettingsWindow::build() {
-    // The controls lie on a page of the design size; on a screen too small
-    // for it the window scrolls instead of cutting it off.
+    // The controls lie on a page of at least the design size; on a screen
+    // too small for it the window scrolls instead of cutting it off, and in
+    // a larger window the preview takes the room.
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("settingsPage"));
-    page->setFixedSize(kWidth, kHeight);
+    page->setMinimumSize(kWidth, kHeight);
+    page_ = page;
     // The window's green, on the page too.
     setAutoFillBackground(true);
     page->setAutoFillBackground(true);
@@ -255,7 +260,7 @@ void SettingsWindow::build() {
 
     const VectorGroup view = vectorGroup(page, "* View", 'V', "VIEW", 0);
 
-    auto* ref = new QFrame(this);
+    auto* ref = new QFrame(page);
     ref->setObjectName(QStringLiteral("REFfra"));
     ref->setFrameShape(QFrame::Box);
     // Wide enough for "initial" and for the vector boxes left of it.
@@ -270,14 +275,17 @@ void SettingsWindow::build() {
 
     // ---- middle: origin with the preview, light, "Fixed to" ----
     caption(page, "* Origin", 200, 48, 60);
-    auto* frame = new QFrame(this);
+    auto* frame = new QFrame(page);
     frame->setObjectName(QStringLiteral("FRfra"));
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setLineWidth(kFrameBorder);
     frame->setGeometry(200, 80, kPreviewBoxWidth, kPreviewBoxHeight);
-    previewView_ = new SurfaceView(preview_, frame);
+    previewView_ = new SurfaceView(preview_, frame, true);
     previewView_->setObjectName(QStringLiteral("FRpct"));
-    previewView_->move(kFrameBorder, kFrameBorder);
+    previewView_->setGeometry(kFrameBorder, kFrameBorder, preview_.width(), preview_.height());
+    // The design's box is the smallest the 6-point labels stay readable at.
+    previewView_->setMinimumSize(preview_.width(), preview_.height());
+    previewView_->setMaxResolution(8);
     previewView_->setFocusPolicy(Qt::StrongFocus);
     connect(previewView_, &SurfaceView::clicked, this, [this] {
         if (!closing_) logic_->ClickPreview();
@@ -410,7 +418,61 @@ void SettingsWindow::build() {
         if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->setToolTip(QString::fromUtf8(tip));
 
     gi->setFocus();
+
+    for (QWidget* w : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        designPlaces_.emplace_back(w, w->geometry());
+    resolutionTimer_ = new QTimer(this);
+    resolutionTimer_->setSingleShot(true);
+    resolutionTimer_->setInterval(120);
+    connect(resolutionTimer_, &QTimer::timeout, this, [this] { fitResolution(); });
+    connect(previewView_, &SurfaceView::resized, resolutionTimer_, qOverload<>(&QTimer::start));
+    page->installEventFilter(this);
+    page->resize(kWidth, kHeight);
+    layoutPage();
     PlaceWindowOnScreen(this, QStringLiteral("settings"), QSize(kWidth, kHeight));
+}
+
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == page_ && event->type() == QEvent::Resize) layoutPage();
+    return QWidget::eventFilter(watched, event);
+}
+
+double SettingsWindow::previewGrowth() const {
+    if (!page_) return 1;
+    // The room beyond the design size goes to the preview, its shape kept.
+    const double kx = double(page_->width() - kWidth + kPreviewBoxWidth) / kPreviewBoxWidth;
+    const double ky = double(page_->height() - kHeight + kPreviewBoxHeight) / kPreviewBoxHeight;
+    return std::max(1.0, std::min(kx, ky));
+}
+
+void SettingsWindow::layoutPage() {
+    if (!page_ || designPlaces_.empty()) return;
+    const double k = previewGrowth();
+    const int dw = static_cast<int>(std::lround(kPreviewBoxWidth * k)) - kPreviewBoxWidth;
+    const int dh = static_cast<int>(std::lround(kPreviewBoxHeight * k)) - kPreviewBoxHeight;
+    // The preview's box in the design: everything below its foot moves down,
+    // the origin's box and bar right of it and the right-hand column move
+    // right; the origin bars and the status line stretch along its sides.
+    constexpr int previewFoot = 80 + kPreviewBoxHeight, rightOfPreview = 300, rightColumn = 400;
+    for (const auto& [w, design] : designPlaces_) {
+        QRect r = design;
+        const QString name = w->objectName();
+        if (name == QLatin1String("FRfra")) {
+            r.setSize(r.size() + QSize(dw, dh));
+        } else if (name == QLatin1String("ORIGINvsc")) {
+            r.translate(dw, 0);
+            r.setHeight(r.height() + dh);
+        } else if (name == QLatin1String("ORIGINhsc") || name == QLatin1String("statusLine")) {
+            r.translate(0, dh);
+            r.setWidth(r.width() + dw);
+        } else {
+            const bool below = design.top() >= previewFoot;
+            if (below) r.translate(0, dh);
+            if (design.left() >= rightColumn || (design.left() >= rightOfPreview && !below)) r.translate(dw, 0);
+        }
+        if (w->geometry() != r) w->setGeometry(r);
+    }
+    previewView_->resize(kPreviewBoxWidth + dw - 2 * kFrameBorder, kPreviewBoxHeight + dh - 2 * kFrameBorder);
 }
 
 }  // namespace ammonite

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 #include "model/model_state.h"
@@ -14,6 +17,7 @@
 #include "picture/image_surface.h"
 
 class QLabel;
+class QTimer;
 
 namespace ammonite {
 
@@ -53,8 +57,12 @@ public:
     SurfaceView* previewView() { return previewView_; }
     // Draws the preview again at `resolution` device pixels per pixel of its box.
     void paintPreviewAt(double resolution);
+    // Pixels of the preview's box per pixel of the design's box: 1 at the
+    // design size, more as the window is enlarged.
+    double previewGrowth() const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // Paints the preview again at the screen's pixel ratio when that changed.
@@ -63,6 +71,9 @@ protected:
 
 private:
     void build();
+    // Gives the preview the room the page has beyond the design size and
+    // moves the controls right of it and below it along.
+    void layoutPage();
     void mirrorScaleToMainWindow();
 
     ModelState& model_;
@@ -70,6 +81,10 @@ private:
     ScaledImageSurface preview_;
     std::unique_ptr<SettingsWindowLogic> logic_;
     SurfaceView* previewView_ = nullptr;
+    QWidget* page_ = nullptr;
+    QTimer* resolutionTimer_ = nullptr;
+    // Every control of the page at its place in the design.
+    std::vector<std::pair<QWidget*, QRect>> designPlaces_;
     bool closing_ = false;
 };
 

@@ -33,7 +33,7 @@ double SurfaceView::shownScale() const {
 }
 
 double SurfaceView::wantedResolution() const {
-    return std::clamp(shownScale() * devicePixelRatioF(), 1.0, 4.0);
+    return std::clamp(shownScale() * devicePixelRatioF(), 1.0, std::max(1.0, maxResolution_));
 }
 
 QRectF SurfaceView::pictureRect() const {

@@ -32,9 +32,12 @@ public:
     // device pixel per unit, so that a picture drawn at `wantedResolution`
     // reaches the screen pixel for pixel.
     double shownScale() const;
-    // Device pixels per unit the picture covers (at most 4): the resolution
-    // to draw the surface at.
+    // Device pixels per unit the picture covers (at most 4, or the limit set
+    // below): the resolution to draw the surface at.
     double wantedResolution() const;
+    // A small surface may be drawn finer than 4 device pixels a unit, up to
+    // what a raster surface takes (8).
+    void setMaxResolution(double resolution) { maxResolution_ = resolution; }
     // A position in the view as whole drawing units (rounded).
     QPoint toUnits(const QPointF& position) const;
 
@@ -62,6 +65,7 @@ protected:
 private:
     ImageSurface* surface_;
     bool fit_;
+    double maxResolution_ = 4;
 };
 
 }  // namespace ammonite

@@ -264,13 +264,21 @@ TEST(RegulationChart, DrawnAtTheEndOfTheRun) {
     EXPECT_DOUBLE_EQ(knotLow.x2, 3);  // radius
     EXPECT_EQ(knotLow.colour, Rgb(100, 100, 100));
     EXPECT_EQ(knotHigh.colour, Rgb(100, 100, 100));
-    bool c = false, spacing = false;
-    for (const Op& op : w.ops(Op::Text)) {
-        c |= op.text == "C";
-        spacing |= op.text == " " + formatNumber(w.run.ribSpacing);
-    }
-    EXPECT_TRUE(c);
-    EXPECT_TRUE(spacing);
+    // "C" at the curvature's end, then the last rib spacing, in three
+    // significant digits without the leading zero and clear of the "C" (13
+    // units a text line).
+    std::vector<Op> texts = w.ops(Op::Text);
+    size_t at = 0;
+    while (at < texts.size() && texts[at].text != "C") ++at;
+    ASSERT_LT(at + 1, texts.size());
+    const Op& c = texts[at];
+    const Op& spacing = texts[at + 1];
+    ASSERT_EQ(spacing.text.rfind(" .", 0), 0u) << spacing.text;
+    const std::string digits = spacing.text.substr(2);
+    EXPECT_LE(digits.size() - digits.find_first_not_of('0'), 3u) << spacing.text;
+    EXPECT_NEAR(std::stod("0" + spacing.text.substr(1)), w.run.ribSpacing, 0.005 * w.run.ribSpacing) << spacing.text;
+    EXPECT_DOUBLE_EQ(spacing.x1, c.x1);
+    EXPECT_GE(std::fabs(spacing.y1 - c.y1), 13) << c.y1 << " " << spacing.y1;
     EXPECT_EQ(w.surface.drawWidth(), 1);
 }
 

@@ -36,6 +36,7 @@
 #include "ui/profile_window.h"
 #include "ui/scratch_dir.h"
 #include "ui/settings_window.h"
+#include "ui/surface_view.h"
 #include "ui/window_place.h"
 
 using namespace ammonite;
@@ -319,6 +320,70 @@ TEST(PictureScale, ChartPreviewAndMapDrawnAt2xAreThe1xDrawingWithTwiceThePixels)
         EXPECT_LT(l.mean, 6) << p.name;
         EXPECT_LT(l.farShare, 0.02) << p.name;
     }
+}
+
+// SETTING's preview takes the room of a larger window, drawn for the pixels
+// it then covers, and gives it back down to the design's box.
+TEST(PictureScale, EnlargingSettingEnlargesItsPreviewAndShrinkingStopsAtTheDesignBox) {
+    Shown s;
+    s.main->openSettingsWindow();
+    SettingsWindow* settings = s.main->settingsWindow();
+    ASSERT_TRUE(settings);
+    (void)QTest::qWaitForWindowExposed(settings);
+    // The origin where the whole sketch lies inside the box.
+    s.model->originX = 400;
+    s.model->originY = 300;
+    settings->paintPreviewAt(1);
+    SurfaceView* view = settings->previewView();
+    auto* frame = settings->findChild<QWidget*>("FRfra");
+    auto* page = settings->findChild<QWidget*>("settingsPage");
+    ASSERT_TRUE(view && frame && page);
+    const QSize designView = view->size();
+    const QSize designImage = settings->previewSurface().image().size();
+    const QImage one = settings->previewSurface().image().copy();
+    const QSize window = settings->size();
+    const QRect conf = settings->findChild<QWidget*>("Conf")->geometry();
+    const QRect status = settings->findChild<QWidget*>("statusLine")->geometry();
+
+    // Twice the design's box each way: the preview is drawn at 2×, the
+    // same sketch with twice the pixels.
+    settings->resize(window + frame->size());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings->previewSurface().resolution() > 1.5; }, 3000));
+    EXPECT_EQ(view->width(), 2 * designView.width() + 4);
+    EXPECT_EQ(view->height(), 2 * designView.height() + 4);
+    EXPECT_DOUBLE_EQ(settings->previewSurface().resolution(), 2);
+    const QImage two = settings->previewSurface().image().copy();
+    ASSERT_EQ(two.size(), designImage * 2);
+    const Likeness l = compareHalved(one, two);
+    EXPECT_LT(l.mean, 6) << l.mean;
+    EXPECT_LT(l.farShare, 0.02) << l.farShare;
+    // The controls right of it and below it moved along, none over it, and
+    // the status line is still on the page.
+    EXPECT_EQ(settings->findChild<QWidget*>("Conf")->geometry(), conf.translated(frame->width() / 2, 0));
+    for (const char* name : {"ORIGINvsc", "ORIGINhsc", "OXtxt", "OYtxt", "LXtxt", "LIGHTvsc", "VIEWvsc", "REFfra"}) {
+        auto* w = settings->findChild<QWidget*>(name);
+        ASSERT_TRUE(w) << name;
+        EXPECT_FALSE(w->geometry().intersects(frame->geometry())) << name;
+    }
+    const QRect statusNow = settings->findChild<QWidget*>("statusLine")->geometry();
+    EXPECT_GT(statusNow.top(), status.top());
+    EXPECT_LE(statusNow.bottom(), page->height());
+
+    // Larger still: finer again, within what a raster takes.
+    settings->resize(window + frame->size() * 4);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings->previewSurface().resolution() > 4.5; }, 3000));
+    EXPECT_GE(view->width(), 5 * designView.width());
+
+    // Back to the design size, and below it: the design's box, drawn at 1×;
+    // the page scrolls instead.
+    for (const QSize size : {window, window - QSize(200, 150)}) {
+        settings->resize(size);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settings->previewSurface().resolution() < 1.5; }, 3000));
+        EXPECT_EQ(view->size(), designView);
+        EXPECT_EQ(settings->previewSurface().image().size(), designImage);
+        EXPECT_EQ(settings->findChild<QWidget*>("Conf")->geometry(), conf);
+    }
+    EXPECT_GE(page->width(), SettingsWindow::kWidth);
 }
 
 // ---- quitting ----
