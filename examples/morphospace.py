@@ -20,7 +20,7 @@ import ammonite
 
 ALPHA = np.linspace(1.001, 1.03, 30)
 DENSITY_BODY = np.linspace(1.0, 1.6, 30)
-SEA_WATER = 1.026  # g/cm³
+SEA_WATER = ammonite.SEA_WATER_DENSITY  # g/cm³, the engine's own
 
 
 def main():
@@ -51,7 +51,7 @@ def main():
         vcenter=SEA_WATER, vmin=np.nanmin(density), vmax=max(np.nanmax(density), SEA_WATER + 1e-3)), **cells)
     fig.colorbar(mesh, ax=left, label="final mean density (g/cm³)")
     contour = left.contour(DENSITY_BODY, ALPHA, density, levels=[SEA_WATER], colors="black", linewidths=1.5)
-    left.clabel(contour, fmt={SEA_WATER: "1.026"}, fontsize=9)
+    left.clabel(contour, fmt={SEA_WATER: f"{SEA_WATER:g}"}, fontsize=9)
     left.set_title("Buoyancy: sinks above the line, floats below")
     mesh = right.pcolormesh(DENSITY_BODY, ALPHA, stability, cmap="viridis", **cells)
     fig.colorbar(mesh, ax=right, label="stability index |B − G| / V^(1/3)")

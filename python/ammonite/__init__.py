@@ -27,15 +27,36 @@ except ImportError:
 
 from . import _columns as columns
 from ._ammonite import WriteError
+from ._files import write_file
 from ._fit import Fit, fit
 from ._profiles import default_profiles, read_profiles, write_profiles
 from ._scenario import Scenario, defaults
 from ._shell import Shell, grow
+from ._ammonite import SEA_WATER_DENSITY
 from ._sweep import SWEEP_NAMES, ClusterError, axis_values, row_scenario, sweep
+
+
+
+class _Package(type(columns)):
+    """The package module: importing the command-line module ``ammonite.sweep``
+    (``python3 -m ammonite.sweep``, a documentation build, a test that imports
+    every module) leaves ``ammonite.sweep`` the function."""
+
+    def __setattr__(self, name, value):
+        if name == "sweep" and isinstance(value, type(columns)):
+            return
+        super().__setattr__(name, value)
+
+
+import sys as _sys  # noqa: E402
+
+_sys.modules[__name__].__class__ = _Package
+del _sys
 
 __all__ = [
     "ClusterError",
     "Fit",
+    "SEA_WATER_DENSITY",
     "Scenario",
     "Shell",
     "SWEEP_NAMES",
@@ -49,5 +70,6 @@ __all__ = [
     "read_profiles",
     "row_scenario",
     "sweep",
+    "write_file",
     "write_profiles",
 ]

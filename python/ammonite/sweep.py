@@ -1,34 +1,23 @@
 """A morphospace sweep from the shell, on local threads or a Dask cluster:
 
     python3 -m ammonite.sweep NAME=FROM:TO:STEPS [NAME=...]
-        [--scheduler ADDRESS | --workers N] [--out FILE.csv] [grow options]
+        [--scheduler ADDRESS | --workers N] [--timeout SECONDS] [--out FILE.csv] [grow options]
 
 The CSV is the one ``ammonite-batch --sweep ... --sweep-out`` writes for the
 same grid; a progress bar goes to standard error. Exit status as the batch
 tool's: 0 done, 1 a point stopped on a runtime error, 2 bad arguments (or a
 cluster that cannot be reached), 3 the table could not be written; and 4 when
-the cluster fails during the sweep.
+the cluster fails during the sweep (no worker seen for --timeout seconds,
+workers of another version): the old --out file is then left as it was.
 """
 
 import argparse
-import os
-import stat
 import sys
 import time
 
 from . import _ammonite
-from ._sweep import SWEEP_NAMES, _sweep_rows
-
-
-def _written_through(path):
-    """True for a target the writer writes through (`-`, a device, a FIFO)."""
-    if path == "-":
-        return True
-    try:
-        mode = os.stat(path).st_mode
-    except (OSError, ValueError):
-        return False
-    return not stat.S_ISREG(mode) and not stat.S_ISDIR(mode)
+from ._cluster import DEFAULT_TIMEOUT, ClusterError
+from ._sweep import SWEEP_NAMES, _Grid, stream_to_file
 
 
 EXIT_DONE, EXIT_RUNTIME_ERROR, EXIT_BAD_INPUT, EXIT_WRITE_FAILED, EXIT_CLUSTER_FAILED = 0, 1, 2, 3, 4
@@ -60,6 +49,16 @@ def _positive_int(text):
     return n
 
 
+def _seconds(text):
+    try:
+        v = float(text)
+    except ValueError:
+        v = 0
+    if not 0 < v < 1e9:
+        raise argparse.ArgumentTypeError(f"'{text}' is not a number of seconds above 0")
+    return v
+
+
 def _parser():
     p = _Parser(prog="python3 -m ammonite.sweep",
                 description="Runs the ammonite growth model for every point of a grid, on local threads or a "
@@ -75,6 +74,8 @@ def _parser():
                        help="start a local Dask cluster of N worker processes for the sweep")
     p.add_argument("--jobs", metavar="N", type=_option("jobs"),
                    help="threads when running without a cluster (default: all cores)")
+    p.add_argument("--timeout", metavar="SECONDS", type=_seconds, default=DEFAULT_TIMEOUT,
+                   help=f"stop when no Dask worker has been seen for this long (default {DEFAULT_TIMEOUT:g})")
     p.add_argument("--chunk", metavar="N", type=_positive_int, help="grid points per Dask task")
     p.add_argument("--out", metavar="FILE.csv", help="the table (default: standard output)")
     p.add_argument("--no-progress", action="store_true", help="no progress bar")
@@ -121,15 +122,11 @@ def main(argv=None):
             print(f"ammonite.sweep: {e}", file=sys.stderr)
             return EXIT_BAD_INPUT
 
-    if args.out and not _written_through(args.out):
-        # The table's file is checked before the points run, not after. A
-        # FIFO is not opened for the check: its reader would take the empty
-        # check for the whole table.
-        try:
-            _ammonite.check_writable(args.out)
-        except OSError as e:
-            print(f"ammonite.sweep: {e} (--out)", file=sys.stderr)
-            return EXIT_WRITE_FAILED
+    try:
+        grid = _Grid(axes, None, options)
+    except (ValueError, TypeError) as e:
+        print(f"ammonite.sweep: {e}", file=sys.stderr)
+        return EXIT_BAD_INPUT
 
     client = cluster = None
     try:
@@ -141,23 +138,31 @@ def main(argv=None):
                 cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
                                        host="127.0.0.1", dashboard_address=None)
                 client = Client(cluster)
+    except (OSError, TimeoutError) as e:
+        where = args.scheduler or "of --workers"
+        print(f"ammonite.sweep: cannot start or reach the cluster {where}: {e}", file=sys.stderr)
+        return EXIT_BAD_INPUT
+    # The table streams to its file (checked before the points run) as the
+    # points are done; the old file stays until the whole table is written.
+    try:
         start = time.monotonic()
-        header, rows, _ = _sweep_rows(axes, client, args.chunk, not args.no_progress, args.jobs or 0, options)
+        points, stopped = stream_to_file(grid, args.out or "-", client=client, chunk=args.chunk,
+                                         progress=not args.no_progress, jobs=args.jobs or 0, timeout=args.timeout)
         elapsed = time.monotonic() - start
+    except OSError as e:
+        print(f"ammonite.sweep: {e} (--out)" if args.out else f"ammonite.sweep: {e} (the sweep table)",
+              file=sys.stderr)
+        return EXIT_WRITE_FAILED
     except (ValueError, TypeError) as e:
         print(f"ammonite.sweep: {e}", file=sys.stderr)
         return EXIT_BAD_INPUT
-    except OSError as e:
-        if client is None:
-            where = args.scheduler or "of --workers"
-            print(f"ammonite.sweep: cannot start or reach the cluster {where}: {e}", file=sys.stderr)
-            return EXIT_BAD_INPUT
-        print(f"ammonite.sweep: the cluster failed: {e}", file=sys.stderr)
+    except ClusterError as e:
+        print(f"ammonite.sweep: {e}", file=sys.stderr)
         return EXIT_CLUSTER_FAILED
     except KeyboardInterrupt:
         print("\nammonite.sweep: cancelled", file=sys.stderr)
         return 130
-    except Exception as e:  # a worker lost or a task that failed on the cluster
+    except Exception as e:  # a task that failed on the cluster
         print(f"ammonite.sweep: the cluster failed: {type(e).__name__}: {e}", file=sys.stderr)
         return EXIT_CLUSTER_FAILED
     finally:
@@ -166,21 +171,9 @@ def main(argv=None):
         if cluster is not None:
             cluster.close()
 
-    print(f"sweep: {len(rows)} points in {elapsed:.3f} s wall", file=sys.stderr)
-    stopped = sum(1 for r in rows if not r.endswith(",\n"))
+    print(f"sweep: {points} points in {elapsed:.3f} s wall", file=sys.stderr)
     if stopped:
         print(f"sweep: {stopped} points stopped with a runtime error", file=sys.stderr)
-    csv = header + "".join(rows)
-    try:
-        if args.out:
-            _ammonite.write_file(args.out, csv.encode())
-        else:
-            sys.stdout.write(csv)
-            sys.stdout.flush()
-    except OSError as e:
-        print(f"ammonite.sweep: {e} (--out)" if args.out else f"ammonite.sweep: {e} (the sweep table)",
-              file=sys.stderr)
-        return EXIT_WRITE_FAILED
     return EXIT_RUNTIME_ERROR if stopped else EXIT_DONE
 
 

@@ -10,12 +10,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "session/sweep.h"
 #include "session/film_recording.h"
@@ -30,6 +25,7 @@
 #include "picture/film_pictures.h"
 #include "scenario_bindings.h"
 #include "shell_result.h"
+#include "sweep_bindings.h"
 
 namespace py = pybind11;
 using namespace ammonite;
@@ -125,81 +121,6 @@ SweepAxis AxisNamed(const std::string& name) {
     std::string error;
     if (!SweepAxisNamed(name, axis, error)) throw py::value_error(error);
     return axis;
-}
-
-// Runs the points on `jobs` threads while the caller waits without the
-// interpreter lock; every tenth of a second, and once at the end,
-// `progress(done, total)` is called and Ctrl+C is looked for: it cancels the
-// points not yet started and raises.
-std::vector<std::string> RunPoints(const SessionOptions& options, const std::vector<SweepAxis>& axes,
-                                   const std::vector<std::vector<double>>& points, int jobs,
-                                   const py::object& progress) {
-    std::vector<SweepRow> rows(points.size());
-    for (size_t i = 0; i < points.size(); ++i) {
-        if (points[i].size() != axes.size())
-            throw py::value_error("a sweep point has " + std::to_string(points[i].size()) + " values for " +
-                                  std::to_string(axes.size()) + " axes");
-        rows[i].values = points[i];
-        for (size_t k = 0; k < axes.size(); ++k) {
-            std::string error;
-            if (!CheckSweepValue(axes[k], rows[i].values[k], error)) throw py::value_error(error);
-        }
-    }
-    std::atomic<bool> cancel{false};
-    std::atomic<size_t> done{0};
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool finished = false;
-    std::exception_ptr failure;
-    SweepControl control;
-    control.jobs = jobs;
-    control.cancel = &cancel;
-    control.pointDone = [&](size_t, const SweepRow&) { done.fetch_add(1); };
-    SweepTiming timing;
-    std::thread runner;
-    {
-        py::gil_scoped_release unlocked;
-        runner = std::thread([&] {
-            try {
-                RunSweepRows(options, axes, rows, control, timing);
-            } catch (...) {
-                failure = std::current_exception();  // raised in the caller's thread
-            }
-            std::lock_guard<std::mutex> lock(mutex);
-            finished = true;
-            changed.notify_all();
-        });
-    }
-    auto waitForRunner = [&] {
-        py::gil_scoped_release unlocked;
-        runner.join();
-    };
-    size_t reported = 0;
-    for (;;) {
-        bool over = false;
-        {
-            py::gil_scoped_release unlocked;
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return finished; });
-            over = finished;
-            reported = done.load();
-        }
-        try {
-            if (!progress.is_none()) progress(reported, points.size());
-            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-        } catch (...) {
-            cancel = true;
-            waitForRunner();
-            throw;
-        }
-        if (over) break;
-    }
-    waitForRunner();
-    if (failure) std::rethrow_exception(failure);
-    std::vector<std::string> csv;
-    csv.reserve(rows.size());
-    for (const SweepRow& row : rows) csv.push_back(SweepCsvRow(row));
-    return csv;
 }
 
 // ---- the shell ----
@@ -583,6 +504,5 @@ PYBIND11_MODULE(_ammonite, m) {
     python::BindScenario(m);
     m.def("sweep_names", &SweepNames);
     m.def("sweep_csv_header", &SweepCsvHeader);
-    m.def("run_points", &RunPoints, py::arg("options"), py::arg("axes"), py::arg("points"), py::arg("jobs") = 0,
-          py::arg("progress") = py::none());
+    python::BindSweeps(m);
 }

@@ -128,7 +128,14 @@ void BindScenario(py::module_& m) {
         auto shell = std::make_unique<ShellResult>();
         shell->setScenarioToml(ScenarioToml(s));
         std::string error;
+        // Ctrl+C is looked for before every START: it stops the runs and raises.
+        shell->setCancelCheck([] {
+            py::gil_scoped_acquire held;
+            return PyErr_CheckSignals() != 0;
+        });
         { py::gil_scoped_release unlocked; shell->grow(SessionOptionsFor(s), error); }
+        shell->setCancelCheck(nullptr);
+        if (PyErr_Occurred()) throw py::error_already_set();
         return shell;
     });
     // A scale text that is not a number: the window's words for it, or None.

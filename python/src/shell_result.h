@@ -3,6 +3,7 @@
 // them) and the files the batch tool would write from it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,8 @@ public:
     // The scenario the shell was grown from (a scenario file's text), which
     // the PNG, the SVG and the mesh sidecar then carry.
     void setScenarioToml(std::string toml) { scenarioToml_ = std::move(toml); }
+    // Asked before every START of grow(); true stops the runs there.
+    void setCancelCheck(std::function<bool()> check) { session_.cancelRequested = std::move(check); }
 
     const std::string& runtimeError() const { return session_.runtimeError; }
     std::string tablesCsv() const;

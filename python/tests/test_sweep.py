@@ -39,7 +39,9 @@ def test_local_threads_give_the_batch_table(batch_grid):
     assert table.loc[stopped, "error"].str.startswith("Division by zero").all()
     assert table.loc[stopped, "mean_density_g_cm3"].isna().all()
     assert (table.loc[~stopped, "error"] == "").all()
-    assert (table.drop(columns="error").dtypes == np.float64).all()
+    assert (table.drop(columns=["error", "shown_stage", "ribs"]).dtypes == np.float64).all()
+    # Counts are whole numbers, missing where a point stopped.
+    assert table["ribs"].dtype == "Int64" and table.loc[stopped, "ribs"].isna().all()
 
 
 def test_a_cluster_of_two_workers_gives_the_batch_table(cluster, batch_grid, tmp_path):
@@ -141,3 +143,10 @@ def test_every_row_says_what_made_it():
         assert shell.summary["shown_stage"] == table["shown_stage"].iloc[i]
         assert shell.summary["stability_index"] == table["stability_index"].iloc[i]
     assert ammonite.row_scenario(table, 3).C == [(0.0, 0.3)]
+
+
+def test_importing_the_command_line_module_keeps_the_function():
+    import importlib
+    module = importlib.import_module("ammonite.sweep")
+    assert callable(ammonite.sweep) and ammonite.sweep is ammonite._sweep.sweep
+    assert module.main and module.__name__ == "ammonite.sweep"

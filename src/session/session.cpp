@@ -160,7 +160,12 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
             if (!session.runtimeError.empty()) break;
         }
     }
+    session.cancelled = false;
     for (int k = 0; k < options.runs; ++k) {
+        if (session.cancelRequested && session.runtimeError.empty() && session.cancelRequested()) {
+            session.cancelled = true;
+            return true;
+        }
         // The regulation sets α back to its own value; a swept α holds for every run.
         if (alpha) model.alpha = *alpha;
         act([&] {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -63,6 +64,10 @@ struct Session {
     DrawingSurface* surface = nullptr;
     // Message of the runtime error that ended the actions ("" when none).
     std::string runtimeError;
+    // Asked before every START of the session; true stops the actions there
+    // (nothing further runs, what was reached stays) and sets `cancelled`.
+    std::function<bool()> cancelRequested;
+    bool cancelled = false;
     // Texts of the stage and scale boxes as they stand.
     std::string stageText = "0", scaleText = "2";
 

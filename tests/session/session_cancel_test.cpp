@@ -1,0 +1,52 @@
+// A session asked to stop between its STARTs keeps what the runs before
+// reached, exactly as a session of that many runs would.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "session/session.h"
+#include "model/stage_results.h"
+
+using namespace ammonite;
+
+namespace {
+
+std::string resultsOf(const Session& session) {
+    std::ostringstream out;
+    WriteSummary(out, session);
+    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
+    WriteLog(out, session.log);
+    return out.str();
+}
+
+SessionOptions shortRuns(int runs) {
+    SessionOptions options;
+    options.stagesText = "300";
+    options.runs = runs;
+    return options;
+}
+
+}  // namespace
+
+TEST(SessionCancel, StopsBetweenStartsAndKeepsWhatWasGrown) {
+    std::string error;
+    Session two;
+    ASSERT_TRUE(PerformSession(shortRuns(2), two, {}, error)) << error;
+    EXPECT_FALSE(two.cancelled);
+
+    Session stopped;
+    int asked = 0;
+    stopped.cancelRequested = [&] { return ++asked == 3; };  // before the third START
+    ASSERT_TRUE(PerformSession(shortRuns(5), stopped, {}, error)) << error;
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_EQ(stopped.runtimeError, "");
+    EXPECT_EQ(resultsOf(stopped), resultsOf(two));
+
+    // A hook that never asks to stop changes nothing.
+    Session never;
+    never.cancelRequested = [] { return false; };
+    ASSERT_TRUE(PerformSession(shortRuns(2), never, {}, error)) << error;
+    EXPECT_FALSE(never.cancelled);
+    EXPECT_EQ(resultsOf(never), resultsOf(two));
+}
