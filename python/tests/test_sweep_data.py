@@ -1,5 +1,6 @@
 """A sweep as a labelled array, and a sweep streamed to a file."""
 
+import os
 import subprocess
 import sys
 import textwrap
@@ -92,8 +93,13 @@ def _peak_kib(n, path):
     return int(done.stdout)
 
 
+# The full 300 x 300 grid takes a minute and a half of engine time; the
+# default run streams 100 x 100 (AMMONITE_SLOW_TESTS=1 runs the full grid).
+# Under the address sanitizer the peak says nothing of the package.
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""), reason="peak memory under the sanitizers")
 def test_memory_stays_flat_whatever_the_grid_size(tmp_path):
+    n = 300 if os.environ.get("AMMONITE_SLOW_TESTS") else 100
     small = _peak_kib(10, tmp_path / "small.csv")
-    large = _peak_kib(300, tmp_path / "large.csv")
-    assert len((tmp_path / "large.csv").read_text().splitlines()) == 300 * 300 + 1
-    assert large <= 1.5 * small, f"peak {large} KiB for 300 x 300 against {small} KiB for 10 x 10"
+    large = _peak_kib(n, tmp_path / "large.csv")
+    assert len((tmp_path / "large.csv").read_text().splitlines()) == n * n + 1
+    assert large <= 1.5 * small, f"peak {large} KiB for {n} x {n} against {small} KiB for 10 x 10"
