@@ -227,6 +227,10 @@ int main(int argc, char** argv) {
     // The toolkit's own notes (no runtime folder, font lookups) are not
     // results of the run; only its serious messages reach standard error.
     StartHeadlessToolkit({"ammonite-batch", "ammonite-batch: "});
+    // Given back when main returns, after the pictures below are gone.
+    struct ToolkitEnd {
+        ~ToolkitEnd() { EndHeadlessToolkit(); }
+    } toolkitEnd;
 
     ImageSurface surface(kSurfaceWidth, kSurfaceHeight);
     surface.clear();

@@ -16,6 +16,11 @@ std::string& messagePrefix() {
     return prefix;
 }
 
+QGuiApplication*& madeHere() {
+    static QGuiApplication* app = nullptr;
+    return app;
+}
+
 void toolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << messagePrefix() << message.toStdString() << '\n';
 }
@@ -35,10 +40,15 @@ void StartHeadlessToolkit(const HeadlessToolkit& how) {
         static std::string name;
         name = how.programName ? how.programName : "ammonite";
         static char* argv[] = {name.data(), nullptr};
-        new QGuiApplication(argc, argv);  // lives as long as the process
+        madeHere() = new QGuiApplication(argc, argv);  // lives as long as the process
         if (how.keepHostLocale) std::setlocale(LC_ALL, saved.c_str());
         std::setlocale(LC_NUMERIC, "C");
     });
+}
+
+void EndHeadlessToolkit() {
+    delete madeHere();
+    madeHere() = nullptr;
 }
 
 }  // namespace ammonite

@@ -20,4 +20,10 @@ struct HeadlessToolkit {
 // written with '.' whatever the locale. It lives as long as the process.
 void StartHeadlessToolkit(const HeadlessToolkit& how = {});
 
+// Ends the application StartHeadlessToolkit made (nothing when the program
+// has its own), for a program that ends in its main function: the toolkit's
+// fonts are given back before the process exits. Everything drawn with the
+// toolkit must be gone by then.
+void EndHeadlessToolkit();
+
 }  // namespace ammonite

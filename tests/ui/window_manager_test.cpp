@@ -53,6 +53,11 @@ struct Started {
 
 TEST(WindowManager, EveryTitleBarOnTheScreenAt200Percent) {
     if (underWindowManager()) GTEST_SKIP() << "the child runs WindowManagerAt only";
+#if defined(__SANITIZE_ADDRESS__)
+    // The X keyboard library reads past its own buffer when the X platform
+    // starts; the address sanitizer stops on it before any window opens.
+    GTEST_SKIP() << "the X platform's keyboard library does not run under the address sanitizer";
+#endif
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
     if (xvfb.isEmpty() || openbox.isEmpty())
@@ -86,9 +91,17 @@ TEST(WindowManager, EveryTitleBarOnTheScreenAt200Percent) {
     env.insert("AMMONITE_WM_CHILD", "1");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=WindowManagerAt.*"});
-    ASSERT_TRUE(child.waitForFinished(180000));
-    const QString out = QString::fromLocal8Bit(child.readAll());
+    // The manager takes over the display a moment after it starts; on a busy
+    // machine the first windows may open before it frames anything, so a
+    // child that saw no frame gets one more try.
+    QString out;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 0) QTest::qWait(1000);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=WindowManagerAt.*"});
+        ASSERT_TRUE(child.waitForFinished(180000));
+        out = QString::fromLocal8Bit(child.readAll());
+        if (child.exitCode() == 0 || !out.contains("no frame around")) break;
+    }
     EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
 }
@@ -124,6 +137,8 @@ TEST(WindowManagerAt, MainGraphSettingViewAndMorphoFramedWholeOnTheScreen) {
         }
         // The window is kept on the screen again once its frame is known.
         QTest::qWait(600);
+        // The frame's size may be known before the window's place inside it.
+        (void)QTest::qWaitFor([window] { return window->frameGeometry().top() < window->geometry().top(); }, 5000);
         const QRect free = window->screen()->availableGeometry();
         const QRect frame = window->frameGeometry();
         EXPECT_LT(frame.top(), window->geometry().top()) << where(window);  // a title bar above it
