@@ -1,4 +1,4 @@
-"""Makes docs/fit_specimen.png: the example specimen's points and residuals
+"""Makes docs/fit_overlay.png: the example specimen's points and residuals
 over the fitted tube, and the fitted shell's density and orientation over the
 stages.  PYTHONPATH=build/python python3 tools/fit_figure.py"""
 
@@ -51,6 +51,6 @@ cx.plot(s.stage, s.orientation_deg, color="#c4704e")
 cx.set_ylabel("orientation (°)", color="#c4704e")
 bx.set_title("fitted shell's hydrostatics per stage")
 fig.tight_layout()
-out = ROOT / "docs" / "fit_specimen.png"
+out = ROOT / "docs" / "fit_overlay.png"
 fig.savefig(out, dpi=90)
 print(out, f)

@@ -21,7 +21,7 @@
 
 #include "model/model_state.h"
 #include "model/run_state.h"
-#include "model/specimen.h"
+#include "model/measured_points.h"
 
 namespace ammonite {
 

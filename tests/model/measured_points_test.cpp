@@ -7,7 +7,7 @@
 #include <string>
 
 #include "model/fit.h"
-#include "model/specimen.h"
+#include "model/measured_points.h"
 
 namespace {
 

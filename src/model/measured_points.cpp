@@ -1,6 +1,6 @@
 // The specimen file: a small CSV reader that refuses, row by row, what a fit
 // cannot use, and never reads more than its bounds allow.
-#include "model/specimen.h"
+#include "model/measured_points.h"
 
 #include <sys/stat.h>
 
