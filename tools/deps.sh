@@ -10,7 +10,7 @@ packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev 
           pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest
           python3-matplotlib
           # the Python package's HTML reference (tools/docs.sh)
-          python3-sphinx
+          python3-sphinx python3-xarray
           # films: the encoder the batch tool, VIEW and Python pipe their frames to
           ffmpeg
           # the fit of the profiles to a specimen
