@@ -9,7 +9,7 @@ packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libgtest-dev 
           # the Python package, its tests, Dask sweeps and the example's figure
           pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest
           python3-matplotlib
-          # the Python package's HTML reference (tools/docs.sh)
+          # the Python package's HTML reference (tools/docs.sh) and sweeps as datasets
           python3-sphinx python3-xarray
           # films: the encoder the batch tool, VIEW and Python pipe their frames to
           ffmpeg
