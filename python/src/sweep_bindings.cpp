@@ -80,14 +80,21 @@ py::dict RowsToColumns(const std::vector<SweepRow>& rows, size_t axisCount) {
 
 // The rows back from their columns (columns made by RowsToColumns, maybe on
 // another machine), for the table's text.
+// Columns unpickled from a worker's message may lie at any byte offset in
+// it; reading a double there is undefined, so such columns are copied to
+// aligned memory first.
+template <typename T>
+using AlignedColumn = py::array_t<T, py::array::c_style | py::array::forcecast |
+                                         py::detail::npy_api::NPY_ARRAY_ALIGNED_>;
+
 std::vector<SweepRow> ColumnsToRows(const py::dict& columns) {
-    const auto values = columns["values"].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
-    const auto stage = columns["shown_stage"].cast<py::array_t<std::int64_t, py::array::forcecast>>();
-    const auto ribs = columns["ribs"].cast<py::array_t<std::int64_t, py::array::forcecast>>();
-    const auto orientation = columns["orientation_angle"].cast<py::array_t<double, py::array::forcecast>>();
-    const auto density = columns["mean_density"].cast<py::array_t<double, py::array::forcecast>>();
-    const auto ptRatio = columns["pt_ratio"].cast<py::array_t<double, py::array::forcecast>>();
-    const auto stability = columns["stability_index"].cast<py::array_t<double, py::array::forcecast>>();
+    const auto values = columns["values"].cast<AlignedColumn<double>>();
+    const auto stage = columns["shown_stage"].cast<AlignedColumn<std::int64_t>>();
+    const auto ribs = columns["ribs"].cast<AlignedColumn<std::int64_t>>();
+    const auto orientation = columns["orientation_angle"].cast<AlignedColumn<double>>();
+    const auto density = columns["mean_density"].cast<AlignedColumn<double>>();
+    const auto ptRatio = columns["pt_ratio"].cast<AlignedColumn<double>>();
+    const auto stability = columns["stability_index"].cast<AlignedColumn<double>>();
     const auto errors = columns["error"].cast<std::vector<std::string>>();
     if (values.ndim() != 2) throw py::value_error("sweep columns: values must have one row per point");
     const auto n = values.shape(0);

@@ -57,6 +57,28 @@ def test_a_sweep_streamed_to_a_file_is_the_batch_table(run_batch, tmp_path):
     assert table.equals(read_sweep_table(expected))
 
 
+def _misaligned(a):
+    """A copy of `a` that starts one byte into its buffer, as a column
+    unpickled from a worker's message may."""
+    if not isinstance(a, np.ndarray):
+        return a
+    buffer = np.zeros(a.nbytes + 1, dtype=np.uint8)
+    copy = np.frombuffer(buffer.data, dtype=a.dtype, count=a.size, offset=1).reshape(a.shape)
+    copy[...] = a
+    assert a.itemsize == 1 or not copy.flags.aligned
+    return copy
+
+
+def test_columns_from_anywhere_in_memory_give_the_same_file(run_batch, tmp_path, monkeypatch):
+    from ammonite import _sweep
+    run_points = _sweep._ammonite.run_points
+    monkeypatch.setattr(_sweep._ammonite, "run_points",
+                        lambda *a, **k: {name: _misaligned(c) for name, c in run_points(*a, **k).items()})
+    expected = run_batch("--sweep", "alpha=1.0:1.01:3", "--stages", "300", expect=(1,)).stdout
+    ammonite.sweep({"alpha": "1.0:1.01:3"}, stages=300, progress=False, out=tmp_path / "grid.csv")
+    assert (tmp_path / "grid.csv").read_text() == expected
+
+
 def test_a_file_sweep_that_fails_keeps_the_old_file(tmp_path):
     old = tmp_path / "grid.csv"
     old.write_text("kept\n")
