@@ -94,7 +94,7 @@ TEST(WindowManager, EveryTitleBarOnTheScreenAt200Percent) {
     Started manager;
     manager.process.setProcessEnvironment(env);
     manager.process.setProcessChannelMode(QProcess::MergedChannels);
-    manager.process.start(openbox, {"--sm-disable", "--startup", "touch " + ready});
+    manager.process.start(openbox, {"--sm-disable", "--startup", "touch '" + ready + "'"});
     ASSERT_TRUE(manager.process.waitForStarted(5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(ready) || manager.process.state() != QProcess::Running; },
                                 30000));
