@@ -64,8 +64,8 @@ public:
     }
 
 private:
-    static constexpr int kLookEvery = 50;         // ms
-    static constexpr int kGiveUpAfter = 10000;    // ms: no manager frames the window
+    static constexpr int kLookEvery = 50;       // ms
+    static constexpr int kGiveUpAfter = 10000;  // ms: no manager frames the window
     void lookAtFrame() {
         auto* w = static_cast<QWidget*>(parent());
         const bool framed = w->isVisible() && w->windowHandle() && !w->windowHandle()->frameMargins().isNull();
