@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -32,7 +33,11 @@ QScreen* screenHolding(const QRect& frame) {
 }
 
 // Keeps the window whole on its screen each time it is shown: once when it
-// appears, and again when the window manager has put its frame around it.
+// appears, and again once the window manager has put its frame around it.
+// The manager tells the frame's size only through a property of the window,
+// which raises no event here, and a manager may map the window where the
+// program asked with the title bar above the screen; so after each show the
+// frame is looked at until it is known and the window lies whole.
 class OnScreenKeeper : public QObject {
 public:
     // Found again by its name: without a meta-object of its own, a search by
@@ -41,16 +46,33 @@ public:
     explicit OnScreenKeeper(QWidget* window) : QObject(window) {
         setObjectName(name());
         window->installEventFilter(this);
+        watch_.setInterval(kLookEvery);
+        QObject::connect(&watch_, &QTimer::timeout, this, [this] { lookAtFrame(); });
     }
     bool eventFilter(QObject* watched, QEvent* e) override {
-        if (e->type() == QEvent::Show && watched == parent()) {
+        if (watched != parent()) return false;
+        if (e->type() == QEvent::Show) {
             QPointer<QWidget> w = static_cast<QWidget*>(watched);
             KeepWindowOnScreen(w);
             QTimer::singleShot(0, w, [w] { KeepWindowOnScreen(w); });
-            QTimer::singleShot(250, w, [w] { KeepWindowOnScreen(w); });
+            shownFor_.start();
+            watch_.start();
+        } else if (e->type() == QEvent::Hide) {
+            watch_.stop();
         }
         return false;
     }
+
+private:
+    static constexpr int kLookEvery = 50;       // ms
+    static constexpr int kGiveUpAfter = 10000;  // ms: no manager frames the window
+    void lookAtFrame() {
+        auto* w = static_cast<QWidget*>(parent());
+        const bool framed = w->isVisible() && w->windowHandle() && !w->windowHandle()->frameMargins().isNull();
+        if ((framed && KeepWindowOnScreen(w)) || shownFor_.elapsed() > kGiveUpAfter) watch_.stop();
+    }
+    QTimer watch_;
+    QElapsedTimer shownFor_;
 };
 
 }  // namespace
@@ -94,17 +116,21 @@ bool KeepWindowOnScreen(QWidget* window) {
     if (!screen) return true;
     const QRect free = screen->availableGeometry();
     const QMargins frame = WindowFrameMargins(window);
+    // The window's own rectangle is what the windowing system last reported;
+    // the frame is put around it here rather than read from pos() or
+    // frameGeometry(), which use a frame size the widget learns only when it
+    // is next moved or resized, and may still take as none.
     const QRect outer = window->geometry().marginsAdded(frame);
     if (free.contains(outer)) return true;
     // Shrink to the free area, but not below what the window needs.
     const QRect room = free.marginsRemoved(frame);
     const QSize size = window->size().boundedTo(room.size()).expandedTo(window->minimumSize());
-    if (size != window->size()) window->resize(size);
-    QPoint at = window->pos();  // the frame's top left corner
+    QPoint at = outer.topLeft();  // the frame's top left corner
     const int w = size.width() + frame.left() + frame.right(), h = size.height() + frame.top() + frame.bottom();
     at.setX(std::max(free.left(), std::min(at.x(), free.right() + 1 - w)));
     at.setY(std::max(free.top(), std::min(at.y(), free.bottom() + 1 - h)));
-    if (at != window->pos()) window->move(at);
+    const QRect inside(at + QPoint(frame.left(), frame.top()), size);
+    if (inside != window->geometry()) window->setGeometry(inside);
     return false;
 }
 
