@@ -29,6 +29,11 @@ constexpr double kAlphaLow = 1.001, kAlphaHigh = 1.04;
 constexpr double kStepLow = 1, kStepHigh = 1000;  // βγ: tube length per apex radius of growth
 constexpr double kCurvatureBound = 2.5, kTorsionBound = 2.5;
 constexpr double kRadiusWeight = 0.2;
+constexpr double kHalfTurn = 3.14159265358979323846;
+// A fit on the knots read from the specimen's turning replaces the others'
+// only when its score is below this share of theirs: on a smooth form such
+// knots gather on the noise, and a closer fit by less is mostly the noise.
+constexpr double kTurnedPreference = 0.85;
 constexpr double kSlip = 0.06;          // share of the length a match may slip along the tube
 
 Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -267,6 +272,161 @@ Workspace& threadWorkspace() {
     return ws;
 }
 
+
+// ---- the specimen's own turning ----
+// The tube turns by step·C per stage. In a specimen that lies in one plane
+// the direction of a chord between two points is the direction of the tube
+// between them, so the chord directions, over the places the points lie at,
+// are linear in the curvature's values at the knots (and in the direction at
+// the start): a linear least-squares problem, which reads the form of the
+// curvature profile from the points without growing a shell.
+
+// Directions of the chords over two spans (unwrapped, radians) and the
+// share of the length at the middle of each.
+void chordDirections(const std::vector<Vec3>& pts, const std::vector<double>& fractions,
+                     std::vector<double>& angle, std::vector<double>& at) {
+    const size_t stride = 2;
+    angle.clear();
+    at.clear();
+    for (size_t i = 0; i + stride < pts.size(); ++i) {
+        const Vec3 c = sub(pts[i + stride], pts[i]);
+        if (!(norm(c) > 0)) continue;
+        double a = std::atan2(c.y, c.x);
+        if (!angle.empty()) {
+            while (a - angle.back() > kHalfTurn) a -= 2 * kHalfTurn;
+            while (a - angle.back() < -kHalfTurn) a += 2 * kHalfTurn;
+        }
+        angle.push_back(a);
+        at.push_back(0.5 * (fractions[i] + fractions[i + stride]));
+    }
+}
+
+// Solves A x = b (n × n, row-major) by Gaussian elimination with partial
+// pivoting; false when singular.
+bool solveLinear(std::vector<double> A, std::vector<double> b, std::vector<double>& x) {
+    const size_t n = b.size();
+    for (size_t c = 0; c < n; ++c) {
+        size_t piv = c;
+        for (size_t r = c + 1; r < n; ++r)
+            if (std::fabs(A[r * n + c]) > std::fabs(A[piv * n + c])) piv = r;
+        if (!(std::fabs(A[piv * n + c]) > 1e-300)) return false;
+        if (piv != c) {
+            for (size_t k = 0; k < n; ++k) std::swap(A[c * n + k], A[piv * n + k]);
+            std::swap(b[c], b[piv]);
+        }
+        for (size_t r = c + 1; r < n; ++r) {
+            const double f = A[r * n + c] / A[c * n + c];
+            for (size_t k = c; k < n; ++k) A[r * n + k] -= f * A[c * n + k];
+            b[r] -= f * b[c];
+        }
+    }
+    x.assign(n, 0);
+    for (size_t c = n; c-- > 0;) {
+        double v = b[c];
+        for (size_t k = c + 1; k < n; ++k) v -= A[c * n + k] * x[k];
+        x[c] = v / A[c * n + c];
+        if (!std::isfinite(x[c])) return false;
+    }
+    return true;
+}
+
+// The values at the knots `ks` (increasing) of the piecewise-straight rate
+// whose integral from ks.front(), times `scale`, plus a constant, comes
+// closest to the directions `angle` at the places `at`; `smoothing` weighs
+// the change from knot to knot (a share of the problem's own size). The
+// overall sign is chosen so that the rate is positive on the whole (a coil
+// turning the other way is the same coil seen from the other side). Empty
+// when the problem is too small or singular.
+std::vector<double> turningAtKnots(const std::vector<double>& at, const std::vector<double>& angle,
+                                   const std::vector<double>& ks, double scale, double smoothing) {
+    const size_t K = ks.size(), m = angle.size(), U = K + 1;
+    if (K < 2 || m < K / 2 + 3) return {};
+    std::vector<double> A(U * U, 0), b(U, 0), x(U);
+    for (size_t j = 0; j < m; ++j) {
+        std::fill(x.begin(), x.end(), 0.0);
+        x[0] = 1;
+        const double s = at[j];
+        for (size_t k = 0; k + 1 < K; ++k) {
+            const double h = ks[k + 1] - ks[k];
+            if (!(h > 0)) continue;
+            if (s >= ks[k + 1]) {
+                x[k + 1] += scale * h / 2;
+                x[k + 2] += scale * h / 2;
+            } else {
+                const double u = std::clamp((s - ks[k]) / h, 0.0, 1.0);
+                x[k + 1] += scale * h * (u - u * u / 2);
+                x[k + 2] += scale * h * u * u / 2;
+                break;
+            }
+        }
+        for (size_t r = 0; r < U; ++r) {
+            b[r] += x[r] * angle[j];
+            for (size_t c = 0; c < U; ++c) A[r * U + c] += x[r] * x[c];
+        }
+    }
+    double trace = 0;
+    for (size_t k = 1; k < U; ++k) trace += A[k * U + k];
+    const double lambda = smoothing * trace / K;
+    for (size_t k = 1; k + 1 < U; ++k) {
+        A[k * U + k] += lambda;
+        A[(k + 1) * U + k + 1] += lambda;
+        A[k * U + k + 1] -= lambda;
+        A[(k + 1) * U + k] -= lambda;
+    }
+    std::vector<double> sol;
+    if (!solveLinear(A, b, sol)) return {};
+    double sum = 0;
+    for (size_t k = 1; k < U; ++k) sum += sol[k];
+    const double sign = sum < 0 ? -1 : 1;
+    std::vector<double> out(K);
+    for (size_t k = 0; k < K; ++k) out[k] = sign * sol[k + 1];
+    return out;
+}
+
+// The `knots` places (0 and 1 among them, at least `gap` apart) at which a
+// piecewise-straight line through the samples v (at shares 0..1, evenly
+// spaced) follows them most closely: the fewest squared deviations, by
+// dynamic programming over the samples.
+std::vector<double> bestKnotPlaces(const std::vector<double>& v, int knots, double gap) {
+    const size_t n = v.size();
+    std::vector<double> out;
+    if (n < 3 || knots < 2) return out;
+    const size_t minSpan = std::max<size_t>(1, static_cast<size_t>(std::ceil(gap * (n - 1) - 1e-9)));
+    if (minSpan * static_cast<size_t>(knots - 1) > n - 1) return out;
+    // Squared deviation of the samples between i and j from the chord.
+    std::vector<double> dev(n * n, 0);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 2; j < n; ++j) {
+            double e = 0;
+            for (size_t k = i + 1; k < j; ++k) {
+                const double u = static_cast<double>(k - i) / (j - i);
+                const double d = v[k] - (v[i] + (v[j] - v[i]) * u);
+                e += d * d;
+            }
+            dev[i * n + j] = e;
+        }
+    const double inf = std::numeric_limits<double>::infinity();
+    const size_t K = static_cast<size_t>(knots);
+    std::vector<double> best(K * n, inf);
+    std::vector<size_t> from(K * n, 0);
+    best[0] = 0;
+    for (size_t k = 1; k < K; ++k)
+        for (size_t j = k * minSpan; j < n; ++j)
+            for (size_t i = (k - 1) * minSpan; i + minSpan <= j; ++i) {
+                const double c = best[(k - 1) * n + i] + dev[i * n + j];
+                if (c < best[k * n + j]) {
+                    best[k * n + j] = c;
+                    from[k * n + j] = i;
+                }
+            }
+    if (!std::isfinite(best[(K - 1) * n + n - 1])) return out;
+    std::vector<size_t> idx(K);
+    idx[K - 1] = n - 1;
+    for (size_t k = K - 1; k > 0; --k) idx[k - 1] = from[k * n + idx[k]];
+    for (size_t i : idx) out.push_back(static_cast<double>(i) / (n - 1));
+    return out;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -489,6 +649,11 @@ struct FitProblem {
         return cost;
     }
 
+    // The curvature at the knots read from the specimen's own turning (see
+    // turningAtKnots), for α, the step and the stretch of `p`. A specimen in
+    // one plane only; `p` unchanged otherwise.
+    std::vector<double> turningGuess(const std::vector<double>& p) const;
+
     double evaluate(const std::vector<double>& p) const {
         const Decoded d = decode(p);
         const int grown = static_cast<int>(std::ceil(d.last - 1e-9));
@@ -541,6 +706,59 @@ bool radiusLine(const Specimen& s, const std::vector<double>& arc, double& first
     first = a;
     last = a + b * arc.back();
     return first > 0 && last > first;
+}
+
+}  // namespace
+
+std::vector<double> FitProblem::turningGuess(const std::vector<double>& p) const {
+    if (!planar || static_cast<int>(p.size()) != dimension()) return p;
+    const Decoded d = decode(p);
+    const double span = d.last - d.first;
+    const double growth = std::pow(d.alpha, span);
+    std::vector<double> angle, at;
+    chordDirections(specimen.points, fractions, angle, at);
+    // Stage at a share of the length: the tube grows by step·r per stage.
+    for (double& f : at) {
+        const double u = growth > 1 + 1e-9 ? std::log(1 + f * (growth - 1)) / std::log(growth) : f;
+        f = d.first + span * u;
+    }
+    const std::vector<double> C = turningAtKnots(at, angle, knotStages(d), d.step, 1e-3);
+    if (C.empty()) return p;
+    std::vector<double> out = p;
+    for (size_t k = 0; k < C.size(); ++k) out[3 + k] = std::clamp(C[k], lower[3 + k], upper[3 + k]);
+    return out;
+}
+
+namespace {
+
+// Knot shares read from the specimen's own turning (a specimen in one plane):
+// the curvature over the stretch, read by least squares on many evenly
+// spaced knots, and the knots placed where a piecewise-straight profile
+// follows it best. A form whose curvature steps gets two knots close on
+// either side of each step. Empty when it cannot be read.
+std::vector<double> turningKnotShares(const FitProblem& P) {
+    if (!P.planar) return {};
+    const auto& pts = P.specimen.points;
+    const std::vector<double> arc = cumulativeLengths(pts);
+    double rFirst = 0, rLast = 0, growth = 2;
+    if (P.radii && radiusLine(P.specimen, arc, rFirst, rLast)) growth = std::clamp(rLast / rFirst, 1.05, 100.0);
+    std::vector<double> angle, at;
+    chordDirections(pts, P.fractions, angle, at);
+    for (double& f : at) f = std::log(1 + f * (growth - 1)) / std::log(growth);
+    const int fine = std::clamp(static_cast<int>(angle.size()) / 2, P.knots, 40);
+    std::vector<double> ks;
+    for (int k = 0; k < fine; ++k) ks.push_back(static_cast<double>(k) / (fine - 1));
+    const std::vector<double> rate = turningAtKnots(at, angle, ks, 1.0, 1e-2);
+    if (rate.empty()) return {};
+    const int samples = 101;
+    std::vector<double> v(samples);
+    for (int i = 0; i < samples; ++i) {
+        const double u = static_cast<double>(i) / (samples - 1) * (fine - 1);
+        const int j = std::min(static_cast<int>(u), fine - 2);
+        v[static_cast<size_t>(i)] = rate[static_cast<size_t>(j)] +
+                                    (rate[static_cast<size_t>(j + 1)] - rate[static_cast<size_t>(j)]) * (u - j);
+    }
+    return bestKnotPlaces(v, P.knots, 0.02);
 }
 
 // Knot shares that follow the specimen: the bending of the measured line per
@@ -645,6 +863,7 @@ int FitSession::startCount() const { return coarse_ ? static_cast<int>(coarse_->
 // The parameters of a search with fewer knots, on all the knots of the fit:
 // the knot values are interpolated along the stretch.
 const FitProblem& FitSession::full(int layout) const {
+    if (layout == 2 && turned_) return *turned_;
     return layout == 1 && measured_ ? *measured_ : *problem_;
 }
 
@@ -679,6 +898,12 @@ bool FitSession::prepare(const Specimen& specimen, const FitOptions& options, st
     if (problem_->knots > coarse_->knots) {
         measured_ = std::make_unique<FitProblem>(*problem_);
         measured_->knotShares = measuredKnotShares(*problem_);
+        const std::vector<double> turned = turningKnotShares(*problem_);
+        turned_.reset();
+        if (static_cast<int>(turned.size()) == problem_->knots) {
+            turned_ = std::make_unique<FitProblem>(*problem_);
+            turned_->knotShares = turned;
+        }
     }
     return true;
 }
@@ -905,13 +1130,23 @@ FitStartResult FitSession::runStart(int start, int evaluations, const std::atomi
 
 FitStartResult FitSession::refine(const FitStartResult& from, int evaluations, const std::atomic<bool>* cancel,
                                   std::atomic<int>* counter, double deadlineSeconds) const {
-    auto continueOn = [&](int layout, int budget) {
+    // `turning`: start from the curvature read from the specimen's turning
+    // when that lays the line closer than the result continued.
+    auto continueOn = [&](int layout, int budget, bool turning) {
         const FitProblem& P = full(layout);
         FitStartResult start = from;
         start.layout = layout;
         if (static_cast<int>(from.parameters.size()) != P.dimension()) {
             start.parameters = onAllKnots(from.parameters, layout);
             start.cost = P.evaluate(start.parameters);
+        }
+        if (turning) {
+            std::vector<double> guess = P.turningGuess(start.parameters);
+            const double c = P.evaluate(guess);
+            if (c < start.cost) {
+                start.parameters = std::move(guess);
+                start.cost = c;
+            }
         }
         FitStartResult r = search(P, from.start, start.parameters, budget, cancel, counter, deadlineSeconds, 0.5);
         r.layout = layout;
@@ -926,13 +1161,31 @@ FitStartResult FitSession::refine(const FitStartResult& from, int evaluations, c
     const bool fromCoarse = static_cast<int>(from.parameters.size()) != problem_->dimension();
     FitStartResult best;
     if (fromCoarse && measured_) {
-        const FitStartResult even = continueOn(0, evaluations / 2);
-        const FitStartResult gathered = continueOn(1, evaluations - evaluations / 2);
-        best = gathered.cost < even.cost ? gathered : even;
-        best.evaluations = even.evaluations + gathered.evaluations;
-        best.converged = even.converged && gathered.converged;
+        std::vector<FitStartResult> tried;
+        if (turned_) {
+            tried.push_back(continueOn(0, evaluations / 3, false));
+            tried.push_back(continueOn(1, evaluations / 3, false));
+            tried.push_back(continueOn(2, evaluations - 2 * (evaluations / 3), true));
+        } else {
+            tried.push_back(continueOn(0, evaluations / 2, false));
+            tried.push_back(continueOn(1, evaluations - evaluations / 2, false));
+        }
+        best = tried[0];
+        int used = 0;
+        bool converged = true;
+        for (const auto& t : tried) {
+            if (t.layout != 2 && t.cost < best.cost) best = t;
+            used += t.evaluations;
+            converged = converged && t.converged;
+        }
+        // The knots read from the turning follow the noise too: their fit
+        // is taken only when it is clearly closer.
+        for (const auto& t : tried)
+            if (t.layout == 2 && t.cost < kTurnedPreference * best.cost) best = t;
+        best.evaluations = used;
+        best.converged = converged;
     } else {
-        best = continueOn(fromCoarse ? 0 : from.layout, evaluations);
+        best = continueOn(fromCoarse ? 0 : from.layout, evaluations, false);
     }
     best.evaluations += from.evaluations;
     return best;

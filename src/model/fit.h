@@ -128,7 +128,9 @@ struct FitStartResult {
     int evaluations = 0;
     bool converged = false;
     // Where the knots of `parameters` lie: 0 evenly spaced over the stretch,
-    // 1 gathered where the measured bending changes (set by refine).
+    // 1 gathered where the measured bending changes, 2 where a straight-
+    // piece profile best follows the measured turning (a specimen in one
+    // plane; set by refine).
     int layout = 0;
 };
 
@@ -145,7 +147,11 @@ public:
     // Continues from a result with more evaluations. A result of the first
     // searches is continued on all the knots, once evenly spaced and once
     // where the measured bending changes, each with half the evaluations;
-    // the better is returned (its `layout` says which).
+    // the better is returned (its `layout` says which). A specimen in one
+    // plane is continued a third time, on knots placed where its measured
+    // turning bends and from the curvature read from that turning, each
+    // with a third of the evaluations; that result is kept only when it is
+    // clearly the closest.
     FitStartResult refine(const FitStartResult& from, int evaluations, const std::atomic<bool>* cancel = nullptr,
                           std::atomic<int>* counter = nullptr, double deadlineSeconds = 0) const;
     // The parameters (all the knots, evenly spaced) that grow the given
@@ -173,6 +179,7 @@ private:
     const FitProblem& full(int layout) const;
     std::unique_ptr<FitProblem> problem_;  // all the knots asked for, evenly spaced
     std::unique_ptr<FitProblem> measured_; // the same knots where the bending changes
+    std::unique_ptr<FitProblem> turned_;   // knots where the measured turning bends (one plane only)
     std::unique_ptr<FitProblem> coarse_;   // the fewest knots, for the first searches
 };
 

@@ -205,12 +205,12 @@ void expectRecovered(const TrueForm& form, const Made& made, const Outcome& o, T
 }
 
 // Figures reached (line / density / orientation) where they miss the bounds:
-// hamites 2.88 %, turrilites 2.13 % density, didymoceras 3.47 %, nipponites
-// 3.54 %, made-helix 2.25 %; scaphites 2.50 % and 142.7°: its hook is not
-// found, and its orientation (well fixed by the specimen) is not met.
+// turrilites 2.13 % density, didymoceras 3.47 %, nipponites 3.54 %,
+// made-helix 2.25 %; scaphites 52.4°: its hook is found (line 1.69 %), but
+// not its last straight stretch, which sets the aperture's direction, and its
+// orientation (well fixed by the specimen) is not met.
 Tolerance toleranceFor(const std::string& name) {
-    if (name == "hamites") return {0.03};
-    if (name == "scaphites") return {0.026, 0.02, 150};
+    if (name == "scaphites") return {0.02, 0.02, 53};
     if (name == "didymoceras") return {0.036};
     if (name == "nipponites") return {0.036};
     if (name == "turrilites") return {0.02, 0.022};
