@@ -72,13 +72,13 @@ const OptionSet kOptionSets[] = {
      }},
 };
 
-struct Window {
+struct MatrixWindow {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     RasterSurface surface{1000, 760};
     MemoryLog log;
     std::unique_ptr<MainWindowLogic> logic = std::make_unique<MainWindowLogic>(*model, surface, log);
     WindowScenario scenario{*logic};
-    Window() { logic->Load(); }
+    MatrixWindow() { logic->Load(); }
 
     std::string results() const {
         std::ostringstream out;
@@ -120,7 +120,7 @@ TEST(GalleryScenarioMatrix, WindowSweepPointAndSessionGrowTheSameShell) {
     ASSERT_TRUE(SweepAxisNamed("density_body", body, error)) << error;
     ASSERT_TRUE(SweepAxisNamed("ft1", ft1, error)) << error;
 
-    Window w;  // one window for the whole matrix: each form opens over the one before
+    MatrixWindow w;  // one window for the whole matrix: each form opens over the one before
     Session used;
     for (size_t f = 0; f < forms.size(); ++f) {
         for (const OptionSet& set : kOptionSets) {

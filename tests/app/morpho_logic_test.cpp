@@ -16,13 +16,13 @@ using namespace ammonite;
 
 namespace {
 
-struct Window {
+struct MorphoFixture {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     NullSurface surface;
     MemoryLog log;
     std::unique_ptr<MainWindowLogic> main = std::make_unique<MainWindowLogic>(*model, surface, log);
     MorphoLogic morpho{*main};
-    Window() { main->Load(); }
+    MorphoFixture() { main->Load(); }
 };
 
 MorphoAxisTexts axis(const char* name, const char* from, const char* to, const char* steps) {
@@ -77,7 +77,7 @@ TEST(MorphoContour, FollowsTheLevelBetweenCellCentres) {
 }
 
 TEST(MorphoAxes, BadBoxesAreNamedAndTheMapKeepsItsAxes) {
-    Window w;
+    MorphoFixture w;
     std::string error;
     ASSERT_TRUE(w.morpho.SetAxes(axis("alpha", "1.002", "1.008", "4"), axis("density_body", "1", "1.6", "3"), error));
     struct Case {
@@ -103,7 +103,7 @@ TEST(MorphoAxes, BadBoxesAreNamedAndTheMapKeepsItsAxes) {
 }
 
 TEST(MorphoGrid, CellsFillInAndTellWhatTheyHold) {
-    Window w;
+    MorphoFixture w;
     std::string error;
     ASSERT_TRUE(w.morpho.SetAxes(axis("alpha", "1", "1.01", "3"), axis("density_body", "1", "1.4", "3"), error));
     MorphoLogic& m = w.morpho;
@@ -174,7 +174,7 @@ TEST(MorphoGrid, CellsFillInAndTellWhatTheyHold) {
 }
 
 TEST(MorphoGrid, ContourOverTheMapAndSvgThroughTheWriter) {
-    Window w;
+    MorphoFixture w;
     std::string error;
     ASSERT_TRUE(w.morpho.SetAxes(axis("alpha", "1", "1.01", "2"), axis("density_body", "1", "1.4", "2"), error));
     MorphoLogic& m = w.morpho;
@@ -220,7 +220,7 @@ TEST(MorphoOpenCell, StartsTheShellTheSweepGrew) {
         {axis("C", "0", "0.5", "2"), axis("density_air", "0.5", "0.8", "2"), 1, 0},
     };
     for (const Case& c : cases) {
-        Window w;
+        MorphoFixture w;
         // A window the user has worked in: other inputs away from the defaults.
         w.model->densities[0] = 0.65;
         w.main->MoveBar(w.main->ST1hsc, 180);
@@ -250,7 +250,7 @@ TEST(MorphoOpenCell, StartsTheShellTheSweepGrew) {
 }
 
 TEST(MorphoOpenCell, AProfileThatIsNotConstantIsOffTheMap) {
-    Window w;
+    MorphoFixture w;
     std::string error;
     ASSERT_TRUE(w.morpho.SetAxes(axis("C", "0", "1", "2"), axis("alpha", "1.002", "1.008", "2"), error));
     double fx = 0, fy = 0;
@@ -268,7 +268,7 @@ TEST(MorphoOpenCell, AProfileThatIsNotConstantIsOffTheMap) {
 // Bars moved in a window that has not run yet cannot redraw the regulation
 // chart; the cell still opens, with the bars where the sweep put them.
 TEST(MorphoOpenCell, ThresholdCellsOpenBeforeTheFirstRun) {
-    Window w;
+    MorphoFixture w;
     std::string error;
     ASSERT_TRUE(w.morpho.SetAxes(axis("ft1", "-60", "-20", "3"), axis("st1", "150", "250", "2"), error));
     w.morpho.BeginRun();

@@ -16,12 +16,12 @@ void fillDefaults(ModelState& m) {
     MainWindowLogic(m, surface, log).Load();
 }
 
-struct Window {
+struct SettingsFixture {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     RecordingSurface preview{800, 600};
     std::unique_ptr<SettingsWindowLogic> w;
     int previews = 0;
-    explicit Window(bool load = true) {
+    explicit SettingsFixture(bool load = true) {
         fillDefaults(*model);
         if (load) open();
     }
@@ -47,7 +47,7 @@ bool sameBytes(const ModelState& a, const ModelState& b) {
 }  // namespace
 
 TEST(SettingsLoad, DefaultsFillTheControlsAndLeaveTheModelUnchanged) {
-    Window w(false);
+    SettingsFixture w(false);
     ModelState before = *w.model;
     w.open();
     EXPECT_TRUE(sameBytes(before, *w.model));
@@ -82,7 +82,7 @@ TEST(SettingsLoad, DefaultsFillTheControlsAndLeaveTheModelUnchanged) {
 }
 
 TEST(SettingsLoad, ReloadMirrorsTheModel) {
-    Window w;
+    SettingsFixture w;
     w.model->referStage = 1;
     w.model->ribbingOn = 0;
     w.model->orientationMode = 0;
@@ -104,7 +104,7 @@ TEST(SettingsLoad, ReloadMirrorsTheModel) {
 }
 
 TEST(SettingsLoad, OriginBeyondTheBarsIsKept) {
-    Window w;
+    SettingsFixture w;
     w.model->originX = 5000;
     w.model->originY = -20.5;
     w.open();
@@ -118,7 +118,7 @@ TEST(SettingsLoad, OriginBeyondTheBarsIsKept) {
 }
 
 TEST(SettingsLimits, ParameterBoxes) {
-    Window w;
+    SettingsFixture w;
     w->Enter(w->GItxt, "2");
     EXPECT_EQ(w->GItxt.text(), " 1");
     EXPECT_EQ(w.model->growthIncrement, 1.0f);
@@ -139,7 +139,7 @@ TEST(SettingsLimits, ParameterBoxes) {
 }
 
 TEST(SettingsLimits, TypedValueIsInTheModelBeforeTheCheck) {
-    Window w;
+    SettingsFixture w;
     w->Type(w->OXtxt, "5000");
     EXPECT_DOUBLE_EQ(w.model->originX, 5000);
     EXPECT_EQ(w->ORIGINhsc.value(), 500);
@@ -148,7 +148,7 @@ TEST(SettingsLimits, TypedValueIsInTheModelBeforeTheCheck) {
 }
 
 TEST(SettingsLimits, OriginBoxesAndBars) {
-    Window w;
+    SettingsFixture w;
     w->Enter(w->OXtxt, "900");
     EXPECT_DOUBLE_EQ(w.model->originX, 800);
     EXPECT_EQ(w->ORIGINhsc.value(), 800);
@@ -180,7 +180,7 @@ TEST(SettingsLimits, OriginBoxesAndBars) {
 }
 
 TEST(SettingsLimits, Densities) {
-    Window w;
+    SettingsFixture w;
     w->Enter(w->DAtxt, "1.2");
     EXPECT_DOUBLE_EQ(w.model->densities[0], 1.026);
     EXPECT_EQ(w->DAtxt.text(), "1.026");
@@ -201,7 +201,7 @@ TEST(SettingsLimits, Densities) {
 }
 
 TEST(SettingsLimits, DensityTextThatIsNotANumberIsReplaced) {
-    Window w;
+    SettingsFixture w;
     for (const char* text : {"abc", "", "  ", "1.2.3", "0.8x"}) {
         w->Enter(w->DAtxt, text);
         EXPECT_DOUBLE_EQ(w.model->densities[0], 0.6) << text;
@@ -214,7 +214,7 @@ TEST(SettingsLimits, DensityTextThatIsNotANumberIsReplaced) {
 }
 
 TEST(SettingsLimits, NumbersTooLargeForTheirField) {
-    Window w;
+    SettingsFixture w;
     // Limited boxes go to the limit on the number's side.
     w->Enter(w->GItxt, "1e39");
     EXPECT_EQ(w.model->growthIncrement, 1.0f);
@@ -249,7 +249,7 @@ TEST(SettingsLimits, NumbersTooLargeForTheirField) {
 }
 
 TEST(SettingsDirections, TypedViewVectorSnapsToItsWholeDegreeAngles) {
-    Window w;
+    SettingsFixture w;
     w->Type(w->VXtxt, "1");
     w->Type(w->VYtxt, "1");
     w->Type(w->VZtxt, "0");
@@ -265,7 +265,7 @@ TEST(SettingsDirections, TypedViewVectorSnapsToItsWholeDegreeAngles) {
 }
 
 TEST(SettingsDirections, TypedVectorStaysWhenTheBarsDoNotMove) {
-    Window w;
+    SettingsFixture w;
     w->MoveBar(w->VIEWhsc, 0);
     ASSERT_EQ(w->VIEWvsc.value(), 0);
     w->Type(w->VXtxt, "2");
@@ -279,7 +279,7 @@ TEST(SettingsDirections, TypedVectorStaysWhenTheBarsDoNotMove) {
 }
 
 TEST(SettingsDirections, LeavingXOrYDoesNothing) {
-    Window w;
+    SettingsFixture w;
     int before = w.previews;
     w->Enter(w->VXtxt, "1");
     w->Enter(w->LYtxt, "3");
@@ -290,7 +290,7 @@ TEST(SettingsDirections, LeavingXOrYDoesNothing) {
 }
 
 TEST(SettingsDirections, ElevationBarAtItsTop) {
-    Window w;
+    SettingsFixture w;
     w->MoveBar(w->VIEWvsc, -90);
     EXPECT_EQ(w->VLTlbl.caption(), "90");
     EXPECT_EQ(w->VZtxt.text(), "788898.1238");
@@ -305,7 +305,7 @@ TEST(SettingsDirections, ElevationBarAtItsTop) {
 TEST(SettingsDirections, NestedOrderOfTheZBoxCheck) {
     // Leaving VZtxt moves VIEWhsc, whose handler rewrites the three boxes and
     // stores the vector, before the check moves VIEWvsc.
-    Window w;
+    SettingsFixture w;
     std::vector<std::string> seen;
     auto onX = w->VXtxt.onChange;
     w->VXtxt.onChange = [&, onX] {
@@ -330,7 +330,7 @@ TEST(SettingsDirections, NestedOrderOfTheZBoxCheck) {
 }
 
 TEST(SettingsDirections, VerticalOrZeroVectorKeepsTheWindowUsable) {
-    Window w;
+    SettingsFixture w;
     w->Type(w->VYtxt, "0");
     w->Enter(w->VZtxt, "1");  // (0, 0, 1): straight down the z axis
     EXPECT_EQ(w->statusLine.caption(), "");
@@ -359,7 +359,7 @@ TEST(SettingsDirections, VerticalOrZeroVectorKeepsTheWindowUsable) {
 }
 
 TEST(SettingsSwitches, LifeOrientation) {
-    Window w;
+    SettingsFixture w;
     w.model->lifeViewVector = {0.6, -0.8, 0.5};
     w.model->orientationSin = 0.3;
     w.model->orientationCos = 0.9;
@@ -382,7 +382,7 @@ TEST(SettingsSwitches, LifeOrientation) {
 }
 
 TEST(SettingsSwitches, RibbingReferAndFixedTo) {
-    Window w;
+    SettingsFixture w;
     w->Tick(w->RIBcbx, false);
     EXPECT_EQ(w.model->ribbingOn, 0);
     w->Tick(w->RIBcbx, true);

@@ -20,13 +20,13 @@ inline void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << Scenar
 
 namespace {
 
-struct Window {
+struct ScenarioWindow {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     RasterSurface surface{1000, 760};
     MemoryLog log;
     std::unique_ptr<MainWindowLogic> logic = std::make_unique<MainWindowLogic>(*model, surface, log);
     WindowScenario scenario{*logic};
-    Window() { logic->Load(); }
+    ScenarioWindow() { logic->Load(); }
 
     void start() {
         scenario.startPressed();
@@ -71,7 +71,7 @@ Scenario hamitesLike() {
 }  // namespace
 
 TEST(WindowScenario, OpenedAfterOtherWorkItGrowsWhatEveryOtherWayGrows) {
-    Window w;
+    ScenarioWindow w;
     w.start();  // the default shell, twice, and a moved bar
     w.start();
     w.logic->MoveBar(w.logic->FT2vsc, -40);
@@ -108,7 +108,7 @@ TEST(WindowScenario, OpenedAfterOtherWorkItGrowsWhatEveryOtherWayGrows) {
 }
 
 TEST(WindowScenario, AFreshWindowIsTheDefaultScenario) {
-    Window w;
+    ScenarioWindow w;
     Scenario now;
     std::string error;
     ASSERT_TRUE(w.scenario.current(now, error)) << error;

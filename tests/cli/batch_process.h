@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -37,5 +38,14 @@ inline std::map<std::string, std::string> parseSummary(const std::string& text) 
     }
     return out;
 }
+
+inline std::string readFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace batch_test

@@ -24,20 +24,15 @@
 
 namespace {
 
+using batch_test::contains;
+using batch_test::readFile;
+
 using batch_test::parseSummary;
 using batch_test::Result;
 using batch_test::runBatch;
 
-std::string readFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 void writeFile(const QString& path, const std::string& bytes) { std::ofstream(path.toStdString(), std::ios::binary) << bytes; }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The batch tool with its standard output sent to a file, truncated or appended to.
 Result runWithOutputTo(const QStringList& args, const QString& stdoutPath, bool append) {

@@ -25,16 +25,12 @@ using namespace ammonite;
 
 namespace {
 
+using batch_test::contains;
+using batch_test::readFile;
+
 using batch_test::Result;
 using batch_test::parseSummary;
 using batch_test::runBatch;
-
-std::string readFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;

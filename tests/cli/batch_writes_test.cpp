@@ -20,15 +20,11 @@
 
 namespace {
 
+using batch_test::contains;
+using batch_test::readFile;
+
 using batch_test::Result;
 using batch_test::runBatch;
-
-std::string readFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 void writeFile(const QString& path, const std::string& bytes, mode_t mode) {
     std::ofstream(path.toStdString(), std::ios::binary) << bytes;
@@ -71,7 +67,6 @@ Result runWithFileSizeLimit(int blocks, const QStringList& args) {
 // Short runs keep the tests quick; 300 stages still give a table of many kilobytes.
 const QStringList kShort{QStringLiteral("--stages"), QStringLiteral("300")};
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // FIFOs and pipes written through, `-` and the standard output's own file,
 // files with several names, and names that cannot be a path.
 #include "core/safe_file.h"
+#include "writer_test_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,78 +24,14 @@
 #include <vector>
 
 using namespace ammonite;
+using namespace writer_test;
 
 namespace {
-
-struct Folder {
-    std::string path;
-    Folder() {
-        char pattern[] = "/tmp/safe_file_targets.XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~Folder() {
-        std::string command = "rm -rf '" + path + "'";
-        (void)std::system(command.c_str());
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        if (DIR* d = ::opendir(path.c_str())) {
-            while (dirent* e = ::readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
-            ::closedir(d);
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-};
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string readFd(int fd) {
-    std::string out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    return out;
-}
-
-void writePlain(const std::string& path, const std::string& bytes, mode_t mode) {
-    std::ofstream(path, std::ios::binary) << bytes;
-    ::chmod(path.c_str(), mode);
-}
 
 struct stat statOf(const std::string& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st;
-}
-
-// Runs `action` in a child process; returns what it wrote to its pipe.
-template <typename Action>
-std::string inChild(Action action) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
-    std::fflush(stdout);  // nothing of the parent's is printed twice
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        const std::string said = action();
-        (void)!::write(fds[1], said.data(), said.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    const std::string out = readFd(fds[0]);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status)) return out + " [child ended by signal " + std::to_string(WTERMSIG(status)) + "]";
-    return out;
 }
 
 // Contents larger than a pipe's buffer, so a writer that stops early shows.

@@ -295,7 +295,7 @@ TEST(SvgDocument, NumbersKeepTwoDecimalsAndFarOrBrokenLinesStaySafe) {
 
 namespace {
 // Decimal comma and grouping, as a German locale writes numbers.
-struct CommaNumbers : std::numpunct<char> {
+struct SvgCommaNumbers : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
     char do_thousands_sep() const override { return '.'; }
     std::string do_grouping() const override { return "\3"; }
@@ -311,7 +311,7 @@ TEST(SvgDocument, WrittenTheSameWhateverTheLocale) {
     const std::string plain = Svg(list, 1200, 900);
 
     const std::string savedC = std::setlocale(LC_ALL, nullptr);
-    const std::locale savedCpp = std::locale::global(std::locale(std::locale::classic(), new CommaNumbers));
+    const std::locale savedCpp = std::locale::global(std::locale(std::locale::classic(), new SvgCommaNumbers));
     bool germanC = false;
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"})
         if (std::setlocale(LC_ALL, name)) {
@@ -391,7 +391,7 @@ struct SmallShell {
 };
 
 // A raster surface that hides its pixels, so the shading paints it line by line.
-class LineByLineSurface : public RasterSurface {
+class SvgLineByLineSurface : public RasterSurface {
 public:
     using RasterSurface::RasterSurface;
     PixelBuffer* pixelBuffer() override { return nullptr; }
@@ -472,7 +472,7 @@ TEST(SvgShadedShell, PaintingShapesLeavesTheSurfaceAsTheLinesDo) {
     SmallShell a, b;
     std::ostringstream sink;
     SvgSurface svg(sink, 320, 280);
-    LineByLineSurface reference(320, 280);
+    SvgLineByLineSurface reference(320, 280);
     ShadeRun(svg, a.model, *a.run);
     ShadeRun(reference, b.model, *b.run);
     EXPECT_EQ(svg.drawWidth(), 1);

@@ -8,8 +8,10 @@
 #include "session/sweep.h"
 #include "model/scenario_file.h"
 #include "model/stage_results.h"
+#include "session_results.h"
 
 using namespace ammonite;
+using session_test::resultsOf;
 
 namespace ammonite {
 // A scenario in a failure message: its file text.
@@ -17,14 +19,6 @@ inline void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << Scenar
 }  // namespace ammonite
 
 namespace {
-
-std::string resultsOf(const Session& session) {
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    WriteLog(out, session.log);
-    return out.str();
-}
 
 Scenario other() {
     Scenario s;

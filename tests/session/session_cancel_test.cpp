@@ -6,18 +6,12 @@
 
 #include "session/session.h"
 #include "model/stage_results.h"
+#include "session_results.h"
 
 using namespace ammonite;
+using session_test::resultsOf;
 
 namespace {
-
-std::string resultsOf(const Session& session) {
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    WriteLog(out, session.log);
-    return out.str();
-}
 
 SessionOptions shortRuns(int runs) {
     SessionOptions options;

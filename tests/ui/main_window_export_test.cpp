@@ -4,6 +4,8 @@
 // shortcuts, with the file dialog answered by the test.
 #include <gtest/gtest.h>
 
+#include "window_grabs.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -23,6 +25,8 @@
 using namespace ammonite;
 
 namespace {
+
+using ui_test::saveGrab;
 
 struct ExportWindow {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
@@ -46,12 +50,6 @@ struct ExportWindow {
     QAction* action(const char* name) { return w.findChild<QAction*>(name); }
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
-
-void saveGrab(QWidget& w, const char* name) {
-    const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
-}
 
 QByteArray readAll(const QString& path) {
     QFile f(path);

@@ -2,6 +2,8 @@
 // labels and the regulation log; a runtime error shown in the status line.
 #include <gtest/gtest.h>
 
+#include "window_grabs.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +17,8 @@ using namespace ammonite;
 
 namespace {
 
+using ui_test::saveGrab;
+
 long countPixels(const QImage& img, QRgb colour) {
     long n = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -24,12 +28,6 @@ long countPixels(const QImage& img, QRgb colour) {
 }
 
 // Screenshots for the documentation, when a folder is given.
-void saveGrab(QWidget& w, const char* name) {
-    const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
-}
-
 }  // namespace
 
 TEST(MainWindowGrowth, StartDrawsTheWireframeAndShowsTheResults) {

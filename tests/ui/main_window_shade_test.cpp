@@ -3,6 +3,8 @@
 // with the shaded, ribbed tube.
 #include <gtest/gtest.h>
 
+#include "window_grabs.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +14,8 @@
 using namespace ammonite;
 
 namespace {
+
+using ui_test::saveGrab;
 
 // Pixels in the colours of lit faces (65 + 190 s², 35 + 150 s², 25 + 70 s²)
 // and of growth lines (the same, 20 darker).
@@ -29,12 +33,6 @@ void countShades(const QImage& img, long& faces, long& growthLines) {
                     ++(base == 65 ? faces : growthLines);
             }
         }
-}
-
-void saveGrab(QWidget& w, const char* name) {
-    const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
 }
 
 }  // namespace

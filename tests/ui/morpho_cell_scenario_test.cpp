@@ -17,6 +17,7 @@
 #include "model/stage_results.h"
 #include "session/scenario_session.h"
 #include "ui/main_window.h"
+#include "scenario_results.h"
 #include "ui/morpho_window.h"
 #include "ui/scenario_files.h"
 #include "ui/window_place.h"
@@ -29,21 +30,8 @@ inline void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << Scenar
 
 namespace {
 
-std::string sessionResults(const Scenario& s) {
-    Session session;
-    GrowScenario(s, session);
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    return out.str();
-}
-
-std::string windowResults(MainWindow& w) {
-    std::ostringstream out;
-    WriteRunSummary(out, w.logic().model, w.logic().run);
-    WriteStageTables(out, w.logic().model, w.logic().run, w.logic().run.lastBuiltStage);
-    return out.str();
-}
+using ui_test::sessionResults;
+using ui_test::windowResults;
 
 Scenario galleryForm(const char* name) {
     Scenario s;

@@ -32,12 +32,12 @@ using namespace ammonite;
 
 namespace {
 
-struct Windows {
+struct MorphoWindows {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     std::unique_ptr<MainWindow> main = std::make_unique<MainWindow>(*model);
     MorphoWindow* morpho = nullptr;
 
-    Windows() {
+    MorphoWindows() {
         main->show();
         auto* button = main->findChild<QPushButton*>("MORPHOcmd");
         if (!button) return;
@@ -110,7 +110,7 @@ std::vector<std::string> lines(const std::string& text) {
 }  // namespace
 
 TEST(MorphoWindow, FiveByFiveMapMatchesTheBatchToolAndOpensACell) {
-    Windows w;
+    MorphoWindows w;
     ASSERT_TRUE(w.morpho);
     w.axes("alpha", {"1.002", "1.008", "5"}, "density_body", {"1", "1.6", "5"});
     ASSERT_TRUE(w.runToTheEnd());
@@ -166,7 +166,7 @@ TEST(MorphoWindow, FiveByFiveMapMatchesTheBatchToolAndOpensACell) {
 }
 
 TEST(MorphoWindow, CancelStopsQuicklyAndKeepsTheFinishedCells) {
-    Windows w;
+    MorphoWindows w;
     ASSERT_TRUE(w.morpho);
     w.axes("alpha", {"1.002", "1.008", "60"}, "density_body", {"1", "1.6", "60"});
     QSignalSpy done(w.morpho, &MorphoWindow::runFinished);
@@ -205,7 +205,7 @@ TEST(MorphoWindow, CancelStopsQuicklyAndKeepsTheFinishedCells) {
 }
 
 TEST(MorphoWindow, BadBoxesErrorCellsAndExports) {
-    Windows w;
+    MorphoWindows w;
     ASSERT_TRUE(w.morpho);
     QTemporaryDir dir;
     QString answer;
@@ -271,7 +271,7 @@ TEST(MorphoWindow, BadBoxesErrorCellsAndExports) {
 // The map the README shows: α against the body chamber's density, coloured by
 // the final mean density, with the float line where the density crosses 1.026.
 TEST(MorphoWindow, DensityMapOfAlphaAndBodyDensityHasItsFloatLine) {
-    Windows w;
+    MorphoWindows w;
     ASSERT_TRUE(w.morpho);
     w.axes("alpha", {"1.002", "1.008", "24"}, "density_body", {"0.9", "1.6", "24"});
     ASSERT_TRUE(w.runToTheEnd());

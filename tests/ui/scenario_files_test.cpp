@@ -21,27 +21,15 @@
 #include "model/scenario_file.h"
 #include "model/stage_results.h"
 #include "ui/main_window.h"
+#include "scenario_results.h"
 #include "ui/window_place.h"
 
 using namespace ammonite;
 
 namespace {
 
-std::string sessionResults(const Scenario& s) {
-    Session session;
-    GrowScenario(s, session);
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    return out.str();
-}
-
-std::string windowResults(MainWindow& w) {
-    std::ostringstream out;
-    WriteRunSummary(out, w.logic().model, w.logic().run);
-    WriteStageTables(out, w.logic().model, w.logic().run, w.logic().run.lastBuiltStage);
-    return out.str();
-}
+using ui_test::sessionResults;
+using ui_test::windowResults;
 
 }  // namespace
 

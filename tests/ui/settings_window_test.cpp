@@ -18,10 +18,10 @@ using namespace ammonite;
 
 namespace {
 
-struct Session {
+struct SettingsSession {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     std::unique_ptr<MainWindow> main;
-    Session() {
+    SettingsSession() {
         main = std::make_unique<MainWindow>(*model);
         main->show();
     }
@@ -53,7 +53,7 @@ void typeAndLeave(QWidget* window, const char* name, const char* text) {
 }  // namespace
 
 TEST(SettingsWindowGui, OpensWithTheDefaultsAndLeavesTheModelAlone) {
-    Session s;
+    SettingsSession s;
     ModelState before = *s.model;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
@@ -115,7 +115,7 @@ TEST(SettingsWindowGui, OpensWithTheDefaultsAndLeavesTheModelAlone) {
 }
 
 TEST(SettingsWindowGui, TypingIntoRealBoxesAppliesTheLimits) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     typeAndLeave(w, "GItxt", "2");
@@ -150,7 +150,7 @@ TEST(SettingsWindowGui, TypingIntoRealBoxesAppliesTheLimits) {
 }
 
 TEST(SettingsWindowGui, MovingRealBarsRewritesTheBoxes) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     QScrollBar* viewV = scroll(w, "VIEWvsc");
@@ -174,7 +174,7 @@ TEST(SettingsWindowGui, MovingRealBarsRewritesTheBoxes) {
 }
 
 TEST(SettingsWindowGui, SwitchesAndLifeOrientation) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     s.model->lifeViewVector = {0.6, 0, -0.8};
@@ -196,7 +196,7 @@ TEST(SettingsWindowGui, SwitchesAndLifeOrientation) {
 }
 
 TEST(SettingsWindowGui, ConfirmHidesAndCloseDestroys) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     QTest::mouseClick(w->findChild<QCheckBox*>("RIBcbx"), Qt::LeftButton);
@@ -225,7 +225,7 @@ TEST(SettingsWindowGui, ConfirmHidesAndCloseDestroys) {
 }
 
 TEST(SettingsWindowGui, ScaleAndViewSetHereShapeTheNextStart) {
-    Session s;
+    SettingsSession s;
     edit(s.main.get(), "NUMtxt")->setText("1");
     s.main->logic().TypeStages("1");
     SettingsWindow* w = s.openSettings();
@@ -256,7 +256,7 @@ TEST(SettingsWindowGui, ScaleAndViewSetHereShapeTheNextStart) {
 }
 
 TEST(SettingsWindowGui, ClosingFromTheTitleBarRunsNoLeaveCheck) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     QLineEdit* ox = edit(w, "OXtxt");
@@ -279,7 +279,7 @@ TEST(SettingsWindowGui, ClosingFromTheTitleBarRunsNoLeaveCheck) {
 }
 
 TEST(SettingsWindowGui, TheBoxContextMenuIsNotLeavingTheBox) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     QLineEdit* ox = edit(w, "OXtxt");
@@ -303,7 +303,7 @@ TEST(SettingsWindowGui, TheBoxContextMenuIsNotLeavingTheBox) {
 // A preview left at another pixel ratio (the window was on another screen) is
 // painted again at this screen's ratio when the window shows.
 TEST(SettingsWindowGui, PreviewFollowsTheScreensPixelRatio) {
-    Session s;
+    SettingsSession s;
     SettingsWindow* w = s.openSettings();
     ASSERT_TRUE(w);
     const QImage before = w->previewSurface().image().copy();

@@ -2,6 +2,8 @@
 // the stage slider, and live regrowth from a profile edit and a threshold bar.
 #include <gtest/gtest.h>
 
+#include "window_grabs.h"
+
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -25,12 +27,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Windows {
+using ui_test::saveGrab;
+
+struct ViewWindows {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     MainWindow main{*model};
     ViewWindow* view = nullptr;
 
-    Windows() { main.show(); }
+    ViewWindows() { main.show(); }
     void start() { QTest::mouseClick(main.findChild<QPushButton*>("STARTcmd"), Qt::LeftButton); }
     // Opens VIEW with its button and waits for the shell of the last START.
     void openView(bool waitForShell = true) {
@@ -61,16 +65,10 @@ Vec3 unit(const Vec3& v) {
     return {v.x / n, v.y / n, v.z / n};
 }
 
-void saveGrab(QWidget& w, const char* name) {
-    const QByteArray dir = qgetenv("AMMONITE_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
-}
-
 }  // namespace
 
 TEST(ViewWindowGui, MouseTurnsMovesZoomsAndFitsTheShell) {
-    Windows w;
+    ViewWindows w;
     w.start();
     w.openView();
     MeshViewWidget* view = w.view->view();
@@ -125,7 +123,7 @@ TEST(ViewWindowGui, MouseTurnsMovesZoomsAndFitsTheShell) {
 }
 
 TEST(ViewWindowGui, StageSliderShowsTheShellAtStage800InItsOrientation) {
-    Windows w;
+    ViewWindows w;
     w.start();
     w.openView();
     QSlider* slider = w.view->stageSlider();
@@ -184,7 +182,7 @@ TEST(ViewWindowGui, StageSliderShowsTheShellAtStage800InItsOrientation) {
 
 TEST(ViewWindowGui, LiveRegrowsOnAProfileEditWithoutStart) {
     InScratchDir scratch;
-    Windows w;
+    ViewWindows w;
     w.openView(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->shellsReceived() >= 1 && !w.view->busy(); }, 10000));
     EXPECT_FALSE(w.view->logic().hasShell());
@@ -213,7 +211,7 @@ TEST(ViewWindowGui, LiveRegrowsOnAProfileEditWithoutStart) {
 }
 
 TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
-    Windows w;
+    ViewWindows w;
     w.start();
     w.openView();
     QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
@@ -250,7 +248,7 @@ TEST(ViewWindowGui, LiveWithUpdateMainWindowPressesStartAfterAThresholdBar) {
 }
 
 TEST(ViewWindowGui, TickingLiveAfterStartsAddsNoStartOfItsOwn) {
-    Windows w;
+    ViewWindows w;
     w.start();
     w.start();  // the second START of the default scenario
     w.openView();
@@ -276,7 +274,7 @@ TEST(ViewWindowGui, TickingLiveAfterStartsAddsNoStartOfItsOwn) {
 }
 
 TEST(ViewWindowGui, AnEditReachesLiveRegrowthThroughTheDocumentWithoutATimer) {
-    Windows w;
+    ViewWindows w;
     w.start();
     w.openView();
     QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
@@ -310,7 +308,7 @@ TEST(ViewWindowGui, AnEditReachesLiveRegrowthThroughTheDocumentWithoutATimer) {
 }
 
 TEST(ViewWindowGui, ClosedViewLeavesTheMainWindowAlone) {
-    Windows w;
+    ViewWindows w;
     w.openView(false);
     QTest::mouseClick(w.view->liveSwitch(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.view->logic().hasShell() && !w.view->busy(); }, 10000));

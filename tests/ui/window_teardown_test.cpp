@@ -36,7 +36,7 @@ QLineEdit* typeWithoutLeaving(QWidget* window, const char* name, const char* tex
 
 enum class Opened { MainOnly, Profile, Settings };
 
-struct Windows {
+struct TeardownWindows {
     InScratchDir scratch;
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
     std::unique_ptr<MainWindow> main = std::make_unique<MainWindow>(*model);
@@ -73,7 +73,7 @@ const Case kCases[] = {{Opened::MainOnly, "NUMtxt"},  {Opened::MainOnly, "SCLtxt
 TEST(WindowTeardown, DestroyingTheMainWindowWithAFocusedBoxInAnyWindow) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.box);
-        Windows w;
+        TeardownWindows w;
         ASSERT_TRUE(w.focusBoxIn(c.window, c.box));
         w.main.reset();  // the end of a test, or of main()
         EXPECT_EQ(w.main, nullptr);
@@ -83,7 +83,7 @@ TEST(WindowTeardown, DestroyingTheMainWindowWithAFocusedBoxInAnyWindow) {
 TEST(WindowTeardown, ClosingFromTheTitleBarThenDestroying) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.box);
-        Windows w;
+        TeardownWindows w;
         ASSERT_TRUE(w.focusBoxIn(c.window, c.box));
         // The window manager closes the window with the box focused; the
         // program then ends.
@@ -96,7 +96,7 @@ TEST(WindowTeardown, ClosingFromTheTitleBarThenDestroying) {
 }
 
 TEST(WindowTeardown, QuittingTheApplicationThenDestroying) {
-    Windows w;
+    TeardownWindows w;
     ASSERT_TRUE(w.focusBoxIn(Opened::Profile, "XCMtxt"));
     QTimer::singleShot(0, [] { QApplication::quit(); });
     QApplication::exec();
