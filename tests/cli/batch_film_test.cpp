@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 using batch_test::Result;
 using batch_test::runBatch;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 namespace {
 
