@@ -71,11 +71,13 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     std::unique_ptr<RunPainter> painter;
     if (session.surface) painter = std::make_unique<RunPainter>(*session.surface);
     StartViews views;
-    views.log = &log;
     views.painter = painter.get();
     views.stagesSettled = [&session](int shownStage, int) { session.stageText = std::to_string(shownStage); };
     EventKeeper events(session.events);
-    views.observer = &events;
+    if (session.keepsRecords) {
+        views.log = &log;
+        views.observer = &events;
+    }
 
     // The main window's load step, with the bars where the window puts them.
     ThresholdBars bars;

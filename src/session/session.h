@@ -63,6 +63,9 @@ struct Session {
     std::vector<std::vector<std::string>> log;
     // What the regulation decided at each regulated stage of the last START.
     std::vector<RegulationEvent> events;
+    // Whether the STARTs write the log and the decisions above; a sweep
+    // point, which keeps only its results, leaves both empty.
+    bool keepsRecords = true;
     // Where the runs are drawn; none for a session whose picture nobody sees.
     DrawingSurface* surface = nullptr;
     // Message of the runtime error that ended the actions ("" when none).

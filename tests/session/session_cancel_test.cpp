@@ -50,3 +50,21 @@ TEST(SessionCancel, StopsBetweenStartsAndKeepsWhatWasGrown) {
     EXPECT_FALSE(never.cancelled);
     EXPECT_EQ(resultsOf(never), resultsOf(two));
 }
+
+// A sweep point's session writes no log and keeps no decisions; its runs are
+// the very runs of a session that keeps both.
+TEST(SessionRecords, LeftOutTheyChangeNoResult) {
+    SessionOptions options = shortRuns(2);
+    options.stagesText = "600";  // regulated stages: the log has lines to leave out
+    Session kept, bare;
+    bare.keepsRecords = false;
+    std::string error;
+    ASSERT_TRUE(PerformSession(options, kept, {}, error)) << error;
+    ASSERT_TRUE(PerformSession(options, bare, {}, error)) << error;
+    EXPECT_FALSE(kept.log.empty());
+    EXPECT_FALSE(kept.events.empty());
+    EXPECT_TRUE(bare.log.empty());
+    EXPECT_TRUE(bare.events.empty());
+    bare.log = kept.log;
+    EXPECT_EQ(resultsOf(bare), resultsOf(kept));
+}
