@@ -8,6 +8,7 @@
 #include "session/sweep.h"
 #include "model/scenario_file.h"
 #include "model/stage_results.h"
+#include "session_results.h"
 
 using namespace ammonite;
 
@@ -18,13 +19,7 @@ inline void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << Scenar
 
 namespace {
 
-std::string resultsOf(const Session& session) {
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    WriteLog(out, session.log);
-    return out.str();
-}
+std::string resultsOf(const Session& session) { return SessionResultsText(session); }
 
 Scenario other() {
     Scenario s;

@@ -6,18 +6,13 @@
 
 #include "session/session.h"
 #include "model/stage_results.h"
+#include "session_results.h"
 
 using namespace ammonite;
 
 namespace {
 
-std::string resultsOf(const Session& session) {
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    WriteLog(out, session.log);
-    return out.str();
-}
+std::string resultsOf(const Session& session) { return SessionResultsText(session); }
 
 SessionOptions shortRuns(int runs) {
     SessionOptions options;
