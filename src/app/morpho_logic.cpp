@@ -416,11 +416,11 @@ bool MorphoLogic::OpenCell(size_t index) {
         case SweepTarget::Ft1: ok = moveBar(main_.FT1vsc, v.value); break;
         case SweepTarget::Ft2: ok = moveBar(main_.FT2vsc, v.value); break;
         case SweepTarget::Alpha: alpha = v.value; break;  // set last, just before START
-        default: SetSweepModelInput(main_.model, v); break;
+        default: SetSweepModelInput(main_.document, v, this); break;
         }
     }
     if (!ok) return false;
-    if (alpha) main_.model.alpha = *alpha;
+    if (alpha) SetSweepModelInput(main_.document, SweepValue{SweepTarget::Alpha, *alpha}, this);
     if (pressStart) pressStart();
     return true;
 }

@@ -38,7 +38,7 @@ void ProfileWindowLogic::init() {
         if (!dragging && editingPoints()) ApplyTypedPoint();
     };
     DShsc.onChange = [this] {
-        model.alpha = 1 + DShsc.value() * 0.0001;
+        document.setAlpha(1 + DShsc.value() * 0.0001, this);
         DScmd.setCaption("\xCE\xB1 = " + formatNumber(model.alpha));
         DrawProfiles();
     };
@@ -48,6 +48,7 @@ bool ProfileWindowLogic::Guard(const std::function<void()>& action) {
     // The other windows hear of an action that changed what the chart edits
     // once it has ended, whether or not it ended on an error.
     const bool outermost = !guard_.running();
+    ModelDocument::Batch batch(document);  // α set by the bar is told once, with the rest
     const EditSnapshot before = outermost ? snapshot() : EditSnapshot{};
     const bool ok = guard_.run(action);
     if (outermost && !snapshot().sameAs(before)) document.announce(ModelDocument::Change::Profiles, this);

@@ -16,7 +16,7 @@
 #include "model/model_state.h"
 #include "render/surface.h"
 #include "app/direction_angles.h"
-#include "app/preview.h"
+#include "render/preview.h"
 
 namespace ammonite {
 

@@ -273,21 +273,13 @@ void growStages(Grower& grower) {
             // Stage frame from the growth direction.
             const Vec3& d = r.axisDirection;
             const double h = std::sqrt(d.x * d.x + d.y * d.y);
-            if (h == 0) {
-                r.frame.cosA = 1;
-                r.frame.sinA = 0;
-            } else {
-                r.frame.cosA = d.x / h;
-                r.frame.sinA = -d.y / h;
-            }
+            const UnitTurn azimuth = UnitTurnOf(d.x, -d.y, h);
+            r.frame.cosA = azimuth.cos;
+            r.frame.sinA = azimuth.sin;
             const double n = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-            if (n == 0) {
-                r.frame.cosB = 1;
-                r.frame.sinB = 0;
-            } else {
-                r.frame.cosB = d.z / n;
-                r.frame.sinB = h / n;
-            }
+            const UnitTurn elevation = UnitTurnOf(d.z, h, n);
+            r.frame.cosB = elevation.cos;
+            r.frame.sinB = elevation.sin;
             r.frameCosAByStage[S] = r.frame.cosA;
             r.frameSinAByStage[S] = r.frame.sinA;
             r.frameCosBByStage[S] = r.frame.cosB;
@@ -298,13 +290,9 @@ void growStages(Grower& grower) {
             Vec3 p{r.rimPoint.x - centre.x, r.rimPoint.y - centre.y, r.rimPoint.z - centre.z};
             ToStageFrame(p, r.frame);
             const double g = std::sqrt(p.x * p.x + p.y * p.y);
-            if (g == 0) {
-                r.section.cos = 1;
-                r.section.sin = 0;
-            } else {
-                r.section.cos = p.x / g;
-                r.section.sin = -p.y / g;
-            }
+            const UnitTurn sectionTurn = UnitTurnOf(p.x, -p.y, g);
+            r.section.cos = sectionTurn.cos;
+            r.section.sin = sectionTurn.sin;
             r.sectionCosByStage[S] = r.section.cos;
             r.sectionSinByStage[S] = r.section.sin;
 

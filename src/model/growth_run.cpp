@@ -10,6 +10,22 @@ bool sameVector(const Vec3F4& a, const Vec3F4& b) {
     return a.x.raw() == b.x.raw() && a.y.raw() == b.y.raw() && a.z.raw() == b.z.raw();
 }
 
+// The carry-over's fields paired with where a run state and a model keep
+// them; `copy(carried, kept)` copies one way or the other.
+template <class Carry, class Run, class Copy>
+void carryInRun(Carry& c, Run& r, Copy copy) {
+    copy(c.orientationAngle, r.orientationAngle);
+    copy(c.pendingRibs, r.pendingRibs);
+    copy(c.ribCountdown, r.ribCountdown);
+}
+template <class Carry, class Model, class Copy>
+void carryInModel(Carry& c, Model& m, Copy copy) {
+    copy(c.orientationSin, m.orientationSin);
+    copy(c.orientationCos, m.orientationCos);
+    copy(c.orientationShiftX, m.orientationShiftX);
+    copy(c.orientationShiftY, m.orientationShiftY);
+}
+
 }  // namespace
 
 bool GrowthInputs::operator==(const GrowthInputs& o) const {
@@ -44,24 +60,16 @@ GrowthInputs GrowthInputsOf(const ModelState& m, const RunState& r) {
 
 GrowthCarry GrowthCarryOf(const ModelState& m, const RunState& r) {
     GrowthCarry c;
-    c.orientationAngle = r.orientationAngle;
-    c.pendingRibs = r.pendingRibs;
-    c.ribCountdown = r.ribCountdown;
-    c.orientationSin = m.orientationSin;
-    c.orientationCos = m.orientationCos;
-    c.orientationShiftX = m.orientationShiftX;
-    c.orientationShiftY = m.orientationShiftY;
+    const auto take = [](auto& carried, const auto& kept) { carried = kept; };
+    carryInRun(c, r, take);
+    carryInModel(c, m, take);
     return c;
 }
 
 void SetGrowthCarry(ModelState& m, RunState& r, const GrowthCarry& c) {
-    r.orientationAngle = c.orientationAngle;
-    r.pendingRibs = c.pendingRibs;
-    r.ribCountdown = c.ribCountdown;
-    m.orientationSin = c.orientationSin;
-    m.orientationCos = c.orientationCos;
-    m.orientationShiftX = c.orientationShiftX;
-    m.orientationShiftY = c.orientationShiftY;
+    const auto give = [](const auto& carried, auto& kept) { kept = carried; };
+    carryInRun(c, r, give);
+    carryInModel(c, m, give);
 }
 
 GrowthInputs NextGrowthInputs(const GrowthInputs& inputs, const GrowthOutcome& outcome) {
@@ -87,12 +95,7 @@ void ApplyGrowthOutcome(ModelState& m, const RunState& r, const GrowthOutcome& o
     if (out.regulatedGrowth) m.regulatedGrowth = *out.regulatedGrowth;
     if (out.lifeViewVector) m.lifeViewVector = *out.lifeViewVector;
     m.viewVector = out.viewVector;
-    if (out.growthBegan) {
-        m.orientationSin = out.next.orientationSin;
-        m.orientationCos = out.next.orientationCos;
-        m.orientationShiftX = out.next.orientationShiftX;
-        m.orientationShiftY = out.next.orientationShiftY;
-    }
+    if (out.growthBegan) carryInModel(out.next, m, [](const auto& carried, auto& kept) { kept = carried; });
 }
 
 void Start(ModelState& model, RunState& run, const RunInputs& inputs, GrowthObserver* observer) {

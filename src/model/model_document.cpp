@@ -78,6 +78,28 @@ void ModelDocument::setGrowthIncrement(float value, const void* by) {
     announce(Change::GrowthIncrement, by);
 }
 
+void ModelDocument::setAlpha(double value, const void* by) {
+    state_.alpha = value;
+    announce(Change::Profiles, by);
+}
+
+const ParameterProfile& ModelDocument::profile(ProfileKind which) const { return profileSlot(which); }
+
+ParameterProfile& ModelDocument::profileSlot(ProfileKind which) const {
+    switch (which) {
+    case ProfileKind::Gamma: return state_.gammaProfile;
+    case ProfileKind::Curvature: return state_.curvatureProfile;
+    case ProfileKind::Torsion: return state_.torsionProfile;
+    case ProfileKind::Beta: break;
+    }
+    return state_.betaProfile;
+}
+
+void ModelDocument::setProfile(ProfileKind which, const ParameterProfile& profile, const void* by) {
+    profileSlot(which) = profile;
+    announce(Change::Profiles, by);
+}
+
 void ModelDocument::setDrawScale(Fixed4 value, const void* by) {
     state_.drawScale = value;
     announce(Change::DrawScale, by);

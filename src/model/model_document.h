@@ -25,6 +25,8 @@ namespace ammonite {
 enum class OrientationMode : std::int16_t { Fixed = 0, Life = 2 };
 // Which stage the settings' view and light refer to.
 enum class ReferStage : std::int16_t { Initial = 0, Final = 1 };
+// One of the four profiles the stage tables are interpolated from.
+enum class ProfileKind { Gamma, Curvature, Torsion, Beta };
 
 class ModelDocument {
 public:
@@ -97,6 +99,10 @@ public:
 
     // ---- setters: each value set is announced ----
     void setGrowthIncrement(float value, const void* by = nullptr);
+    // α and the profiles are announced as a change of the profiles.
+    void setAlpha(double value, const void* by = nullptr);
+    const ParameterProfile& profile(ProfileKind which) const;
+    void setProfile(ProfileKind which, const ParameterProfile& profile, const void* by = nullptr);
     void setDrawScale(Fixed4 value, const void* by = nullptr);
     void setOriginX(Fixed4 value, const void* by = nullptr);
     void setOriginY(Fixed4 value, const void* by = nullptr);
@@ -122,6 +128,7 @@ public:
 
 private:
     void deliver(Change what, const void* by);
+    ParameterProfile& profileSlot(ProfileKind which) const;
 
     ModelState& state_;
     std::shared_ptr<Subscription::Listeners> listeners_;

@@ -27,7 +27,7 @@ OptionEntry batchPath(const char* name, const char* metavar, const char* help) {
 }
 
 OptionEntry sweepInput(const char* name, SweepTarget target, OptionType type, ValueRange range, const char* unit,
-                       const char* help, const char* menuFrom, const char* menuTo, int menuRank) {
+                       const char* help, const std::string& menuFrom, const std::string& menuTo, int menuRank) {
     OptionEntry e;
     e.name = name;
     e.type = type;
@@ -219,6 +219,9 @@ std::vector<OptionEntry> buildTable() {
 
     // ---- what a sweep point can set, in the order the usage text names them ----
     using T = OptionType;
+    // MORPHO's menu offers a fatigue bar over its whole run.
+    const std::string fatigueBarsFrom = formatNumber(kFatigueBarRange.lo);
+    const std::string fatigueBarsTo = formatNumber(kFatigueBarRange.hi);
     add(sweepInput("stages", SweepTarget::Stages, T::Wholes, kStageCountRange, "",
                    "stage count typed into the stage box", "200", "1700", 8));
     add(sweepInput("alpha", SweepTarget::Alpha, T::Numbers, kAlphaRange, "",
@@ -232,9 +235,9 @@ std::vector<OptionEntry> buildTable() {
     add(sweepInput("st2", SweepTarget::St2, T::Wholes, kSizeBarRange, "", "position of the threshold bar ST2",
                    "200", "500", 5));
     add(sweepInput("ft1", SweepTarget::Ft1, T::Wholes, kFatigueBarRange, "", "position of the threshold bar FT1",
-                   "-80", "0", 6));
+                   fatigueBarsFrom, fatigueBarsTo, 6));
     add(sweepInput("ft2", SweepTarget::Ft2, T::Wholes, kFatigueBarRange, "", "position of the threshold bar FT2",
-                   "-80", "0", 7));
+                   fatigueBarsFrom, fatigueBarsTo, 7));
     add(sweepInput("gamma", SweepTarget::Gamma, T::Numbers, kProfileValueRange, "",
                    "the profile γ made constant", "2", "6", 9));
     add(sweepInput("C", SweepTarget::Curvature, T::Numbers, kProfileValueRange, "",

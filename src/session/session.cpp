@@ -35,17 +35,29 @@ private:
 
 }  // namespace
 
-bool SetSweepModelInput(ModelState& model, const SweepValue& v) {
+bool SetSweepModelInput(ModelDocument& document, const SweepValue& v, const void* by) {
+    // The profile keeps its unused points, as a profile edited in place does.
+    auto constant = [&](ProfileKind which) {
+        ParameterProfile profile = document.profile(which);
+        constantProfile(profile, document.state(), v.value);
+        document.setProfile(which, profile, by);
+        return true;
+    };
     switch (v.target) {
-    case SweepTarget::Alpha: model.alpha = v.value; return true;
-    case SweepTarget::DensityAir: model.densities[0] = v.value; return true;
-    case SweepTarget::DensityBody: model.densities[1] = v.value; return true;
-    case SweepTarget::Gamma: constantProfile(model.gammaProfile, model, v.value); return true;
-    case SweepTarget::Curvature: constantProfile(model.curvatureProfile, model, v.value); return true;
-    case SweepTarget::Torsion: constantProfile(model.torsionProfile, model, v.value); return true;
-    case SweepTarget::Beta: constantProfile(model.betaProfile, model, v.value); return true;
+    case SweepTarget::Alpha: document.setAlpha(v.value, by); return true;
+    case SweepTarget::DensityAir: document.setDensity(0, v.value, by); return true;
+    case SweepTarget::DensityBody: document.setDensity(1, v.value, by); return true;
+    case SweepTarget::Gamma: return constant(ProfileKind::Gamma);
+    case SweepTarget::Curvature: return constant(ProfileKind::Curvature);
+    case SweepTarget::Torsion: return constant(ProfileKind::Torsion);
+    case SweepTarget::Beta: return constant(ProfileKind::Beta);
     default: return false;
     }
+}
+
+bool SetSweepModelInput(ModelState& model, const SweepValue& v) {
+    ModelDocument unobserved(model);
+    return SetSweepModelInput(unobserved, v);
 }
 
 bool PerformSession(const SessionOptions& options, Session& session, const std::vector<SweepValue>& values,
@@ -59,11 +71,13 @@ bool PerformSession(const SessionOptions& options, Session& session, const std::
     std::unique_ptr<RunPainter> painter;
     if (session.surface) painter = std::make_unique<RunPainter>(*session.surface);
     StartViews views;
-    views.log = &log;
     views.painter = painter.get();
     views.stagesSettled = [&session](int shownStage, int) { session.stageText = std::to_string(shownStage); };
     EventKeeper events(session.events);
-    views.observer = &events;
+    if (session.keepsRecords) {
+        views.log = &log;
+        views.observer = &events;
+    }
 
     // The main window's load step, with the bars where the window puts them.
     ThresholdBars bars;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/growth.h"
+#include "model/model_document.h"
 #include "model/model_state.h"
 #include "model/run_state.h"
 #include "render/surface.h"
@@ -52,6 +53,8 @@ struct SweepValue {
 // Returns false, changing nothing, for the inputs that act through the main
 // window's controls: the stage box and the four threshold bars.
 bool SetSweepModelInput(ModelState& model, const SweepValue& value);
+// The same through a document's setters, which announce what was set.
+bool SetSweepModelInput(ModelDocument& document, const SweepValue& value, const void* by = nullptr);
 
 struct Session {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
@@ -60,6 +63,9 @@ struct Session {
     std::vector<std::vector<std::string>> log;
     // What the regulation decided at each regulated stage of the last START.
     std::vector<RegulationEvent> events;
+    // Whether the STARTs write the log and the decisions above; a sweep
+    // point, which keeps only its results, leaves both empty.
+    bool keepsRecords = true;
     // Where the runs are drawn; none for a session whose picture nobody sees.
     DrawingSurface* surface = nullptr;
     // Message of the runtime error that ended the actions ("" when none).

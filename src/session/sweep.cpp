@@ -144,6 +144,7 @@ void runPoint(const SessionOptions& options, const std::vector<SweepAxis>& axes,
     session.model = std::make_unique<ModelState>();
     session.run = std::make_unique<RunState>();
     session.log.clear();
+    session.keepsRecords = false;  // a row holds results only
     session.stageText = "0";
     session.scaleText = "2";
     std::string fileError;

@@ -3,6 +3,7 @@
 // cell opened in the main window growing the very shell the sweep grew.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -282,4 +283,26 @@ TEST(MorphoOpenCell, ThresholdCellsOpenBeforeTheFirstRun) {
     EXPECT_EQ(w.main->statusLine.caption(), "");
     EXPECT_EQ(w.main->run.meanDensity, swept.meanDensity);
     EXPECT_EQ(CountRibs(w.main->run), swept.ribs);
+}
+
+// A cell opened sets the main window's model through its document: whoever
+// shows the model hears of the profile and the density it set, once each.
+TEST(MorphoOpenCell, TheCellsInputsAreAnnouncedToTheOtherWindows) {
+    Window w;
+    std::string error;
+    ASSERT_TRUE(w.morpho.SetAxes(axis("gamma", "3", "5", "2"), axis("density_body", "1", "1.6", "2"), error)) << error;
+    w.morpho.BeginRun();
+    std::vector<ModelDocument::Change> heard;
+    std::vector<ModelDocument::Change> heardBeforeStart;
+    auto listening = w.main->document.listen([&](ModelDocument::Change what, const void*) { heard.push_back(what); });
+    w.morpho.pressStart = [&] { heardBeforeStart = heard; };
+    ASSERT_TRUE(w.morpho.OpenCell(w.morpho.CellIndex(1, 1)));
+    EXPECT_EQ(w.model->gammaProfile.count, 1);
+    EXPECT_DOUBLE_EQ(w.model->gammaProfile.values[0], 5);
+    EXPECT_DOUBLE_EQ(w.model->densities[1], 1.6);
+    auto count = [&](ModelDocument::Change c) { return std::count(heard.begin(), heard.end(), c); };
+    EXPECT_EQ(count(ModelDocument::Change::Profiles), 1);
+    EXPECT_EQ(count(ModelDocument::Change::Densities), 1);
+    // Heard before START, so a view that follows the model grows what START grows.
+    EXPECT_EQ(heardBeforeStart, heard);
 }

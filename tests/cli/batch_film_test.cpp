@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 using batch_test::Result;
 using batch_test::runBatch;
@@ -31,12 +31,7 @@ Result runWithEnvironment(const QStringList& args, const QProcessEnvironment& en
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(AMMONITE_BATCH), args);
-    Result r;
-    if (!p.waitForFinished(120000)) return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
+    return batch_test::finish(p);
 }
 
 }  // namespace

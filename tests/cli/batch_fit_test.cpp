@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 namespace {
 

@@ -1,5 +1,4 @@
-// ammonite-batch --profiles / --save-profiles, and a profile edited in the
-// profile window giving the batch tool the run the window gives.
+// ammonite-batch --profiles / --save-profiles.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,11 +10,9 @@
 #include <memory>
 #include <sstream>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 #include "session/log_sink.h"
-#include "app/main_window_logic.h"
 #include "model/profile_file.h"
-#include "app/profile_window_logic.h"
 
 using namespace ammonite;
 namespace fs = std::filesystem;
@@ -101,53 +98,6 @@ TEST_F(BatchProfiles, LoadedFileSetsTheRunAndSaveWritesTheSameFormat) {
     // --stages still chooses how many stages the run constructs.
     ASSERT_EQ(batch("--profiles in.txt --stages 100 --summary s3.txt", err), 0) << err;
     EXPECT_NE(summary("s3.txt")["shown_stage"], kv["shown_stage"]);
-}
-
-TEST_F(BatchProfiles, ProfileEditedInTheWindowGivesTheBatchTheSameRun) {
-    auto model = std::make_unique<ModelState>();
-    RasterSurface mainSurface(1000, 760);
-    MemoryLog log;
-    MainWindowLogic mainWindow(*model, mainSurface, log);
-    mainWindow.Load();
-
-    // The profile window: α one step up, a γ point inserted, a C point
-    // dragged, and the set saved with "D-save".
-    RasterSurface background(1001, 665), shown(1001, 665);
-    ChartLayers layers(background, shown);
-    ProfileWindowLogic chart(*model, layers);
-    chart.Load();
-    chart.TimerTick();
-    chart.ClickAlpha();
-    chart.MoveAlphaBar(22);
-    chart.ClickProfileButton(ProfileWindowLogic::kGamma);
-    chart.PressChart(21 + 60, 300);  // stage 120, γ 3.5
-    chart.ReleaseChart(21 + 60, 300);
-    chart.ClickProfileButton(ProfileWindowLogic::kCurvature);
-    chart.PressChart(21 + 88.5, 400 - 186);  // the point (177, .93)
-    chart.MoveChart(21 + 92, 400 - 150);     // to (184, .75)
-    chart.ReleaseChart(21 + 92, 400 - 150);
-    ASSERT_EQ(model->gammaProfile.count, 2);
-    ASSERT_EQ(model->curvatureProfile.stages[4], 184);
-    ASSERT_EQ(model->curvatureProfile.values[4], 0.75);
-    chart.ClickSave();
-    ASSERT_TRUE(fs::exists("ammonite/SAMPLE.txt")) << chart.statusLine.caption();
-
-    // "OK", then START in the main window for 400 stages.
-    mainWindow.TypeStages("400");
-    mainWindow.ClickStart();
-    ASSERT_EQ(mainWindow.statusLine.caption(), "");
-
-    std::string err;
-    ASSERT_EQ(batch("--profiles ammonite/SAMPLE.txt --stages 400 --summary s.txt", err), 0) << err;
-    auto kv = summary("s.txt");
-    EXPECT_EQ(kv["shown_stage"], std::to_string(model->shownStage));
-    EXPECT_EQ(kv["last_stage"], std::to_string(model->lastStage));
-    EXPECT_EQ(kv["orientation_label"], mainWindow.ORIlbl.caption());
-    EXPECT_EQ(kv["density_label"], mainWindow.DNSlbl.caption());
-    EXPECT_EQ(kv["pt_ratio_text"], mainWindow.PTRtxt.text());
-    EXPECT_EQ(kv["tangent_stage"], std::to_string(mainWindow.run.tangentStage));
-    EXPECT_EQ(kv["segments"], std::to_string(mainWindow.run.segmentsDrawn));
-    EXPECT_FALSE(mainWindow.ORIlbl.caption().empty());
 }
 
 // Bounded inputs: --profiles reads only a regular file of at most 1 MiB; the

@@ -2,7 +2,7 @@
 // main window's message, and still writes what it was asked for.
 #include <gtest/gtest.h>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 TEST(BatchScaleText, StartGivesTheWindowsMessage) {
     const batch_test::Result r = batch_test::runBatch({"--scale", "2x"});

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 #include "session/log_sink.h"
-#include "app/main_window_logic.h"
+#include "window_rules.h"
 
 using namespace ammonite;
 
@@ -35,15 +35,12 @@ TEST(BatchShade, WritesTheShadedPictureOfTheModel) {
     ASSERT_FALSE(written.isNull());
 
     // The same actions on the model in this process.
-    auto model = std::make_unique<ModelState>();
-    RasterSurface surface(1000, 760);
-    MemoryLog log;
-    MainWindowLogic logic(*model, surface, log);
-    logic.Load();
-    logic.ClickStart();
-    logic.ClickStart();
-    logic.ClickShade();
-    ASSERT_EQ(logic.statusLine.caption(), "");
+    batch_test::WindowRules window;
+    window.start();
+    window.start();
+    window.shade();
+    ASSERT_EQ(window.status, "");
+    const RasterSurface& surface = window.surface;
     ASSERT_EQ(written.width(), 1000);
     ASSERT_EQ(written.height(), 760);
     long differing = 0, painted = 0;

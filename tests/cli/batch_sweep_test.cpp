@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 #include "cli/batch_options.h"
-#include "app/main_window_logic.h"
+#include "window_rules.h"
 #include "session/sweep.h"
 #include "model/growth.h"
 #include "model/stage_results.h"
@@ -46,15 +46,12 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text) {
 // The result columns of one run of the window's model with α and the
 // body-chamber density set, as the sweep CSV writes them.
 std::vector<std::string> resultsOfSingleRun(double alpha, double densityBody) {
-    auto model = std::make_unique<ModelState>();
-    NullSurface surface;
-    MemoryLog log;
-    auto logic = std::make_unique<MainWindowLogic>(*model, surface, log);
-    logic->Load();
+    batch_test::WindowRules window;
+    ModelState* model = window.model.get();
     model->densities[1] = densityBody;
     model->alpha = alpha;
-    logic->ClickStart();
-    const RunState& r = logic->run;
+    window.start();
+    const RunState& r = *window.run;
     return {std::to_string(model->shownStage), NumberText(r.orientationAngle), NumberText(r.meanDensity),
             NumberText(100 * r.ptRatio),      NumberText(r.stabilityIndex),   std::to_string(CountRibs(r))};
 }

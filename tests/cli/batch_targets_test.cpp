@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 namespace {
 

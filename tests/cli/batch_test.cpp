@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 #include "session/log_sink.h"
-#include "app/main_window_logic.h"
+#include "window_rules.h"
 #include "core/version.h"
 
 using namespace ammonite;
@@ -57,13 +57,7 @@ std::vector<double> csvNumbers(const std::string& line) {
 }
 
 // The main window's model, run in this process.
-struct InProcess {
-    std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
-    RasterSurface surface{1000, 760};
-    MemoryLog log;
-    std::unique_ptr<MainWindowLogic> logic = std::make_unique<MainWindowLogic>(*model, surface, log);
-    InProcess() { logic->Load(); }
-};
+using InProcess = batch_test::WindowRules;
 
 const char* const kHeader =
     "stage,radius,centre_x,centre_y,centre_z,rim_x,rim_y,rim_z,gamma,curvature,torsion,beta,step,rib_mark,"
@@ -93,17 +87,17 @@ TEST(Batch, WithoutOptionsPrintsTheSummaryOfTheDefaultRun) {
     EXPECT_EQ(r.out.substr(r.out.size() - generatorLine.size()), generatorLine);
 
     InProcess w;
-    w.logic->ClickStart();
+    w.start();
     EXPECT_EQ(summary["shown_stage"], "1699");
     EXPECT_EQ(summary["last_stage"], "3000");
     EXPECT_EQ(summary["alpha"], "1.005");
     EXPECT_EQ(summary["segments"], "61200");
-    EXPECT_EQ(std::stod(summary["stability_index"]), w.logic->run.stabilityIndex);
-    EXPECT_EQ(summary["stability_label"], w.logic->STBlbl.caption());
-    EXPECT_EQ(summary["orientation_label"], w.logic->ORIlbl.caption());
-    EXPECT_EQ(summary["density_label"], w.logic->DNSlbl.caption());
-    EXPECT_EQ(summary["pt_ratio_text"], w.logic->PTRtxt.text());
-    EXPECT_EQ(summary["tangent_stage"], std::to_string(w.logic->run.tangentStage));
+    EXPECT_EQ(std::stod(summary["stability_index"]), w.run->stabilityIndex);
+    EXPECT_EQ(summary["stability_label"], w.run->report.stabilityLabel);
+    EXPECT_EQ(summary["orientation_label"], w.run->report.orientationLabel);
+    EXPECT_EQ(summary["density_label"], w.run->report.densityLabel);
+    EXPECT_EQ(summary["pt_ratio_text"], w.run->report.ptRatioText);
+    EXPECT_EQ(summary["tangent_stage"], std::to_string(w.run->tangentStage));
     EXPECT_EQ(std::stod(summary["orientation_sin"]), w.model->orientationSin);
     EXPECT_EQ(std::stod(summary["orientation_shift_y"]), w.model->orientationShiftY);
 }
@@ -117,9 +111,9 @@ TEST(Batch, TablesAndLogAgreeWithTheWindow) {
     EXPECT_EQ(r.out, "");  // the summary went to its file
 
     InProcess w;
-    w.logic->ClickStart();
-    w.logic->ClickStart();
-    const RunState& run = w.logic->run;
+    w.start();
+    w.start();
+    const RunState& run = *w.run;
     const ModelState& m = *w.model;
 
     std::vector<std::string> rows = splitLines(readFile(csv));
@@ -200,21 +194,21 @@ TEST(Batch, OptionsReachTheModel) {
     EXPECT_EQ(summary["orientation_cos"], "1");
 
     InProcess w;
-    w.logic->TypeStages("300");
-    w.logic->TypeScale("3");
+    w.typeStages("300");
+    w.typeScale("3");
     w.model->viewVector = {0, 0, 1};
     w.model->orientationMode = 0;
     w.model->densities = {0.5, 1.5};
     w.model->originX = 400;
     w.model->originY = 300;
-    w.logic->ClickStart();
-    ASSERT_EQ(w.logic->statusLine.caption(), "");
+    w.start();
+    ASSERT_EQ(w.status, "");
     // A rib under way at stage 300 is finished: at least 300 stages.
-    EXPECT_GE(w.logic->run.segmentsDrawn, 300 * 36);
+    EXPECT_GE(w.run->segmentsDrawn, 300 * 36);
     EXPECT_EQ(summary["shown_stage"], std::to_string(w.model->shownStage));
-    EXPECT_EQ(summary["segments"], std::to_string(w.logic->run.segmentsDrawn));
-    EXPECT_EQ(summary["density_label"], w.logic->DNSlbl.caption());
-    EXPECT_EQ(summary["orientation_label"], w.logic->ORIlbl.caption());
+    EXPECT_EQ(summary["segments"], std::to_string(w.run->segmentsDrawn));
+    EXPECT_EQ(summary["density_label"], w.run->report.densityLabel);
+    EXPECT_EQ(summary["orientation_label"], w.run->report.orientationLabel);
 
     // The picture is the window's drawing: the same pixels as in process,
     // apart from the text the toolkit draws.
@@ -242,11 +236,11 @@ TEST(Batch, ThresholdsAreAppliedBeforeTheRun) {
     EXPECT_NE(readFile(plain), readFile(moved));
 
     InProcess w;
-    w.logic->MoveBar(w.logic->ST1hsc, 150);
-    w.logic->MoveBar(w.logic->ST2hsc, 250);
-    w.logic->MoveBar(w.logic->FT1vsc, -30);
-    w.logic->MoveBar(w.logic->FT2vsc, -10);
-    w.logic->ClickStart();
+    w.moveBar(ThresholdBar::St1, 150);
+    w.moveBar(ThresholdBar::St2, 250);
+    w.moveBar(ThresholdBar::Ft1, -30);
+    w.moveBar(ThresholdBar::Ft2, -10);
+    w.start();
     std::vector<std::string> lines = splitLines(readFile(moved));
     ASSERT_EQ(lines.size(), w.log.lines.size());
     EXPECT_EQ(lines.back(), MemoryLog::join(w.log.lines.back()));

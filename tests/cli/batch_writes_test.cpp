@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "batch_process.h"
+#include "support/batch_process.h"
 
 namespace {
 
@@ -56,12 +56,7 @@ Result runWithFileSizeLimit(int blocks, const QStringList& args) {
                        QStringLiteral(AMMONITE_BATCH)};
     shArgs << args;
     p.start(QStringLiteral("/bin/sh"), shArgs);
-    Result r;
-    if (!p.waitForFinished(120000)) return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
+    return batch_test::finish(p);
 }
 
 // Short runs keep the tests quick; 300 stages still give a table of many kilobytes.

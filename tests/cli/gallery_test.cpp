@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/batch_process.h"
+#include "support/batch_process.h"
 #include "cli/stage_csv.h"
 #include "model/profile_file.h"
 #include "model/scenario_file.h"

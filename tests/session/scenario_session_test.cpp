@@ -11,7 +11,6 @@
 #include "session_results.h"
 
 using namespace ammonite;
-using session_test::resultsOf;
 
 namespace ammonite {
 // A scenario in a failure message: its file text.
@@ -19,6 +18,7 @@ inline void PrintTo(const Scenario& s, std::ostream* os) { *os << "\n" << Scenar
 }  // namespace ammonite
 
 namespace {
+
 
 Scenario other() {
     Scenario s;
@@ -41,7 +41,7 @@ TEST(ScenarioSession, WhatRanBeforeNeverChangesTheResult) {
     Session fresh;
     GrowScenario(Scenario{}, fresh);
     ASSERT_EQ(fresh.runtimeError, "");
-    const std::string expected = resultsOf(fresh);
+    const std::string expected = SessionResultsText(fresh);
 
     // The same session after another form and after many STARTs of the default.
     Session used;
@@ -49,15 +49,15 @@ TEST(ScenarioSession, WhatRanBeforeNeverChangesTheResult) {
     Scenario tenStarts;
     tenStarts.runs = 10;
     GrowScenario(tenStarts, used);
-    EXPECT_NE(resultsOf(used), expected);  // ten STARTs carry over, as the model does
+    EXPECT_NE(SessionResultsText(used), expected);  // ten STARTs carry over, as the model does
     GrowScenario(Scenario{}, used);
-    EXPECT_EQ(resultsOf(used), expected);
+    EXPECT_EQ(SessionResultsText(used), expected);
 
     // The default scenario is what a session with no options grows.
     Session plain;
     std::string error;
     ASSERT_TRUE(PerformSession(SessionOptions{}, plain, {}, error));
-    EXPECT_EQ(resultsOf(plain), expected);
+    EXPECT_EQ(SessionResultsText(plain), expected);
 }
 
 TEST(ScenarioSession, OptionsAndScenariosDescribeEachOther) {

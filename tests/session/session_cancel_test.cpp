@@ -9,9 +9,9 @@
 #include "session_results.h"
 
 using namespace ammonite;
-using session_test::resultsOf;
 
 namespace {
+
 
 SessionOptions shortRuns(int runs) {
     SessionOptions options;
@@ -35,12 +35,30 @@ TEST(SessionCancel, StopsBetweenStartsAndKeepsWhatWasGrown) {
     EXPECT_EQ(asked, 3);
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(stopped.runtimeError, "");
-    EXPECT_EQ(resultsOf(stopped), resultsOf(two));
+    EXPECT_EQ(SessionResultsText(stopped), SessionResultsText(two));
 
     // A hook that never asks to stop changes nothing.
     Session never;
     never.cancelRequested = [] { return false; };
     ASSERT_TRUE(PerformSession(shortRuns(2), never, {}, error)) << error;
     EXPECT_FALSE(never.cancelled);
-    EXPECT_EQ(resultsOf(never), resultsOf(two));
+    EXPECT_EQ(SessionResultsText(never), SessionResultsText(two));
+}
+
+// A sweep point's session writes no log and keeps no decisions; its runs are
+// the very runs of a session that keeps both.
+TEST(SessionRecords, LeftOutTheyChangeNoResult) {
+    SessionOptions options = shortRuns(2);
+    options.stagesText = "600";  // regulated stages: the log has lines to leave out
+    Session kept, bare;
+    bare.keepsRecords = false;
+    std::string error;
+    ASSERT_TRUE(PerformSession(options, kept, {}, error)) << error;
+    ASSERT_TRUE(PerformSession(options, bare, {}, error)) << error;
+    EXPECT_FALSE(kept.log.empty());
+    EXPECT_FALSE(kept.events.empty());
+    EXPECT_TRUE(bare.log.empty());
+    EXPECT_TRUE(bare.events.empty());
+    bare.log = kept.log;
+    EXPECT_EQ(SessionResultsText(bare), SessionResultsText(kept));
 }

@@ -1,4 +1,5 @@
-// A session's results as one text: its summary, stage tables and log.
+// Everything a session's runs leave that a user can take away, as one text:
+// the summary, the stage tables and the regulation log.
 #pragma once
 
 #include <sstream>
@@ -7,16 +8,10 @@
 #include "model/stage_results.h"
 #include "session/session.h"
 
-namespace session_test {
-
-using namespace ammonite;
-
-inline std::string resultsOf(const Session& session) {
+inline std::string SessionResultsText(const ammonite::Session& session) {
     std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    WriteLog(out, session.log);
+    ammonite::WriteSummary(out, session);
+    ammonite::WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
+    ammonite::WriteLog(out, session.log);
     return out.str();
 }
-
-}  // namespace session_test

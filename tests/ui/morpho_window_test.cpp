@@ -22,7 +22,7 @@
 #include <set>
 #include <sstream>
 
-#include "cli/batch_process.h"
+#include "support/batch_process.h"
 #include "core/numeric.h"
 #include "ui/main_window.h"
 #include "ui/morpho_window.h"

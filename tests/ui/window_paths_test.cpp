@@ -29,7 +29,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "cli/batch_process.h"
+#include "support/batch_process.h"
 #include "ui/export_path.h"
 #include "ui/main_window.h"
 #include "ui/morpho_window.h"

@@ -16,15 +16,20 @@ struct Result {
     std::string out, err;
 };
 
-inline Result runBatch(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(AMMONITE_BATCH), args);
+// Waits for a started process and collects what it wrote.
+inline Result finish(QProcess& p) {
     Result r;
     if (!p.waitForFinished(120000)) return r;
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.out = p.readAllStandardOutput().toStdString();
     r.err = p.readAllStandardError().toStdString();
     return r;
+}
+
+inline Result runBatch(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(AMMONITE_BATCH), args);
+    return finish(p);
 }
 
 // The key=value lines of a summary.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/preview.h"
+#include "render/preview.h"
 
 using namespace ammonite;
 using Op = RecordingSurface::Op;

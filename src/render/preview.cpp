@@ -1,4 +1,4 @@
-#include "app/preview.h"
+#include "render/preview.h"
 
 #include <cmath>
 
