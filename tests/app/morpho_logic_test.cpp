@@ -288,7 +288,7 @@ TEST(MorphoOpenCell, ThresholdCellsOpenBeforeTheFirstRun) {
 // A cell opened sets the main window's model through its document: whoever
 // shows the model hears of the profile and the density it set, once each.
 TEST(MorphoOpenCell, TheCellsInputsAreAnnouncedToTheOtherWindows) {
-    Window w;
+    MorphoFixture w;
     std::string error;
     ASSERT_TRUE(w.morpho.SetAxes(axis("gamma", "3", "5", "2"), axis("density_body", "1", "1.6", "2"), error)) << error;
     w.morpho.BeginRun();
