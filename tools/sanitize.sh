@@ -14,4 +14,9 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Release -DAMMONITE_SANITIZE=ON \
       -DAMMONITE_BUILD_BENCH=OFF -DAMMONITE_FUZZ_SECONDS="${FUZZ_SECONDS:-5}" "${launcher[@]}"
 cmake --build build-sanitize -j"${JOBS:-2}"
-ctest --test-dir build-sanitize --output-on-failure -j"${JOBS:-2}" --timeout 900
+# The fit's recovery of every form is checked in the ordinary run; under the
+# sanitizers three forms (hamites, scaphites and the made helix) take the
+# fit through its planar and its 3D paths in a quarter of the time.
+ctest --test-dir build-sanitize --output-on-failure -j"${JOBS:-2}" --timeout 900 \
+      -E 'Recovery\.FitsTheCentreLineDensityAndOrientation/("(baculites|crioceratites|ancyloceras|turrilites|didymoceras|nipponites)"|[02])$'
+
