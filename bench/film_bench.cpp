@@ -41,7 +41,7 @@ struct FilmShell {
     FilmPlan plan;
 };
 
-FilmShell& shell() {
+FilmShell& filmShell() {
     bench::ensureGuiApplication();
     static FilmShell s;
     return s;
@@ -60,7 +60,7 @@ void report(benchmark::State& state, const FilmReport& r) {
 }
 
 void BM_Film1080pGrowthToMp4(benchmark::State& state) {
-    FilmShell& s = shell();
+    FilmShell& s = filmShell();
     if (FindProgram("ffmpeg").empty()) {
         state.SkipWithError("ffmpeg is not installed");
         return;
@@ -82,7 +82,7 @@ void BM_Film1080pGrowthToMp4(benchmark::State& state) {
 }
 
 void BM_Film1080pGrowthDrawnAllCores(benchmark::State& state) {
-    FilmShell& s = shell();
+    FilmShell& s = filmShell();
     const FilmTools tools{MakeFilmPicture, EncodeFilmPng};
     FilmReport r;
     for (auto _ : state) {
@@ -95,7 +95,7 @@ void BM_Film1080pGrowthDrawnAllCores(benchmark::State& state) {
 
 // The baseline: every tenth frame of the same film, one thread.
 void BM_Film1080pGrowthDrawnOneThreadTenth(benchmark::State& state) {
-    FilmShell& s = shell();
+    FilmShell& s = filmShell();
     FilmReport r;
     for (auto _ : state) {
         std::vector<std::vector<unsigned char>> frames;

@@ -19,8 +19,8 @@ using namespace ammonite;
 
 namespace {
 
-struct DefaultShell {
-    DefaultShell() : logic(model, surface, log) {
+struct MeshShell {
+    MeshShell() : logic(model, surface, log) {
         logic.Load();
         logic.ClickStart();
         if (!logic.run.hasRun || !logic.statusLine.caption().empty())
@@ -33,8 +33,8 @@ struct DefaultShell {
     MainWindowLogic logic;
 };
 
-DefaultShell& shell() {
-    static DefaultShell s;
+MeshShell& meshShell() {
+    static MeshShell s;
     return s;
 }
 
@@ -57,7 +57,7 @@ void counters(benchmark::State& state, const ShellMesh& mesh) {
 }
 
 void BM_MeshBuildDefaultShell(benchmark::State& state) {
-    DefaultShell& s = shell();
+    MeshShell& s = meshShell();
     ShellMesh mesh;
     std::string error;
     for (auto _ : state) {
@@ -68,7 +68,7 @@ void BM_MeshBuildDefaultShell(benchmark::State& state) {
 }
 
 void BM_MeshWriteStlDefaultShell(benchmark::State& state) {
-    DefaultShell& s = shell();
+    MeshShell& s = meshShell();
     ShellMesh mesh;
     std::string error;
     if (!BuildShellMesh(s.model, s.logic.run, MeshOptions{}, mesh, error)) {
@@ -90,7 +90,7 @@ void BM_MeshWriteStlDefaultShell(benchmark::State& state) {
 }
 
 void BM_MeshExportStlDefaultShell(benchmark::State& state) {
-    DefaultShell& s = shell();
+    MeshShell& s = meshShell();
     BenchDir dir;
     const std::string path = (dir.path / "shell.stl").string();
     std::vector<std::string> written;

@@ -4,6 +4,7 @@
 
 
 #include "app/settings_logic.h"
+#include "bench_window.h"
 #include "picture/headless_toolkit.h"
 #include "ui/settings_window.h"
 
@@ -12,7 +13,7 @@ using namespace ammonite;
 namespace {
 
 // Text on the window's surfaces needs the toolkit's fonts.
-void ensureGuiApplication() { StartHeadlessToolkit({"settings_bench"}); }
+using bench::ensureGuiApplication;
 
 ModelState settingsModel() {
     ModelState m;

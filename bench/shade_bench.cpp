@@ -22,8 +22,8 @@ public:
     PixelBuffer* pixelBuffer() override { return nullptr; }
 };
 
-struct DefaultShell {
-    explicit DefaultShell(std::unique_ptr<RasterSurface> s)
+struct ShadeShell {
+    explicit ShadeShell(std::unique_ptr<RasterSurface> s)
         : surface(std::move(s)), logic(model, *surface, log) {
         logic.Load();
         logic.ClickStart();
@@ -38,7 +38,7 @@ struct DefaultShell {
     MainWindowLogic logic;
 };
 
-void RunShade(benchmark::State& state, DefaultShell& shell) {
+void RunShade(benchmark::State& state, ShadeShell& shell) {
     for (auto _ : state) {
         shell.logic.ClickShade();
         benchmark::DoNotOptimize(shell.surface->pixel(500, 400));
@@ -48,22 +48,22 @@ void RunShade(benchmark::State& state, DefaultShell& shell) {
 }
 
 void BM_ShadeDefaultShell(benchmark::State& state) {
-    static DefaultShell shell(std::make_unique<RasterSurface>(1000, 760));
+    static ShadeShell shell(std::make_unique<RasterSurface>(1000, 760));
     RunShade(state, shell);
 }
 
 void BM_ShadeDefaultShellLineByLine(benchmark::State& state) {
-    static DefaultShell shell(std::make_unique<LineByLineSurface>(1000, 760));
+    static ShadeShell shell(std::make_unique<LineByLineSurface>(1000, 760));
     RunShade(state, shell);
 }
 
 void BM_ShadeDefaultShellAt150(benchmark::State& state) {
-    static DefaultShell shell(std::make_unique<RasterSurface>(1000, 760, 1.5));
+    static ShadeShell shell(std::make_unique<RasterSurface>(1000, 760, 1.5));
     RunShade(state, shell);
 }
 
 void BM_ShadeDefaultShellAt200(benchmark::State& state) {
-    static DefaultShell shell(std::make_unique<RasterSurface>(1000, 760, 2.0));
+    static ShadeShell shell(std::make_unique<RasterSurface>(1000, 760, 2.0));
     RunShade(state, shell);
 }
 

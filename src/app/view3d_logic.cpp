@@ -13,12 +13,12 @@ namespace ammonite {
 
 namespace {
 
+using namespace vec3;
+
 double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 constexpr double kMaxPitch = 1.5608;  // π/2 − 0.01
 constexpr double kHalfPi = 1.5707963267948966;

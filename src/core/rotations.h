@@ -3,12 +3,26 @@
 // step, and map it into view coordinates (x right, y up, z toward the eye).
 #pragma once
 
+#include <cmath>
 
 namespace ammonite {
 
 struct Vec3 {
     double x = 0, y = 0, z = 0;
 };
+
+// Vector arithmetic on model points, for the files that work with whole
+// points rather than the engine's component tables (`using namespace vec3;`).
+namespace vec3 {
+inline Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline Vec3 scaled(const Vec3& a, double k) { return {a.x * k, a.y * k, a.z * k}; }
+inline double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 cross(const Vec3& a, const Vec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
+}  // namespace vec3
 
 // The cosine and sine of a turn given by two sides of a right triangle and
 // its hypotenuse: (cosSide / length, sinSide / length). A zero length has no

@@ -133,4 +133,10 @@ bool FlushStandardOutput(std::string& error);
 // and checks every write; false with a one-line reason.
 bool WriteStandardOutput(const std::string& bytes, std::string& error);
 
+// The last part of a path, which names the file in a message.
+inline std::string FileBaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace ammonite

@@ -22,6 +22,8 @@ namespace ammonite {
 
 namespace {
 
+using namespace vec3;
+
 using Clock = std::chrono::steady_clock;
 constexpr double kBadCost = 1e6;
 constexpr int kMinWindow = 20;          // stages the measured stretch spans at least
@@ -36,11 +38,6 @@ constexpr double kHalfTurn = 3.14159265358979323846;
 constexpr double kTurnedPreference = 0.85;
 constexpr double kSlip = 0.06;          // share of the length a match may slip along the tube
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 add(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 mul(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
 
 // A similarity transform y = s·R·x + t.
 struct Similarity {
@@ -103,16 +100,16 @@ bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, con
     Vec3 cx, cy;
     double total = 0;
     for (size_t i = 0; i < n; ++i) {
-        cx = add(cx, mul(x[i], weight[i]));
-        cy = add(cy, mul(y[i], weight[i]));
+        cx = add(cx, scaled(x[i], weight[i]));
+        cy = add(cy, scaled(y[i], weight[i]));
         total += weight[i];
     }
-    cx = mul(cx, 1.0 / total);
-    cy = mul(cy, 1.0 / total);
+    cx = scaled(cx, 1.0 / total);
+    cy = scaled(cy, 1.0 / total);
     double S[3][3] = {};
     double xx = 0;
     for (size_t i = 0; i < n; ++i) {
-        const Vec3 a = mul(sub(x[i], cx), weight[i]), b = sub(y[i], cy);
+        const Vec3 a = scaled(sub(x[i], cx), weight[i]), b = sub(y[i], cy);
         const double av[3] = {a.x, a.y, a.z}, bv[3] = {b.x, b.y, b.z};
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) S[r][c] += av[r] * bv[c];
@@ -138,7 +135,7 @@ bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, con
     T.R[2][2] = w * w - qx * qx - qy * qy + qz * qz;
     double yRx = 0;
     for (size_t i = 0; i < n; ++i) {
-        const Vec3 a = mul(sub(x[i], cx), weight[i]), b = sub(y[i], cy);
+        const Vec3 a = scaled(sub(x[i], cx), weight[i]), b = sub(y[i], cy);
         const Vec3 ra{T.R[0][0] * a.x + T.R[0][1] * a.y + T.R[0][2] * a.z,
                       T.R[1][0] * a.x + T.R[1][1] * a.y + T.R[1][2] * a.z,
                       T.R[2][0] * a.x + T.R[2][1] * a.y + T.R[2][2] * a.z};
@@ -176,12 +173,12 @@ void scaleByRadii(Similarity& T, const std::vector<Vec3>& x, const std::vector<V
     Vec3 cx, cy;
     double total = 0;
     for (size_t i = 0; i < n; ++i) {
-        cx = add(cx, mul(x[i], w[i]));
-        cy = add(cy, mul(y[i], w[i]));
+        cx = add(cx, scaled(x[i], w[i]));
+        cy = add(cy, scaled(y[i], w[i]));
         total += w[i];
     }
-    cx = mul(cx, 1.0 / total);
-    cy = mul(cy, 1.0 / total);
+    cx = scaled(cx, 1.0 / total);
+    cy = scaled(cy, 1.0 / total);
     Similarity turn = T;
     turn.s = 1;
     turn.t = {0, 0, 0};
@@ -228,7 +225,7 @@ Nearest nearestOn(const Line& line, const Vec3& p, size_t from = 0, size_t to = 
         const double len2 = dot(ab, ab);
         double u = len2 > 0 ? dot(sub(p, a), ab) / len2 : 0;
         u = std::clamp(u, 0.0, 1.0);
-        const Vec3 q = add(a, mul(ab, u));
+        const Vec3 q = add(a, scaled(ab, u));
         const double d = norm(sub(p, q));
         if (d < best.distance) {
             best.distance = d;
@@ -248,7 +245,7 @@ Nearest atFraction(const Line& line, const std::vector<double>& cumulative, doub
     const double seg = cumulative[j + 1] - cumulative[j];
     const double u = seg > 0 ? std::clamp((target - cumulative[j]) / seg, 0.0, 1.0) : 0;
     Nearest r;
-    r.point = add(line.point[j], mul(sub(line.point[j + 1], line.point[j]), u));
+    r.point = add(line.point[j], scaled(sub(line.point[j + 1], line.point[j]), u));
     r.stage = line.stage[j] + u * (line.stage[j + 1] - line.stage[j]);
     r.radius = line.radius[j] + u * (line.radius[j + 1] - line.radius[j]);
     return r;
@@ -555,7 +552,7 @@ struct FitProblem {
             const Vec3 pa{r.centreXByStage[a], r.centreYByStage[a], r.centreZByStage[a]};
             const Vec3 pb{r.centreXByStage[b], r.centreYByStage[b], r.centreZByStage[b]};
             line.stage.push_back(s);
-            line.point.push_back(add(pa, mul(sub(pb, pa), u)));
+            line.point.push_back(add(pa, scaled(sub(pb, pa), u)));
             const double ra = r.radiusByStage[a], rb = r.radiusByStage[b];
             line.radius.push_back(ra + (rb - ra) * u);
         };
@@ -612,7 +609,7 @@ struct FitProblem {
                 while (j + 2 < model.stage.size() && model.stage[j + 1] < s) ++j;
                 const double span = model.stage[j + 1] - model.stage[j];
                 const double u = span > 0 ? std::clamp((s - model.stage[j]) / span, 0.0, 1.0) : 0;
-                m[i].point = add(model.point[j], mul(sub(model.point[j + 1], model.point[j]), u));
+                m[i].point = add(model.point[j], scaled(sub(model.point[j + 1], model.point[j]), u));
                 m[i].stage = s;
                 m[i].radius = q.radius;
                 x[i] = m[i].point;
@@ -785,7 +782,7 @@ std::vector<double> measuredKnotShares(const FitProblem& P) {
     auto tangent = [&](size_t i) {
         const Vec3 d = sub(pts[std::min(n - 1, i + h)], pts[i >= h ? i - h : 0]);
         const double l = norm(d);
-        return l > 0 ? mul(d, 1 / l) : d;
+        return l > 0 ? scaled(d, 1 / l) : d;
     };
     auto angle = [](const Vec3& a, const Vec3& b) {
         const double na = norm(a), nb = norm(b);

@@ -12,15 +12,11 @@ namespace ammonite {
 
 namespace {
 
+using namespace vec3;
+
 Vec3 rimAt(const RunState& r, long stage) {
     return {r.rimXByStage[stage], r.rimYByStage[stage], r.rimZByStage[stage]};
 }
-
-Vec3 cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-double length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
 }  // namespace
 
@@ -186,13 +182,13 @@ void Grower::FindTangentPoint() {
 void Grower::OrientStage(const Vec3& direction) {
     RunState& r = run;
     Vec3 u = r.buoyancyVector;
-    const double lu = length(u);
+    const double lu = norm(u);
     if (lu == 0)
         u = {1, 0, 0};
     else
         u = {u.x / lu, u.y / lu, u.z / lu};
     Vec3 d = direction;
-    const double ld = length(d);
+    const double ld = norm(d);
     if (ld == 0)
         d = {0, 0, 1};
     else
@@ -209,7 +205,7 @@ void Grower::OrientStage(const Vec3& direction) {
     }
 
     Vec3 w = cross(d, u);
-    double lw = length(w);
+    double lw = norm(w);
     if (lw == 0) {
         w = {0, 1, 0};
         lw = 1;

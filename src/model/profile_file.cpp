@@ -151,11 +151,6 @@ private:
     std::string field_;
 };
 
-std::string baseName(const std::string& path) {
-    auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 // ---- contents ----
@@ -241,7 +236,7 @@ bool ReadProfileFileBytes(const std::string& path, std::string& bytes, std::stri
 }
 
 bool ReadBoundedFile(const std::string& path, size_t limit, std::string& bytes, std::string& error) {
-    const std::string name = baseName(path);
+    const std::string name = FileBaseName(path);
     if (path.find('\0') != std::string::npos) {
         std::string shown;  // the NUL spelled out: the message stays one plain line
         for (char c : name) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
@@ -303,7 +298,7 @@ bool ReadBoundedFile(const std::string& path, size_t limit, std::string& bytes, 
 }
 
 bool ReadProfileFile(const std::string& path, ModelState& model, std::string& error) {
-    const std::string name = baseName(path);
+    const std::string name = FileBaseName(path);
     std::string bytes;
     if (!ReadProfileFileBytes(path, bytes, error)) {
         error += "; nothing was loaded";

@@ -27,11 +27,6 @@ namespace {
 constexpr size_t kMaxScenarioFileBytes = 1 << 20;
 constexpr size_t kMaxCarrierBytes = size_t{256} << 20;
 
-std::string baseName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Shortest text that reads back as the same double; whole numbers without a point.
 std::string numberText(double v) {
     char buf[40];
@@ -259,7 +254,7 @@ bool ParseScenarioToml(const std::string& text, Scenario& out, std::string& erro
 bool ReadScenarioFile(const std::string& path, Scenario& out, std::string& error) {
     std::string bytes;
     if (!ReadBoundedFile(path, kMaxScenarioFileBytes, bytes, error)) return false;
-    return ParseScenarioToml(bytes, out, error, baseName(path));
+    return ParseScenarioToml(bytes, out, error, FileBaseName(path));
 }
 
 bool WriteScenarioFile(const std::string& path, const Scenario& scenario, std::string& error) {
@@ -368,10 +363,10 @@ bool ReadScenarioFrom(const std::string& path, Scenario& out, std::string& error
     std::string bytes, text;
     if (!ReadBoundedFile(path, kMaxCarrierBytes, bytes, error)) return false;
     if (!ScenarioTextFromBytes(bytes, text, error)) {
-        error = baseName(path) + ": " + error;
+        error = FileBaseName(path) + ": " + error;
         return false;
     }
-    return ParseScenarioToml(text, out, error, baseName(path));
+    return ParseScenarioToml(text, out, error, FileBaseName(path));
 }
 
 }  // namespace ammonite

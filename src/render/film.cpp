@@ -12,6 +12,8 @@ namespace ammonite {
 
 namespace {
 
+using namespace vec3;
+
 constexpr double kFullTurn = 2 * 3.14159265358979323846;
 // The camera looks down on the water line a little, so that it reads as a plane.
 constexpr double kFilmPitch = 0.25;
@@ -26,8 +28,6 @@ constexpr int kFitTurns = 16;
 // The part of the frame the shell may fill at most, from the centre out.
 constexpr double kFill = 0.88;
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 bool buildMesh(const ModelState& model, const RunState& run, int stage, int ringPoints, ViewMesh& out,
                std::string& error) {

@@ -7,13 +7,8 @@ namespace ammonite {
 
 namespace {
 
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 scaled(const Vec3& a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
+using namespace vec3;
+
 Vec3 unit(const Vec3& a) {
     const double n = norm(a);
     return n > 0 ? scaled(a, 1 / n) : a;
