@@ -98,7 +98,7 @@ def fit(points: str | os.PathLike[str] | ArrayLike, radii: ArrayLike | None = No
         An (N, 3) or (N, 2) array of the centre line in millimetres, from
         the oldest preserved part to the aperture (2 columns: a form that
         lies in one plane, fitted without torsion), or the path of a
-        specimen CSV file (docs/specimen.md).
+        specimen CSV file (docs/fitting.md).
     radii : array_like, optional
         Half the whorl height at each point (NaN where not measured).
     knots : int, default 6

@@ -11,7 +11,7 @@ import ammonite
 
 from conftest import ROOT
 
-SPECIMEN = ROOT / "examples" / "specimens" / "scaphites_like.csv"
+SPECIMEN = ROOT / "examples" / "measured" / "scaphites_like.csv"
 
 
 def _coil(n=40, planar=True):

@@ -8,7 +8,7 @@ namespace ammonite {
 namespace {
 
 const char* const kBefore = "Before the run (applied after the main window's defaults are loaded):";
-const char* const kFit = "Fitting a specimen (see docs/specimen.md):";
+const char* const kFit = "Fitting a specimen (see docs/fitting.md):";
 const char* const kActions = "Actions:";
 const char* const kResults = "Results:";
 const char* const kFilms = "Films of the grown shell (after the last run):";
