@@ -92,20 +92,28 @@ std::array<double, 4> largestEigenvector(double a[4][4]) {
 
 // The similarity that lays the model points x onto the measured points y
 // with the least sum of squared distances (rotation by Horn's quaternion).
+// The weighted centres of two matched point sets.
+void weightedCentres(const std::vector<Vec3>& x, const std::vector<Vec3>& y, const std::vector<double>& w, Vec3& cx,
+                     Vec3& cy) {
+    cx = {};
+    cy = {};
+    double total = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        cx = add(cx, scaled(x[i], w[i]));
+        cy = add(cy, scaled(y[i], w[i]));
+        total += w[i];
+    }
+    cx = scaled(cx, 1.0 / total);
+    cy = scaled(cy, 1.0 / total);
+}
+
 // Each pair counts with its weight w[i].
 bool solveSimilarity(const std::vector<Vec3>& x, const std::vector<Vec3>& y, const std::vector<double>& weight,
                      Similarity& out) {
     const size_t n = x.size();
     if (n < 2) return false;
     Vec3 cx, cy;
-    double total = 0;
-    for (size_t i = 0; i < n; ++i) {
-        cx = add(cx, scaled(x[i], weight[i]));
-        cy = add(cy, scaled(y[i], weight[i]));
-        total += weight[i];
-    }
-    cx = scaled(cx, 1.0 / total);
-    cy = scaled(cy, 1.0 / total);
+    weightedCentres(x, y, weight, cx, cy);
     double S[3][3] = {};
     double xx = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -171,14 +179,7 @@ void scaleByRadii(Similarity& T, const std::vector<Vec3>& x, const std::vector<V
     }
     if (m == 0) return;
     Vec3 cx, cy;
-    double total = 0;
-    for (size_t i = 0; i < n; ++i) {
-        cx = add(cx, scaled(x[i], w[i]));
-        cy = add(cy, scaled(y[i], w[i]));
-        total += w[i];
-    }
-    cx = scaled(cx, 1.0 / total);
-    cy = scaled(cy, 1.0 / total);
+    weightedCentres(x, y, w, cx, cy);
     Similarity turn = T;
     turn.s = 1;
     turn.t = {0, 0, 0};
