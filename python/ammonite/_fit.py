@@ -111,7 +111,7 @@ def fit(points: str | os.PathLike[str] | ArrayLike, radii: ArrayLike | None = No
     client : dask.distributed.Client, optional
         A client over whose workers the starting guesses are spread.
     evaluations : int, optional
-        Engine runs the search may take (default 6000).
+        Engine runs the search may take (default 12000).
     densities : (float, float), optional
         Densities of the air chamber and the body chamber, g/cm³, for the
         fitted shell's hydrostatics (default 0.6 and 1.3).
@@ -153,7 +153,7 @@ def _fit_on_cluster(client, specimen, columns, radii, options):
     refined there too; the finish runs here. The same budget of engine runs
     is shared out as the local fit shares it."""
     starts = _ammonite.fit_start_count(specimen, columns, radii, options)
-    budget = options["evaluations"] or 6000
+    budget = options["evaluations"] or _ammonite.fit_default_evaluations
     per_start = max(1, budget * 4 // 10 // starts)
     futures = client.map(_fit_start, [specimen] * starts, [columns] * starts, [radii] * starts, [options] * starts,
                          range(starts), [per_start] * starts, pure=False)

@@ -103,6 +103,7 @@ FitStartResult startFromPython(const py::tuple& t) {
 }  // namespace
 
 void BindFit(py::module_& m) {
+    m.attr("fit_default_evaluations") = kDefaultFitEvaluations;
     // The whole fit on local threads.
     m.def("fit", [](const py::object& points, int columns, const std::vector<double>& radii, const py::dict& o) {
         auto job = makeJob(points, columns, radii, o);

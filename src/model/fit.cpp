@@ -37,6 +37,12 @@ constexpr double kHalfTurn = 3.14159265358979323846;
 // knots gather on the noise, and a closer fit by less is mostly the noise.
 constexpr double kTurnedPreference = 0.85;
 constexpr double kSlip = 0.06;          // share of the length a match may slip along the tube
+// Knot places: the narrowest gap between two knots (share of the stretch),
+// the bound on the logarithm of a gap against the first one, and the share
+// of a refinement's evaluations that moves the knots.
+constexpr double kSmallestGap = 1e-4;
+constexpr double kGapBound = 12;
+constexpr double kPlacesShare = 0.5;
 
 
 // A similarity transform y = s·R·x + t.
@@ -449,7 +455,13 @@ struct FitProblem {
     std::vector<std::vector<double>> starts;
     std::vector<double> lower, upper, steps;
 
-    int dimension() const { return 3 + knots * (planar ? 1 : 2); }
+    // The knots' places are searched too (the last refinement): after the
+    // knot values come the logarithms of the gaps between the knots, each
+    // against the first gap, so that the knots stay in order.
+    bool freePlaces = false;
+
+    int valueCount() const { return knots * (planar ? 1 : 2); }
+    int dimension() const { return 3 + valueCount() + (freePlaces ? knots - 2 : 0); }
 
     // ---- parameters ----
     // p[0] = ln(α − 1); p[1] = ln(βγ), the tube length over which the radius
@@ -459,6 +471,7 @@ struct FitProblem {
     struct Decoded {
         double alpha, step, last, first;
         std::vector<double> C, T;
+        std::vector<double> shares;  // where the knots lie (see knotShares)
     };
     Decoded decode(const std::vector<double>& p) const {
         Decoded d;
@@ -471,7 +484,27 @@ struct FitProblem {
         d.first = share * d.last;
         d.C.assign(p.begin() + 3, p.begin() + 3 + knots);
         if (!planar) d.T.assign(p.begin() + 3 + knots, p.begin() + 3 + 2 * knots);
+        d.shares = freePlaces ? sharesOfGaps(p.data() + 3 + valueCount()) : knotShares;
         return d;
+    }
+
+    // The knots' shares from the logarithms of their gaps (knots − 2 of
+    // them; the first gap is the unit).
+    std::vector<double> sharesOfGaps(const double* logGaps) const {
+        std::vector<double> s(static_cast<size_t>(knots), 0.0);
+        for (int k = 1; k < knots; ++k) s[static_cast<size_t>(k)] = s[static_cast<size_t>(k - 1)] + (k == 1 ? 1.0 : std::exp(logGaps[k - 2]));
+        const double total = s.back();
+        for (double& v : s) v /= total;
+        s.back() = 1;
+        return s;
+    }
+    // The logarithms of the gaps of given shares (the inverse of the above).
+    static std::vector<double> gapsOfShares(const std::vector<double>& shares) {
+        std::vector<double> out;
+        const double first = std::max(shares[1] - shares[0], kSmallestGap);
+        for (size_t k = 2; k < shares.size(); ++k)
+            out.push_back(std::log(std::max(shares[k] - shares[k - 1], kSmallestGap) / first));
+        return out;
     }
 
     // Where the knots lie along the measured stretch, as shares of its
@@ -481,7 +514,7 @@ struct FitProblem {
     std::vector<double> knotStages(const Decoded& d) const {
         std::vector<double> s(static_cast<size_t>(knots));
         for (int k = 0; k < knots; ++k)
-            s[static_cast<size_t>(k)] = d.first + (d.last - d.first) * knotShares[static_cast<size_t>(k)];
+            s[static_cast<size_t>(k)] = d.first + (d.last - d.first) * d.shares[static_cast<size_t>(k)];
         return s;
     }
 
@@ -861,6 +894,7 @@ int FitSession::startCount() const { return coarse_ ? static_cast<int>(coarse_->
 // The parameters of a search with fewer knots, on all the knots of the fit:
 // the knot values are interpolated along the stretch.
 const FitProblem& FitSession::full(int layout) const {
+    if (layout == 3 && placed_) return *placed_;
     if (layout == 2 && turned_) return *turned_;
     return layout == 1 && measured_ ? *measured_ : *problem_;
 }
@@ -902,8 +936,23 @@ bool FitSession::prepare(const Specimen& specimen, const FitOptions& options, st
             turned_ = std::make_unique<FitProblem>(*problem_);
             turned_->knotShares = turned;
         }
+        placed_ = std::make_unique<FitProblem>(*problem_);
+        FitProblem& F = *placed_;
+        F.freePlaces = true;
+        F.lower.resize(static_cast<size_t>(F.dimension()), -kGapBound);
+        F.upper.resize(static_cast<size_t>(F.dimension()), kGapBound);
+        F.steps.resize(static_cast<size_t>(F.dimension()), 0.3);
     }
     return true;
+}
+
+// A result on any layout, with its knots' places as parameters too.
+std::vector<double> FitSession::withPlaces(const std::vector<double>& p, int layout) const {
+    if (layout == 3) return p;
+    std::vector<double> out = onAllKnots(p, layout);
+    for (double g : FitProblem::gapsOfShares(full(layout).knotShares))
+        out.push_back(std::clamp(g, -kGapBound, kGapBound));
+    return out;
 }
 
 bool FitSession::build(const Specimen& specimen, const FitOptions& options, std::unique_ptr<FitProblem>& out,
@@ -1156,17 +1205,21 @@ FitStartResult FitSession::refine(const FitStartResult& from, int evaluations, c
         }
         return r;
     };
-    const bool fromCoarse = static_cast<int>(from.parameters.size()) != problem_->dimension();
+    const bool fromCoarse = static_cast<int>(from.parameters.size()) == coarse_->dimension() &&
+                            coarse_->knots < problem_->knots;
+    // The last share of the evaluations moves the knots of the best result.
+    const int placing = placed_ && from.layout != 3 ? static_cast<int>(evaluations * kPlacesShare) : 0;
+    const int onLayouts = evaluations - placing;
     FitStartResult best;
     if (fromCoarse && measured_) {
         std::vector<FitStartResult> tried;
         if (turned_) {
-            tried.push_back(continueOn(0, evaluations / 3, false));
-            tried.push_back(continueOn(1, evaluations / 3, false));
-            tried.push_back(continueOn(2, evaluations - 2 * (evaluations / 3), true));
+            tried.push_back(continueOn(0, onLayouts / 3, false));
+            tried.push_back(continueOn(1, onLayouts / 3, false));
+            tried.push_back(continueOn(2, onLayouts - 2 * (onLayouts / 3), true));
         } else {
-            tried.push_back(continueOn(0, evaluations / 2, false));
-            tried.push_back(continueOn(1, evaluations - evaluations / 2, false));
+            tried.push_back(continueOn(0, onLayouts / 2, false));
+            tried.push_back(continueOn(1, onLayouts - onLayouts / 2, false));
         }
         best = tried[0];
         int used = 0;
@@ -1183,7 +1236,19 @@ FitStartResult FitSession::refine(const FitStartResult& from, int evaluations, c
         best.evaluations = used;
         best.converged = converged;
     } else {
-        best = continueOn(fromCoarse ? 0 : from.layout, evaluations, false);
+        best = continueOn(fromCoarse ? 0 : from.layout, onLayouts, false);
+    }
+    if (placing > 0 && !(cancel && cancel->load())) {
+        FitStartResult start = best;
+        start.layout = 3;
+        start.parameters = withPlaces(best.parameters, best.layout);
+        FitStartResult r = search(*placed_, from.start, start.parameters, placing, cancel, counter, deadlineSeconds, 0.5);
+        r.layout = 3;
+        best.evaluations += r.evaluations;
+        if (r.cost < best.cost) {
+            r.evaluations = best.evaluations;
+            best = r;
+        }
     }
     best.evaluations += from.evaluations;
     return best;
@@ -1208,29 +1273,48 @@ double profileAt(const ParameterProfile& p, double stage) {
 }  // namespace
 
 FitStartResult FitSession::startAt(const ModelState& model, int stages) const {
-    const FitProblem& P = *problem_;
-    const double share = P.options.missingShare;
+    const double share = problem_->options.missingShare;
     const double last = stages, first = share * last;
+    // The knots lie on the profiles' own points within the stretch when
+    // there are few enough of them (the remaining knots split the longest
+    // gaps), so that a stepped profile is read exactly; evenly otherwise.
+    std::vector<double> shares{0, 1};
+    for (const ParameterProfile* prof : {&model.curvatureProfile, &model.torsionProfile}) {
+        if (prof == &model.torsionProfile && problem_->planar) continue;
+        for (int i = 0; i <= prof->count; ++i) {
+            const double u = (prof->stages[static_cast<size_t>(i)] - first) / (last - first);
+            if (u > kSmallestGap && u < 1 - kSmallestGap) shares.push_back(u);
+        }
+    }
+    std::sort(shares.begin(), shares.end());
+    shares.erase(std::unique(shares.begin(), shares.end()), shares.end());
+    const bool onPoints = placed_ && static_cast<int>(shares.size()) <= problem_->knots;
+    while (onPoints && static_cast<int>(shares.size()) < problem_->knots) {
+        size_t widest = 0;
+        for (size_t k = 1; k + 1 < shares.size(); ++k)
+            if (shares[k + 1] - shares[k] > shares[widest + 1] - shares[widest]) widest = k;
+        shares.insert(shares.begin() + static_cast<long>(widest) + 1, (shares[widest] + shares[widest + 1]) / 2);
+    }
+    if (!onPoints) shares = problem_->knotShares;
+    const FitProblem& P = onPoints ? *placed_ : *problem_;
+
     const double alpha = std::max(model.alpha, 1 + 1e-9);
     std::vector<double> p = {std::log(alpha - 1),
                              std::log(profileAt(model.betaProfile, first) * profileAt(model.gammaProfile, first)),
                              std::log(alpha) * (last - first)};
-    for (int k = 0; k < P.knots; ++k)
-        p.push_back(profileAt(model.curvatureProfile, first + (last - first) * P.knotShares[static_cast<size_t>(k)]));
-    if (!P.planar)
-        for (int k = 0; k < P.knots; ++k)
-            p.push_back(profileAt(model.torsionProfile, first + (last - first) * P.knotShares[static_cast<size_t>(k)]));
+    for (const ParameterProfile* prof : {&model.curvatureProfile, &model.torsionProfile}) {
+        if (prof == &model.torsionProfile && P.planar) continue;
+        for (double u : shares) p.push_back(profileAt(*prof, first + (last - first) * u));
+    }
+    if (onPoints)
+        for (double g : FitProblem::gapsOfShares(shares)) p.push_back(g);
     for (size_t i = 0; i < p.size(); ++i) p[i] = std::clamp(p[i], P.lower[i], P.upper[i]);
     FitStartResult r;
     r.parameters = p;
+    r.layout = onPoints ? 3 : 0;
     r.cost = P.evaluate(p);
     r.evaluations = 1;
     return r;
-}
-
-double FitSession::rmsOf(const std::vector<double>& parameters) const {
-    const double c = problem_->evaluate(onAllKnots(parameters));
-    return std::sqrt(std::max(0.0, c)) * problem_->length;
 }
 
 const char* FitVerdictText(FitVerdict v) {
@@ -1272,8 +1356,15 @@ FitResult FitSession::finish(const FitStartResult& best) const {
     const FitProblem& P = full(best.layout);
     FitProblem::Decoded d = P.decode(onAllKnots(best.parameters, best.layout));
     // Whole stages and tidy values, so that the profiles read back the same.
-    d.last = std::round(d.last);
-    d.first = std::round(d.first);
+    // The shell keeps its form when the aperture's stage is rounded: α and
+    // the step per stage take up the change (the same growth over the
+    // measured stretch in the whole number of stages).
+    const double wholeLast = std::max(1.0, std::round(d.last));
+    const double perStage = d.last / wholeLast;
+    d.alpha = std::exp(std::log(d.alpha) * perStage);
+    d.step *= perStage;
+    d.last = wholeLast;
+    d.first = std::round(P.options.missingShare * d.last);
     if (d.last - d.first < kMinWindow) d.first = std::max(0.0, d.last - kMinWindow);
     d.alpha = std::round(d.alpha * 1e6) / 1e6;
     for (double& c : d.C) c = std::round(c * 1e4) / 1e4;

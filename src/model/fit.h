@@ -28,7 +28,7 @@ namespace ammonite {
 constexpr int kMinFitKnots = 4;
 constexpr int kMaxFitKnots = 12;
 constexpr int kMaxFitStages = 200;    // the profile-driven stages
-constexpr int kDefaultFitEvaluations = 6000;
+constexpr int kDefaultFitEvaluations = 12000;
 
 struct FitOptions {
     int knots = 6;                        // control points per profile, 4..12
@@ -163,9 +163,6 @@ public:
     // The result of a parameter vector: rounded to whole stages, grown once
     // more, laid over the specimen, with residuals and hydrostatics.
     FitResult finish(const FitStartResult& best) const;
-    // RMS distance (mm) of the specimen to the centre line a parameter
-    // vector grows (for progress reports).
-    double rmsOf(const std::vector<double>& parameters) const;
 
     FitSession();
     ~FitSession();
@@ -176,11 +173,13 @@ private:
     static bool build(const Specimen& specimen, const FitOptions& options, std::unique_ptr<FitProblem>& out,
                       std::string& error);
     std::vector<double> onAllKnots(const std::vector<double>& parameters, int layout = 0) const;
+    std::vector<double> withPlaces(const std::vector<double>& parameters, int layout) const;
     const FitProblem& full(int layout) const;
     std::unique_ptr<FitProblem> problem_;  // all the knots asked for, evenly spaced
     std::unique_ptr<FitProblem> measured_; // the same knots where the bending changes
     std::unique_ptr<FitProblem> turned_;   // knots where the measured turning bends (one plane only)
     std::unique_ptr<FitProblem> coarse_;   // the fewest knots, for the first searches
+    std::unique_ptr<FitProblem> placed_;   // all the knots, their places searched too
 };
 
 // The whole fit on all cores (or options.threads): every guess searched
