@@ -1,4 +1,4 @@
-// The fit of each gallery form with the default budget (6000 engine runs,
+// The fit of each gallery form with the default budget (12000 engine runs,
 // six knots), from the same kind of specimen the recovery tests make: wall
 // time on all cores and the RMS of the fitted centre line. The baseline is
 // one engine run of the same form in the same benchmark: `runs_equivalent`
