@@ -132,12 +132,19 @@ double youngShellShift(const TrueForm& form) {
     return worst;
 }
 
-// RMS distance of the specimen's points to the true stretch.
+// RMS distance of the specimen's points to the true stretch, each against
+// the stretch near its own stage (a noisy point may lie closer to a
+// neighbouring whorl or to the other limb of a hook).
 double trueRms(const Made& made) {
+    const auto& pts = made.specimen.points;
+    const size_t n = pts.size(), segments = made.trueLine.size() - 1;
+    const size_t reach = std::max<size_t>(3, segments / 20);
     double sum = 0;
-    for (const Vec3& p : made.specimen.points) {
+    for (size_t i = 0; i < n; ++i) {
+        const Vec3& p = pts[i];
+        const size_t own = segments * i / (n - 1);
         double best = 1e300;
-        for (size_t j = 0; j + 1 < made.trueLine.size(); ++j) {
+        for (size_t j = own > reach ? own - reach : 0; j < std::min(segments, own + reach); ++j) {
             const Vec3 a = made.trueLine[j], b = made.trueLine[j + 1];
             const Vec3 ab{b.x - a.x, b.y - a.y, b.z - a.z};
             const double len2 = ab.x * ab.x + ab.y * ab.y + ab.z * ab.z;
@@ -148,7 +155,7 @@ double trueRms(const Made& made) {
         }
         sum += best;
     }
-    return std::sqrt(sum / made.specimen.points.size());
+    return std::sqrt(sum / n);
 }
 
 Determinacy orientationDeterminacy(const TrueForm& form, const Made& made) {
