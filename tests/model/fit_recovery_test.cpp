@@ -252,4 +252,32 @@ TEST_P(MadeRecovery, FitsTheCentreLineDensityAndOrientation) {
 
 INSTANTIATE_TEST_SUITE_P(Forms, MadeRecovery, ::testing::Values(0, 1, 2));
 
+// The knots may lie anywhere along the stretch: a start at a form whose
+// profiles step (in one plane, and in space with C and T stepping at
+// different stages) puts them on the profiles' own points, and the result
+// grows that form's centre line exactly, stage by stage.
+TEST(FitKnotPlaces, AStartAtASteppedFormGrowsItsOwnCentreLine) {
+    for (const char* name : {"scaphites", "didymoceras"}) {
+        TrueForm form;
+        std::string error;
+        ASSERT_TRUE(galleryForm(AMMONITE_GALLERY_DIR, name, form, error)) << error;
+        const Made made = makeSpecimen(form, 1000 + static_cast<unsigned>(form.name.size()));
+        FitOptions options = testOptions(form);
+        options.missingShare = made.firstStage / form.stages;
+        FitSession session;
+        ASSERT_TRUE(session.prepare(made.specimen, options, error)) << error;
+        const FitResult fit = session.finish(session.startAt(*form.model, form.stages));
+        EXPECT_EQ(fit.stages, form.stages) << name;
+        EXPECT_EQ(fit.firstStage, static_cast<int>(made.firstStage)) << name;
+        auto model = std::make_unique<ModelState>();
+        auto run = std::make_unique<RunState>();
+        growFitted(fit, *model, *run);
+        for (int s = 0; s <= form.stages; ++s) {
+            ASSERT_EQ(run->centreXByStage[s], form.run->centreXByStage[s]) << name << " stage " << s;
+            ASSERT_EQ(run->centreYByStage[s], form.run->centreYByStage[s]) << name << " stage " << s;
+            ASSERT_EQ(run->centreZByStage[s], form.run->centreZByStage[s]) << name << " stage " << s;
+        }
+    }
+}
+
 }  // namespace
