@@ -14,7 +14,7 @@ import numpy as np
 import ammonite
 
 ROOT = pathlib.Path(__file__).resolve().parents[1]
-f = ammonite.fit(str(ROOT / "examples" / "measured" / "scaphites_like.csv"), knots=12, evaluations=6000)
+f = ammonite.fit(str(ROOT / "examples" / "measured" / "scaphites_like.csv"), knots=12)
 table = f.shell.table
 stages = np.arange(0, f.last_stage + 1)
 centres = table[["centre_x_mm", "centre_y_mm", "centre_z_mm"]].to_numpy()[stages]
