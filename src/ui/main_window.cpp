@@ -11,6 +11,8 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
+#include <QStyle>
 #include <QtGlobal>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -97,6 +99,26 @@ QLabel* makeLabel(QWidget* parent, const char* name, const char* caption, const 
     if (tip) l->setToolTip(QString::fromUtf8(tip));
     return l;
 }
+// A one-line label that shows as much of its text as fits, cut at the end
+// with "…" so that a long message keeps its first words (a fit's verdict, what
+// was saved), and the whole text as its tooltip when cut.
+class ElidedLine : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        const bool cut = shown != text();
+        setToolTip(cut ? text() : QString());
+        // A cut text starts at the left edge, whatever the line's alignment.
+        const Qt::Alignment align = cut ? (alignment() & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft : alignment();
+        style()->drawItemText(&painter, room, static_cast<int>(align), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
 QLabel* placeLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h,
                    const char* tip = nullptr) {
     auto* l = makeLabel(parent, name, caption, tip);
@@ -305,7 +327,8 @@ MainWindow::MainWindow(ModelState& model, QWidget* parent)
     status->setMinimumWidth(100);
     status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bindStatusLine(status, logic_->statusLine);
-    infoLine_ = makeLabel(this, "infoLine", "");
+    infoLine_ = new ElidedLine(this);
+    infoLine_->setObjectName(QStringLiteral("infoLine"));
     infoLine_->setStyleSheet(QStringLiteral("color: rgb(60, 60, 60);"));
     infoLine_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     infoLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

@@ -82,6 +82,34 @@ TEST(FitToSpecimen, FittedProfilesArriveAsOneUndoStepWithTheShellAndVIEW) {
 
     EXPECT_FALSE(w.model->curvatureProfile == before);
     EXPECT_TRUE(w.info().contains("fit: RMS")) << w.info().toStdString();
+    // The message is longer than the line beside the status: the line shows
+    // its first words (the verdict), cut at the end, and the whole on hover.
+    auto* line = w.main.findChild<QLabel*>("infoLine");
+    ASSERT_TRUE(line);
+    const QImage shown = line->grab().toImage();
+    ASSERT_LT(line->contentsRect().width(), line->fontMetrics().horizontalAdvance(line->text()));
+    EXPECT_EQ(line->toolTip(), line->text());
+    QLabel start(w.info().section(' ', 0, 1));
+    start.setFont(line->font());
+    start.setStyleSheet(line->styleSheet());
+    start.resize(line->size());
+    start.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const QImage expected = start.grab().toImage();
+    const int columns = start.fontMetrics().horizontalAdvance(start.text());
+    ASSERT_EQ(shown.height(), expected.height());
+    // Which columns carry ink: the same glyphs at the same places.
+    auto inked = [](const QImage& image, int x) {
+        for (int y = 0; y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 160) return true;
+        return false;
+    };
+    // The label and the line may place the text a pixel apart.
+    bool same = false;
+    for (int shift = -2; shift <= 2 && !same; ++shift) {
+        same = true;
+        for (int x = 3; x + 3 < columns && same; ++x) same = inked(shown, x + shift) == inked(expected, x);
+    }
+    EXPECT_TRUE(same) << w.info().toStdString();
     ProfileWindow* graph = w.main.profileWindow();
     ASSERT_TRUE(graph);
     EXPECT_TRUE(graph->isVisible());
