@@ -264,6 +264,25 @@ std::vector<double> cumulativeLengths(const std::vector<Vec3>& pts) {
     return c;
 }
 
+// Where each measured point lies along the tube, as a share of its length.
+// The measuring noise zigzags the line through the points and lengthens it
+// most where the points lie close together (the young, narrow end), which
+// would place every later point too far along; the shares are taken along
+// the line smoothed twice by (1, 2, 1)/4 (the ends stay where they are).
+std::vector<double> measuredShares(const std::vector<Vec3>& points) {
+    std::vector<Vec3> smooth = points;
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<Vec3> next = smooth;
+        for (size_t i = 1; i + 1 < smooth.size(); ++i)
+            next[i] = scaled(add(add(smooth[i - 1], smooth[i + 1]), scaled(smooth[i], 2)), 0.25);
+        smooth = std::move(next);
+    }
+    std::vector<double> shares = cumulativeLengths(smooth);
+    const double total = shares.back();
+    for (double& s : shares) s = total > 0 ? s / total : 0;
+    return shares;
+}
+
 // The engine's state for one thread, reused from one evaluation to the next.
 struct Workspace {
     std::unique_ptr<ModelState> model = std::make_unique<ModelState>();
@@ -986,7 +1005,7 @@ bool FitSession::build(const Specimen& specimen, const FitOptions& options, std:
         error = "the specimen has no length";
         return false;
     }
-    for (double a : arc) P.fractions.push_back(a / P.length);
+    for (double a : measuredShares(P.specimen.points)) P.fractions.push_back(a);
     for (int k = 0; k < P.knots; ++k) P.knotShares.push_back(static_cast<double>(k) / (P.knots - 1));
     P.weights.assign(P.specimen.points.size(), 1.0);
     for (double w : P.weights) P.weightSum += w;
