@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <memory>
 #include <vector>
 #include <string>
 
@@ -92,12 +90,8 @@ void BM_FitRecoveryRate(benchmark::State& state) {
                     state.SkipWithError(error.c_str());
                     return;
                 }
-                auto model = std::make_unique<ModelState>();
-                auto run = std::make_unique<RunState>();
-                fit_forms::growFitted(fit, *model, *run);
-                const double l = fit_forms::lineDistance(fit, *run, made) / made.lengthMm;
-                const double d = std::fabs(run->meanDensity - truth.run->meanDensity) / truth.run->meanDensity;
-                const double o = std::fabs(run->orientationAngle - truth.run->orientationAngle);
+                const fit_forms::Recovery r = fit_forms::recoveryOf(truth, made, fit);
+                const double l = r.line, d = r.density, o = r.orientation;
                 line += l < 0.02;
                 density += d < 0.02;
                 both += l < 0.02 && d < 0.02;

@@ -8,6 +8,7 @@
 
 #include "session/log_sink.h"
 #include "session/scenario_session.h"
+#include "session/session_results.h"
 #include "app/window_scenario.h"
 #include "model/scenario_file.h"
 #include "model/stage_results.h"
@@ -41,14 +42,7 @@ struct ScenarioWindow {
     }
 };
 
-std::string sessionResults(const Scenario& s) {
-    Session session;
-    GrowScenario(s, session);
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    return out.str();
-}
+std::string sessionResults(const Scenario& s) { return ScenarioResultsText(s); }
 
 Scenario hamitesLike() {
     Scenario s;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -229,6 +230,27 @@ inline void growFitted(const FitResult& fit, ModelState& model, RunState& run) {
         Start(model, run, RunInputs{}, nullptr);
     } catch (const RuntimeError&) {
     }
+}
+
+// How far a fit lies from the form its specimen was made from: the largest
+// distance of the centre lines and the error of the final density (shares
+// of the specimen's length and of the true density), and of the final
+// orientation (degrees). `grownDensity` is the density of the fitted shell
+// grown again from the result alone.
+struct Recovery {
+    double line = 0, density = 0, orientation = 0;
+    double grownDensity = 0;
+};
+inline Recovery recoveryOf(const TrueForm& truth, const Made& made, const FitResult& fit) {
+    auto model = std::make_unique<ModelState>();
+    auto run = std::make_unique<RunState>();
+    growFitted(fit, *model, *run);
+    Recovery r;
+    r.line = lineDistance(fit, *run, made) / made.lengthMm;
+    r.density = std::fabs(run->meanDensity - truth.run->meanDensity) / truth.run->meanDensity;
+    r.orientation = std::fabs(run->orientationAngle - truth.run->orientationAngle);
+    r.grownDensity = run->meanDensity;
+    return r;
 }
 
 }  // namespace fit_forms

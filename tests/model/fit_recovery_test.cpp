@@ -38,16 +38,14 @@ FitOptions testOptions(const TrueForm& form) {
 }
 
 Outcome compare(const TrueForm& form, const Made& made, const FitResult& fit) {
-    auto model = std::make_unique<ModelState>();
-    auto run = std::make_unique<RunState>();
-    growFitted(fit, *model, *run);
+    const Recovery r = recoveryOf(form, made, fit);
     Outcome o;
-    o.lineError = lineDistance(fit, *run, made) / made.lengthMm;
-    o.densityError = std::fabs(run->meanDensity - form.run->meanDensity) / form.run->meanDensity;
-    o.orientationError = std::fabs(run->orientationAngle - form.run->orientationAngle);
+    o.lineError = r.line;
+    o.densityError = r.density;
+    o.orientationError = r.orientation;
     o.rmsFraction = fit.rmsMm / made.lengthMm;
     // The result grows what the fit reported.
-    EXPECT_NEAR(run->meanDensity, fit.finalDensity, 1e-12);
+    EXPECT_NEAR(r.grownDensity, fit.finalDensity, 1e-12);
     return o;
 }
 

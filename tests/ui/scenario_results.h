@@ -6,21 +6,14 @@
 #include <string>
 
 #include "model/stage_results.h"
-#include "session/scenario_session.h"
+#include "session/session_results.h"
 #include "ui/main_window.h"
 
 namespace ui_test {
 
 using namespace ammonite;
 
-inline std::string sessionResults(const Scenario& s) {
-    Session session;
-    GrowScenario(s, session);
-    std::ostringstream out;
-    WriteSummary(out, session);
-    WriteStageTables(out, *session.model, *session.run, session.run->lastBuiltStage);
-    return out.str();
-}
+inline std::string sessionResults(const Scenario& s) { return ScenarioResultsText(s); }
 
 inline std::string windowResults(MainWindow& w) {
     std::ostringstream out;
